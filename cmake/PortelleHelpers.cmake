@@ -1,0 +1,80 @@
+# One helper per kind of target, so that warning flags, sanitizer flags and the
+# include root are set in one place.
+
+set(PORTELLE_WARNINGS
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
+  -Wimplicit-fallthrough -Wcast-qual -Wformat=2 -Wundef)
+
+function(portelle_apply_common target)
+  target_compile_options(${target} PRIVATE ${PORTELLE_WARNINGS})
+  if(PORTELLE_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+  if(PORTELLE_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                             -fno-sanitize-recover=undefined)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+# portelle_library(NAME name SOURCES ... [DEPS ...] [PUBLIC_DEPS ...])
+function(portelle_library)
+  cmake_parse_arguments(ARG "" "NAME" "SOURCES;DEPS;PUBLIC_DEPS" ${ARGN})
+  add_library(${ARG_NAME} STATIC ${ARG_SOURCES})
+  target_include_directories(${ARG_NAME} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
+  target_link_libraries(${ARG_NAME} PUBLIC ${ARG_PUBLIC_DEPS} PRIVATE ${ARG_DEPS})
+  portelle_apply_common(${ARG_NAME})
+endfunction()
+
+# portelle_executable(NAME name SOURCES ... [DEPS ...])
+function(portelle_executable)
+  cmake_parse_arguments(ARG "" "NAME;OUTPUT_NAME" "SOURCES;DEPS" ${ARGN})
+  add_executable(${ARG_NAME} ${ARG_SOURCES})
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_DEPS})
+  if(ARG_OUTPUT_NAME)
+    set_target_properties(${ARG_NAME} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+  endif()
+  portelle_apply_common(${ARG_NAME})
+endfunction()
+
+# portelle_module(NAME name SOURCES ... [DEPS ...]): a shared object loaded at
+# run time by name (X.so on Linux for what is X.dll on Windows), without the
+# "lib" prefix CMake would add.
+function(portelle_module)
+  cmake_parse_arguments(ARG "" "NAME;OUTPUT_NAME" "SOURCES;DEPS" ${ARGN})
+  add_library(${ARG_NAME} MODULE ${ARG_SOURCES})
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_DEPS})
+  set_target_properties(${ARG_NAME} PROPERTIES PREFIX "" C_VISIBILITY_PRESET hidden
+                                               CXX_VISIBILITY_PRESET hidden)
+  if(ARG_OUTPUT_NAME)
+    set_target_properties(${ARG_NAME} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+  endif()
+  portelle_apply_common(${ARG_NAME})
+endfunction()
+
+# portelle_test(NAME name SOURCES ... [DEPS ...]): one GoogleTest program,
+# each of its tests registered with CTest.
+function(portelle_test)
+  cmake_parse_arguments(ARG "" "NAME" "SOURCES;DEPS" ${ARGN})
+  add_executable(${ARG_NAME} ${ARG_SOURCES})
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main)
+  target_include_directories(${ARG_NAME} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
+  portelle_apply_common(${ARG_NAME})
+  gtest_discover_tests(${ARG_NAME} DISCOVERY_MODE PRE_TEST
+                       PROPERTIES ENVIRONMENT "PORTELLE_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
+endfunction()
+
+# portelle_benchmark(NAME name SOURCES ... [DEPS ...]): a Google Benchmark
+# program. Benchmarks are built with everything else but never run by CTest;
+# "./run bench" runs them.
+function(portelle_benchmark)
+  cmake_parse_arguments(ARG "" "NAME" "SOURCES;DEPS" ${ARGN})
+  if(NOT PORTELLE_BENCHMARKS)
+    return()
+  endif()
+  add_executable(${ARG_NAME} ${ARG_SOURCES})
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_DEPS} benchmark::benchmark)
+  target_include_directories(${ARG_NAME} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
+  set_target_properties(${ARG_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  portelle_apply_common(${ARG_NAME})
+endfunction()

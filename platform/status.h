@@ -1,0 +1,36 @@
+// The outcome of an operating-system call, converted once where it arises:
+// the system's error code and a text naming the operation and the file.
+#ifndef PORTELLE_PLATFORM_STATUS_H_
+#define PORTELLE_PLATFORM_STATUS_H_
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class Status {
+ public:
+  Status() = default;  // success
+
+  // `code` is errno here (the system error code on Windows); it must not be 0.
+  static Status Error(int code, std::string_view operation, std::u16string_view path = {});
+
+  bool ok() const { return code_ == 0; }
+  int code() const { return code_; }
+  // "operation 'path': system text", empty on success.
+  const std::string& message() const { return message_; }
+
+ private:
+  int code_ = 0;
+  std::string message_;
+};
+
+// The calling thread's last system error, as Windows' GetLastError keeps it:
+// platform functions that report failure through a plain boolean or count set
+// it, so that callers can log the reason.
+int GetLastError();
+void SetLastError(int code);
+
+}  // namespace platform
+
+#endif  // PORTELLE_PLATFORM_STATUS_H_

@@ -1,0 +1,51 @@
+// Text conversions. The core keeps all text as UTF-16 (std::u16string);
+// narrow text is in the system code page, which on Linux is UTF-8. Every
+// conversion between the two lives here.
+#ifndef PORTELLE_PLATFORM_TEXT_H_
+#define PORTELLE_PLATFORM_TEXT_H_
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// UTF-8 to UTF-16. Invalid sequences (stray continuation bytes, overlong
+// forms, surrogates, truncated sequences) each become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
+
+// UTF-16 to UTF-8. An unpaired surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// True when `text` is well-formed UTF-8.
+bool IsValidUtf8(std::string_view text);
+
+// Windows-1252 to UTF-16. The five bytes that code page leaves undefined map
+// to the C1 control characters of the same value, so every byte string
+// survives a round trip.
+std::u16string Windows1252ToUtf16(std::string_view text);
+
+// UTF-16 to Windows-1252; characters the code page cannot hold become '?'.
+std::string Utf16ToWindows1252(std::u16string_view text);
+
+// The system code page ("ANSI" on Windows) is UTF-8 here.
+inline std::string ToSystemCodePage(std::u16string_view text) { return Utf16ToUtf8(text); }
+inline std::u16string FromSystemCodePage(std::string_view text) { return Utf8ToUtf16(text); }
+
+// Simple case folding of one UTF-16 unit: ASCII, Latin-1, Latin Extended-A,
+// Greek, Cyrillic and the full-width Latin letters. Other units are returned
+// unchanged.
+char16_t FoldCase(char16_t c);
+
+// Case-insensitive equality under FoldCase.
+bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b);
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);  // UTF-8 input
+
+// The text with every unit passed through FoldCase.
+std::u16string FoldCaseCopy(std::u16string_view text);
+
+// Length of a NUL-terminated UTF-16 string.
+size_t StringLength(const char16_t* text);
+
+}  // namespace platform
+
+#endif  // PORTELLE_PLATFORM_TEXT_H_
