@@ -1,0 +1,121 @@
+// The file layer. Names are given as the system writes them on Windows:
+// backslashes as separators and any letter case. Every function resolves a
+// name the same way (NativePath): each backslash becomes '/', and each
+// component that exists in another letter case is taken with its existing
+// spelling (an exact match first, else the first case-insensitive match in
+// name order). Components that do not exist keep the case given, so that a
+// file created under a name gets that spelling. Relative names are relative
+// to the current folder.
+#ifndef PORTELLE_PLATFORM_FILE_SYSTEM_H_
+#define PORTELLE_PLATFORM_FILE_SYSTEM_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/status.h"
+
+namespace platform {
+
+// The native path that `name` resolves to now (see above).
+std::string NativePath(std::u16string_view name);
+std::string NativePath(std::string_view name);  // name in the system code page
+
+// Existence test of a file or folder, like the C runtime's access(name, 0):
+// true when it exists; otherwise false with the error number in *error.
+bool PathExists(std::u16string_view name, int* error = nullptr);
+bool PathExists(std::string_view name, int* error = nullptr);
+
+struct FileInfo {
+  bool is_folder = false;
+  uint64_t size = 0;
+  int64_t modified_ns = 0;  // last write, nanoseconds since 1970-01-01 UTC
+  uint64_t device = 0;
+  uint64_t inode = 0;
+};
+
+// Information about an existing file or folder (links are followed).
+Status GetFileInfo(std::u16string_view name, FileInfo* info);
+// The same for an already resolved native path; one system call.
+Status GetNativeFileInfo(const std::string& native_path, FileInfo* info);
+
+// Reads a whole file.
+Status ReadFile(std::u16string_view name, std::string* bytes);
+Status ReadNativeFile(const std::string& native_path, std::string* bytes);
+
+// Replaces (or creates) a file by a complete new version: the bytes go to a
+// sibling file that is then renamed over the name, so readers see the old or
+// the new content, never a part. An existing file's permissions are kept; a
+// new file gets the default ones. The folder must exist.
+Status WriteFileAtomically(std::u16string_view name, std::string_view bytes);
+
+// Copies a file, keeping its permissions and last-write time. With
+// `fail_if_exists` an existing target is an error (EEXIST); otherwise it is
+// replaced atomically.
+Status CopyFile(std::u16string_view from, std::u16string_view to, bool fail_if_exists);
+
+// Moves or renames a file or folder, also across file systems for files.
+// Without `replace_existing` an existing target is an error (EEXIST).
+Status MoveFile(std::u16string_view from, std::u16string_view to, bool replace_existing);
+
+// Deletes a file (not a folder).
+Status DeleteFile(std::u16string_view name);
+
+// Creates one folder; its parent must exist. An existing folder is EEXIST.
+Status CreateFolder(std::u16string_view name);
+
+// Removes an empty folder.
+Status RemoveFolder(std::u16string_view name);
+
+struct FolderEntry {
+  std::u16string name;  // without folder
+  bool is_folder = false;
+};
+
+// The entries of a folder, without "." and "..", in case-insensitive name
+// order (the order Windows lists them in on its file systems).
+Status ListFolder(std::u16string_view name, std::vector<FolderEntry>* entries);
+
+// The process's current folder, without a trailing separator (except "/").
+Status GetCurrentFolder(std::u16string* folder);
+Status SetCurrentFolder(std::u16string_view name);
+
+// Sets a file's last-access and last-write times (nanoseconds since 1970).
+Status SetFileTimes(std::u16string_view name, int64_t accessed_ns, int64_t modified_ns);
+
+// An open file for streaming reads and writes.
+class File {
+ public:
+  enum class Mode {
+    kRead,          // existing file, read only
+    kCreateAlways,  // write only; created or truncated
+    kCreateNew,     // write only; fails with EEXIST when the file exists
+  };
+
+  File() = default;
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+
+  Status Open(std::u16string_view name, Mode mode);
+  bool is_open() const { return fd_ >= 0; }
+
+  // Reads up to `size` bytes; *read is 0 at the end of the file.
+  Status Read(void* buffer, size_t size, size_t* read);
+  // Writes all bytes.
+  Status Write(const void* data, size_t size);
+  // Hands written data to the operating system (no fsync).
+  Status Flush();
+  Status Close();
+
+ private:
+  int fd_ = -1;
+  std::u16string name_;
+};
+
+}  // namespace platform
+
+#endif  // PORTELLE_PLATFORM_FILE_SYSTEM_H_

@@ -1,0 +1,417 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/file_system.h"
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+constexpr size_t kCopyChunk = 64 * 1024;
+
+Status Errno(std::string_view operation, std::u16string_view name) {
+  return Status::Error(errno, operation, name);
+}
+
+Status ErrnoNative(std::string_view operation, const std::string& native) {
+  return Status::Error(errno, operation, Utf8ToUtf16(native));
+}
+
+bool LstatExists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Finds the entry of `folder` whose name equals `component` ignoring case;
+// the first one in byte order wins so that the choice is stable.
+bool FindCaseInsensitive(const std::string& folder, const std::string& component,
+                         std::string* found) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return false;
+  const std::u16string wanted = FoldCaseCopy(Utf8ToUtf16(component));
+  bool any = false;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (FoldCaseCopy(Utf8ToUtf16(name)) == wanted && (!any || name < *found)) {
+      *found = name;
+      any = true;
+    }
+  }
+  ::closedir(dir);
+  return any;
+}
+
+std::string Resolve(std::string path) {
+  std::replace(path.begin(), path.end(), '\\', '/');
+  if (path.empty() || LstatExists(path)) return path;
+  const bool absolute = path[0] == '/';
+  const bool trailing = path.back() == '/';
+  std::string result = absolute ? "/" : "";
+  size_t pos = absolute ? 1 : 0;
+  bool resolving = true;
+  bool first = true;
+  while (pos <= path.size()) {
+    size_t slash = path.find('/', pos);
+    if (slash == std::string::npos) slash = path.size();
+    const std::string component = path.substr(pos, slash - pos);
+    pos = slash + 1;
+    if (component.empty()) continue;
+    const std::string folder = result;
+    if (!first && result.back() != '/') result += '/';
+    first = false;
+    if (resolving && component != "." && component != "..") {
+      if (!LstatExists(result + component)) {
+        std::string match;
+        if (FindCaseInsensitive(folder, component, &match)) {
+          result += match;
+          continue;
+        }
+        resolving = false;
+      }
+    }
+    result += component;
+  }
+  if (trailing && !result.empty() && result.back() != '/') result += '/';
+  return result;
+}
+
+std::string TempSiblingName(const std::string& target) {
+  static std::atomic<unsigned> counter{0};
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  char suffix[64];
+  std::snprintf(suffix, sizeof suffix, ".%d.%u.tmp", static_cast<int>(::getpid()),
+                counter.fetch_add(1));
+  return folder + "." + base + suffix;
+}
+
+Status WriteAll(int fd, const char* data, size_t size, const std::string& native) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return ErrnoNative("write", native);
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return Status();
+}
+
+// Creates a fresh sibling of `target` for writing; its mode follows the umask.
+int CreateSibling(const std::string& target, std::string* temp) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *temp = TempSiblingName(target);
+    const int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// Writes `bytes` (or the content of `source_fd`) into a sibling and renames it
+// over `target`, with `mode` (or the default mode when mode is 0).
+Status ReplaceWith(const std::string& target, std::string_view bytes, int source_fd,
+                   mode_t mode, const struct timespec* times) {
+  std::string temp;
+  const int fd = CreateSibling(target, &temp);
+  if (fd < 0) return ErrnoNative("create", target);
+  Status status;
+  if (source_fd >= 0) {
+    char buffer[kCopyChunk];
+    for (;;) {
+      const ssize_t n = ::read(source_fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        status = ErrnoNative("read", target);
+        break;
+      }
+      if (n == 0) break;
+      status = WriteAll(fd, buffer, static_cast<size_t>(n), temp);
+      if (!status.ok()) break;
+    }
+  } else {
+    status = WriteAll(fd, bytes.data(), bytes.size(), temp);
+  }
+  if (status.ok() && mode != 0 && ::fchmod(fd, mode) != 0) status = ErrnoNative("chmod", temp);
+  if (status.ok() && times != nullptr && ::futimens(fd, times) != 0) {
+    status = ErrnoNative("set times", temp);
+  }
+  if (::close(fd) != 0 && status.ok()) status = ErrnoNative("close", temp);
+  if (status.ok() && ::rename(temp.c_str(), target.c_str()) != 0) {
+    status = ErrnoNative("rename", target);
+  }
+  if (!status.ok()) ::unlink(temp.c_str());
+  return status;
+}
+
+void FillInfo(const struct stat& st, FileInfo* info) {
+  info->is_folder = S_ISDIR(st.st_mode);
+  info->size = static_cast<uint64_t>(st.st_size);
+  info->modified_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  info->device = st.st_dev;
+  info->inode = st.st_ino;
+}
+
+}  // namespace
+
+std::string NativePath(std::u16string_view name) { return Resolve(Utf16ToUtf8(name)); }
+std::string NativePath(std::string_view name) { return Resolve(std::string(name)); }
+
+bool PathExists(std::u16string_view name, int* error) {
+  return PathExists(std::string_view(Utf16ToUtf8(name)), error);
+}
+
+bool PathExists(std::string_view name, int* error) {
+  const std::string native = NativePath(name);
+  if (::access(native.c_str(), F_OK) == 0) return true;
+  if (error != nullptr) *error = errno;
+  return false;
+}
+
+Status GetNativeFileInfo(const std::string& native_path, FileInfo* info) {
+  struct stat st;
+  if (::stat(native_path.c_str(), &st) != 0) return ErrnoNative("stat", native_path);
+  FillInfo(st, info);
+  return Status();
+}
+
+Status GetFileInfo(std::u16string_view name, FileInfo* info) {
+  return GetNativeFileInfo(NativePath(name), info);
+}
+
+Status ReadNativeFile(const std::string& native_path, std::string* bytes) {
+  bytes->clear();
+  const int fd = ::open(native_path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return ErrnoNative("open", native_path);
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    errno = EISDIR;
+    return ErrnoNative("read", native_path);
+  }
+  if (st.st_size > 0) bytes->reserve(static_cast<size_t>(st.st_size));
+  char buffer[kCopyChunk];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const Status status = ErrnoNative("read", native_path);
+      ::close(fd);
+      return status;
+    }
+    if (n == 0) break;
+    bytes->append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return Status();
+}
+
+Status ReadFile(std::u16string_view name, std::string* bytes) {
+  return ReadNativeFile(NativePath(name), bytes);
+}
+
+Status WriteFileAtomically(std::u16string_view name, std::string_view bytes) {
+  const std::string native = NativePath(name);
+  struct stat st;
+  const mode_t mode = ::stat(native.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+  return ReplaceWith(native, bytes, -1, mode, nullptr);
+}
+
+Status CopyFile(std::u16string_view from, std::u16string_view to, bool fail_if_exists) {
+  const std::string source = NativePath(from);
+  const std::string target = NativePath(to);
+  const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Errno("open", from);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (errno == 0 || S_ISDIR(st.st_mode)) errno = EISDIR;
+    const Status status = Errno("copy", from);
+    ::close(fd);
+    return status;
+  }
+  if (fail_if_exists && LstatExists(target)) {
+    ::close(fd);
+    errno = EEXIST;
+    return Errno("copy", to);
+  }
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  const Status status = ReplaceWith(target, {}, fd, st.st_mode & 07777, times);
+  ::close(fd);
+  return status;
+}
+
+Status MoveFile(std::u16string_view from, std::u16string_view to, bool replace_existing) {
+  const std::string source = NativePath(from);
+  const std::string target = NativePath(to);
+  if (!LstatExists(source)) return Errno("move", from);
+  if (!replace_existing && LstatExists(target)) {
+    errno = EEXIST;
+    return Errno("move", to);
+  }
+  if (::rename(source.c_str(), target.c_str()) == 0) return Status();
+  if (errno != EXDEV) return Errno("move", to);
+  Status status = CopyFile(from, to, !replace_existing);
+  if (status.ok()) status = DeleteFile(from);
+  return status;
+}
+
+Status DeleteFile(std::u16string_view name) {
+  const std::string native = NativePath(name);
+  struct stat st;
+  if (::lstat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    return Errno("delete", name);
+  }
+  if (::unlink(native.c_str()) != 0) return Errno("delete", name);
+  return Status();
+}
+
+Status CreateFolder(std::u16string_view name) {
+  if (::mkdir(NativePath(name).c_str(), 0777) != 0) return Errno("create folder", name);
+  return Status();
+}
+
+Status RemoveFolder(std::u16string_view name) {
+  if (::rmdir(NativePath(name).c_str()) != 0) return Errno("remove folder", name);
+  return Status();
+}
+
+Status ListFolder(std::u16string_view name, std::vector<FolderEntry>* entries) {
+  entries->clear();
+  std::string native = NativePath(name);
+  if (native.empty()) native.push_back('.');
+  DIR* dir = ::opendir(native.c_str());
+  if (dir == nullptr) return Errno("list", name);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string entry_name = entry->d_name;
+    if (entry_name == "." || entry_name == "..") continue;
+    FolderEntry e;
+    e.name = Utf8ToUtf16(entry_name);
+    struct stat st;
+    std::string full = native;
+    if (full.back() != '/') full += '/';
+    full += entry_name;
+    e.is_folder = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    entries->push_back(std::move(e));
+  }
+  ::closedir(dir);
+  std::sort(entries->begin(), entries->end(), [](const FolderEntry& a, const FolderEntry& b) {
+    const std::u16string fa = FoldCaseCopy(a.name);
+    const std::u16string fb = FoldCaseCopy(b.name);
+    return fa != fb ? fa < fb : a.name < b.name;
+  });
+  return Status();
+}
+
+Status GetCurrentFolder(std::u16string* folder) {
+  char buffer[PATH_MAX];
+  if (::getcwd(buffer, sizeof buffer) == nullptr) return Errno("current folder", u"");
+  *folder = Utf8ToUtf16(buffer);
+  return Status();
+}
+
+Status SetCurrentFolder(std::u16string_view name) {
+  if (::chdir(NativePath(name).c_str()) != 0) return Errno("change folder", name);
+  return Status();
+}
+
+Status SetFileTimes(std::u16string_view name, int64_t accessed_ns, int64_t modified_ns) {
+  const struct timespec times[2] = {
+      {static_cast<time_t>(accessed_ns / 1000000000), static_cast<long>(accessed_ns % 1000000000)},
+      {static_cast<time_t>(modified_ns / 1000000000), static_cast<long>(modified_ns % 1000000000)}};
+  if (::utimensat(AT_FDCWD, NativePath(name).c_str(), times, 0) != 0) {
+    return Errno("set times", name);
+  }
+  return Status();
+}
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : fd_(other.fd_), name_(std::move(other.name_)) {
+  other.fd_ = -1;
+}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    name_ = std::move(other.name_);
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+Status File::Open(std::u16string_view name, Mode mode) {
+  Close();
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case Mode::kRead: flags |= O_RDONLY; break;
+    case Mode::kCreateAlways: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+    case Mode::kCreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
+  }
+  const std::string native = NativePath(name);
+  fd_ = ::open(native.c_str(), flags, 0666);
+  if (fd_ < 0) return Errno("open", name);
+  struct stat st;
+  if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd_);
+    fd_ = -1;
+    errno = EISDIR;
+    return Errno("open", name);
+  }
+  name_ = name;
+  return Status();
+}
+
+Status File::Read(void* buffer, size_t size, size_t* read) {
+  *read = 0;
+  if (fd_ < 0) {
+    errno = EBADF;
+    return Errno("read", name_);
+  }
+  for (;;) {
+    const ssize_t n = ::read(fd_, buffer, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Errno("read", name_);
+    *read = static_cast<size_t>(n);
+    return Status();
+  }
+}
+
+Status File::Write(const void* data, size_t size) {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return Errno("write", name_);
+  }
+  return WriteAll(fd_, static_cast<const char*>(data), size, Utf16ToUtf8(name_));
+}
+
+Status File::Flush() {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return Errno("flush", name_);
+  }
+  return Status();  // writes go straight to the kernel; nothing is buffered here
+}
+
+Status File::Close() {
+  if (fd_ < 0) return Status();
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) return Errno("close", name_);
+  return Status();
+}
+
+}  // namespace platform

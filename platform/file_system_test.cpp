@@ -1,0 +1,171 @@
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "tests/support/temp_folder.h"
+
+namespace platform {
+namespace {
+
+using testing_support::TempFolder;
+
+class FileSystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(GetCurrentFolder(&saved_folder_).ok()); }
+  void TearDown() override { ASSERT_TRUE(SetCurrentFolder(saved_folder_).ok()); }
+
+  TempFolder dir_;
+  std::u16string saved_folder_;
+};
+
+TEST_F(FileSystemTest, BackslashNamesResolveExistingComponentsIgnoringCase) {
+  dir_.Write("Private/PFW/Profile.dat", "x");
+  EXPECT_EQ(NativePath(dir_.wpath() + u"private\\pfw\\PROFILE.DAT"),
+            dir_.path() + "Private/PFW/Profile.dat");
+  // Missing components keep the spelling given, below the resolved part.
+  EXPECT_EQ(NativePath(dir_.wpath() + u"PRIVATE\\New\\File.txt"),
+            dir_.path() + "Private/New/File.txt");
+  // An exact match wins over another spelling.
+  dir_.Write("private/x", "y");
+  EXPECT_EQ(NativePath(dir_.wpath() + u"private\\x"), dir_.path() + "private/x");
+  EXPECT_EQ(NativePath(dir_.wpath() + u"Private\\PFW\\"), dir_.path() + "Private/PFW/");
+}
+
+TEST_F(FileSystemTest, RelativeNamesResolveAgainstTheCurrentFolder) {
+  dir_.Write("Admin/ALERT.MSG", "alert");
+  ASSERT_TRUE(SetCurrentFolder(dir_.wpath()).ok());
+  EXPECT_EQ(NativePath(u"admin\\alert.msg"), "Admin/ALERT.MSG");
+  EXPECT_TRUE(PathExists(u"admin\\Alert.msg"));
+  std::string bytes;
+  ASSERT_TRUE(ReadFile(u"ADMIN\\alert.msg", &bytes).ok());
+  EXPECT_EQ(bytes, "alert");
+}
+
+TEST_F(FileSystemTest, ExistenceTestReportsTheErrorNumber) {
+  int error = 0;
+  EXPECT_FALSE(PathExists(dir_.Wide("missing.ini"), &error));
+  EXPECT_EQ(error, ENOENT);
+  dir_.MakeFolder("folder");
+  EXPECT_TRUE(PathExists(dir_.Wide("folder")));  // folders exist too
+  EXPECT_TRUE(PathExists(std::string_view(dir_.path())));
+}
+
+TEST_F(FileSystemTest, AtomicReplaceKeepsPermissionsAndLeavesNoSibling) {
+  dir_.Write("bsnscan.ini", "old");
+  ASSERT_EQ(::chmod(dir_.Native("bsnscan.ini").c_str(), 0640), 0);
+  ASSERT_TRUE(WriteFileAtomically(dir_.Wide("BSNSCAN.INI"), "new content").ok());
+  EXPECT_EQ(dir_.Read("bsnscan.ini"), "new content");
+  struct stat st;
+  ASSERT_EQ(::stat(dir_.Native("bsnscan.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  std::vector<FolderEntry> entries;
+  ASSERT_TRUE(ListFolder(dir_.wpath(), &entries).ok());
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, u"bsnscan.ini");
+}
+
+TEST_F(FileSystemTest, AtomicReplaceFailsWhenTheFolderIsMissingOrReadOnly) {
+  const Status missing = WriteFileAtomically(dir_.Wide("nofolder/file.ini"), "x");
+  EXPECT_FALSE(missing.ok());
+  EXPECT_EQ(missing.code(), ENOENT);
+  EXPECT_NE(missing.message().find("nofolder"), std::string::npos);
+  if (::geteuid() != 0) {  // root writes anywhere
+    dir_.MakeFolder("ro");
+    ASSERT_EQ(::chmod(dir_.Native("ro").c_str(), 0500), 0);
+    EXPECT_FALSE(WriteFileAtomically(dir_.Wide("ro/file.ini"), "x").ok());
+  }
+}
+
+TEST_F(FileSystemTest, CopyKeepsTimesAndHonoursFailIfExists) {
+  dir_.Write("Private/DlpClc.xml", "<dlp/>");
+  ASSERT_TRUE(SetFileTimes(dir_.Wide("Private/DlpClc.xml"), 1000000000000000000,
+                           1100000000000000000).ok());
+  ASSERT_TRUE(CopyFile(dir_.Wide("private\\dlpclc.xml"), dir_.Wide("private\\DlpClc.ori.xml"),
+                       false).ok());
+  EXPECT_EQ(dir_.Read("Private/DlpClc.ori.xml"), "<dlp/>");
+  FileInfo info;
+  ASSERT_TRUE(GetFileInfo(dir_.Wide("Private/DlpClc.ori.xml"), &info).ok());
+  EXPECT_EQ(info.modified_ns, 1100000000000000000);
+  EXPECT_EQ(info.size, 6u);
+
+  const Status exists = CopyFile(dir_.Wide("Private/DlpClc.xml"),
+                                 dir_.Wide("Private/DlpClc.ori.xml"), true);
+  EXPECT_EQ(exists.code(), EEXIST);
+  EXPECT_FALSE(CopyFile(dir_.Wide("nothing"), dir_.Wide("copy"), false).ok());
+  EXPECT_FALSE(dir_.Exists("copy"));
+}
+
+TEST_F(FileSystemTest, MoveAndDelete) {
+  dir_.Write("ssnotify.ini", "top");
+  dir_.Write("Admin/ssnotify.ini", "old");
+  EXPECT_EQ(MoveFile(dir_.Wide("ssnotify.ini"), dir_.Wide("admin\\ssnotify.ini"), false).code(),
+            EEXIST);
+  ASSERT_TRUE(MoveFile(dir_.Wide("ssnotify.ini"), dir_.Wide("admin\\ssnotify.ini"), true).ok());
+  EXPECT_EQ(dir_.Read("Admin/ssnotify.ini"), "top");
+  EXPECT_FALSE(dir_.Exists("ssnotify.ini"));
+
+  ASSERT_TRUE(DeleteFile(dir_.Wide("ADMIN\\SSNOTIFY.INI")).ok());
+  EXPECT_FALSE(dir_.Exists("Admin/ssnotify.ini"));
+  EXPECT_EQ(DeleteFile(dir_.Wide("Admin")).code(), EISDIR);  // folders are not files
+  EXPECT_EQ(DeleteFile(dir_.Wide("gone")).code(), ENOENT);
+}
+
+TEST_F(FileSystemTest, FolderListingIsSortedIgnoringCaseAndMarksFolders) {
+  dir_.Write("PFW/b.pol", "");
+  dir_.Write("PFW/A.pol", "");
+  dir_.Write("PFW/.hidden", "");
+  dir_.MakeFolder("PFW/sub");
+  std::vector<FolderEntry> entries;
+  ASSERT_TRUE(ListFolder(dir_.Wide("pfw\\"), &entries).ok());
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(entries[0].name, u".hidden");
+  EXPECT_EQ(entries[1].name, u"A.pol");
+  EXPECT_EQ(entries[2].name, u"b.pol");
+  EXPECT_EQ(entries[3].name, u"sub");
+  EXPECT_TRUE(entries[3].is_folder);
+  EXPECT_FALSE(entries[1].is_folder);
+  EXPECT_FALSE(ListFolder(dir_.Wide("none"), &entries).ok());
+}
+
+TEST_F(FileSystemTest, CreateAndRemoveFolders) {
+  ASSERT_TRUE(CreateFolder(dir_.Wide("Admin")).ok());
+  EXPECT_EQ(CreateFolder(dir_.Wide("admin")).code(), EEXIST);  // resolves to the existing one
+  EXPECT_FALSE(CreateFolder(dir_.Wide("a/b/c")).ok());          // one level only
+  ASSERT_TRUE(RemoveFolder(dir_.Wide("ADMIN")).ok());
+  EXPECT_FALSE(dir_.Exists("Admin"));
+}
+
+TEST_F(FileSystemTest, CurrentFolderRoundTrip) {
+  ASSERT_TRUE(SetCurrentFolder(dir_.wpath()).ok());
+  std::u16string now;
+  ASSERT_TRUE(GetCurrentFolder(&now).ok());
+  EXPECT_EQ(now + u"/", dir_.wpath());
+  EXPECT_FALSE(SetCurrentFolder(dir_.Wide("missing")).ok());
+}
+
+TEST_F(FileSystemTest, StreamingFileReadsAndWrites) {
+  File out;
+  ASSERT_TRUE(out.Open(dir_.Wide("data.bin"), File::Mode::kCreateAlways).ok());
+  ASSERT_TRUE(out.Write("abc", 3).ok());
+  ASSERT_TRUE(out.Close().ok());
+  File again;
+  EXPECT_EQ(again.Open(dir_.Wide("data.bin"), File::Mode::kCreateNew).code(), EEXIST);
+  File in;
+  ASSERT_TRUE(in.Open(dir_.Wide("DATA.BIN"), File::Mode::kRead).ok());
+  char buffer[8];
+  size_t read = 0;
+  ASSERT_TRUE(in.Read(buffer, sizeof buffer, &read).ok());
+  EXPECT_EQ(std::string(buffer, read), "abc");
+  ASSERT_TRUE(in.Read(buffer, sizeof buffer, &read).ok());
+  EXPECT_EQ(read, 0u);
+  File folder;
+  EXPECT_EQ(folder.Open(dir_.wpath(), File::Mode::kRead).code(), EISDIR);
+  File closed;
+  EXPECT_FALSE(closed.Write("x", 1).ok());
+}
+
+}  // namespace
+}  // namespace platform
