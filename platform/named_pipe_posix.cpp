@@ -1,0 +1,219 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "platform/named_pipe.h"
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+// A busy listener gives no event to wait on; it is tried again this often.
+constexpr int kBusyRetryMs = 5;
+
+Status Errno(std::string_view operation, const std::string& path) {
+  return Status::Error(errno, operation, Utf8ToUtf16(path));
+}
+
+bool FillAddress(const std::string& path, sockaddr_un* address) {
+  std::memset(address, 0, sizeof *address);
+  address->sun_family = AF_UNIX;
+  if (path.size() >= sizeof address->sun_path) return false;
+  std::memcpy(address->sun_path, path.data(), path.size());
+  return true;
+}
+
+// Connects a non-blocking socket to `path`; returns the socket or -1 with
+// errno (EAGAIN when the listener's queue is full).
+int ConnectOnce(const std::string& path) {
+  sockaddr_un address;
+  if (!FillAddress(path, &address)) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return -1;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
+// Waits until `fd` is readable or the time is up; 1 ready, 0 timed out, -1 error.
+int WaitReadable(int fd, int timeout_ms) {
+  pollfd p{fd, POLLIN, 0};
+  for (;;) {
+    const int n = ::poll(&p, 1, timeout_ms < 0 ? -1 : timeout_ms);
+    if (n < 0 && errno == EINTR) continue;  // a signal is not the end of the wait
+    return n < 0 ? -1 : n;
+  }
+}
+
+}  // namespace
+
+std::string PipeFolder() {
+  const char* folder = std::getenv("BASTIONEL_PIPE_DIR");
+  std::string result = folder != nullptr && *folder != 0 ? folder : "/tmp/bastionel-pipe";
+  while (result.size() > 1 && result.back() == '/') result.pop_back();
+  return result;
+}
+
+std::string PipeSocketPath(std::u16string_view name) {
+  return PipeFolder() + "/" + Utf16ToUtf8(name);
+}
+
+PipeStream::~PipeStream() { Close(); }
+
+PipeStream::PipeStream(PipeStream&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+PipeStream& PipeStream::operator=(PipeStream&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+Status PipeStream::Connect(std::u16string_view name, int busy_wait_ms) {
+  Close();
+  const std::string path = PipeSocketPath(name);
+  int fd = ConnectOnce(path);
+  if (fd < 0 && errno == EAGAIN) {
+    // Every slot of the listener is taken: wait for one to free up, as
+    // WaitNamedPipe does, and try again.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(busy_wait_ms);
+    while (fd < 0 && errno == EAGAIN && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(kBusyRetryMs));
+      fd = ConnectOnce(path);
+    }
+    if (fd < 0 && errno == EAGAIN) errno = EBUSY;
+  }
+  if (fd < 0) return Errno("connect", path);
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  fd_ = fd;
+  return Status();
+}
+
+Status PipeStream::Write(const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::send(fd_, p, size, MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Errno("write", "pipe");
+    }
+    p += n;
+    size -= static_cast<size_t>(n);
+  }
+  return Status();
+}
+
+Status PipeStream::Read(void* buffer, size_t size, size_t* read, int timeout_ms) {
+  *read = 0;
+  const int ready = WaitReadable(fd_, timeout_ms);
+  if (ready < 0) return Errno("wait", "pipe");
+  if (ready == 0) {
+    errno = ETIMEDOUT;
+    return Errno("read", "pipe");
+  }
+  for (;;) {
+    const ssize_t n = ::recv(fd_, buffer, size, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Errno("read", "pipe");
+    *read = static_cast<size_t>(n);
+    return Status();
+  }
+}
+
+void PipeStream::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+PipeListener::~PipeListener() { Close(); }
+
+Status PipeListener::Listen(std::u16string_view name, int backlog) {
+  Close();
+  const std::string folder = PipeFolder();
+  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return Errno("create folder", folder);
+  const std::string path = PipeSocketPath(name);
+  sockaddr_un address;
+  if (!FillAddress(path, &address)) {
+    errno = ENAMETOOLONG;
+    return Errno("listen", path);
+  }
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return Errno("socket", path);
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (errno != EADDRINUSE) {
+      const Status status = Errno("bind", path);
+      ::close(fd);
+      return status;
+    }
+    // The name is taken. A socket nobody listens on is what a crashed run
+    // leaves behind: remove it. A live listener keeps its name.
+    const int probe = ConnectOnce(path);
+    if (probe >= 0 || errno == EAGAIN) {
+      if (probe >= 0) ::close(probe);
+      ::close(fd);
+      errno = EADDRINUSE;
+      return Errno("listen", path);
+    }
+    ::unlink(path.c_str());
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+      const Status status = Errno("bind", path);
+      ::close(fd);
+      return status;
+    }
+  }
+  if (::chmod(path.c_str(), 0600) != 0 || ::listen(fd, backlog) != 0) {
+    const Status status = Errno("listen", path);
+    ::close(fd);
+    ::unlink(path.c_str());
+    return status;
+  }
+  fd_ = fd;
+  path_ = path;
+  return Status();
+}
+
+Status PipeListener::Accept(PipeStream* stream, int timeout_ms) {
+  stream->Close();
+  const int ready = WaitReadable(fd_, timeout_ms);
+  if (ready < 0) return Errno("wait", path_);
+  if (ready == 0) {
+    errno = ETIMEDOUT;
+    return Errno("accept", path_);
+  }
+  for (;;) {
+    const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0 && errno == EINTR) continue;
+    if (fd < 0) return Errno("accept", path_);
+    stream->fd_ = fd;
+    return Status();
+  }
+}
+
+void PipeListener::Close() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+  ::unlink(path_.c_str());
+  path_.clear();
+}
+
+}  // namespace platform
