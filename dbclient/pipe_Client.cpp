@@ -1,0 +1,54 @@
+#include "dbclient/pipe_Client.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/status.h"
+
+CPipeClient::~CPipeClient() { Close(); }
+
+bool CPipeClient::Open(std::u16string_view name) {
+  Close();
+  m_wstrPath = u"\\\\.\\pipe\\";
+  m_wstrPath += name;
+  const platform::Status status = m_stream.Connect(name, m_nBusyWaitMs);
+  if (!status.ok()) {
+    platform::SetLastError(status.code());
+    return false;
+  }
+  return true;
+}
+
+bool CPipeClient::Write(const void* data, uint32_t* count) {
+  if (!m_stream.is_open() || (data == nullptr && *count != 0)) {
+    platform::SetLastError(EBADF);
+    return false;
+  }
+  // A Windows pipe write can fail for want of system resources and is then
+  // tried again; a blocking socket write waits for buffer space instead, so
+  // any failure here is final.
+  const auto* bytes = static_cast<const char*>(data);
+  uint32_t written = 0;
+  while (written < *count) {
+    const uint32_t piece = std::min(kPieceBytes, *count - written);
+    const platform::Status status = m_stream.Write(bytes + written, piece);
+    if (!status.ok()) {
+      platform::SetLastError(status.code());
+      *count = written;
+      return false;
+    }
+    written += piece;
+  }
+  return true;
+}
+
+void CPipeClient::Close() { m_stream.Close(); }
+
+bool PipeSendOneWay(std::u16string_view name, const void* data, uint32_t size) {
+  CPipeClient client;
+  if (!client.Open(name)) return false;
+  uint32_t count = size;
+  const bool ok = client.Write(data, &count);
+  client.Close();
+  return ok;
+}
