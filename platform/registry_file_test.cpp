@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "tests/support/utf16le.h"
+
 namespace platform {
 namespace {
 
@@ -135,15 +137,11 @@ TEST(RegistryFileTest, DecodesUtf8WithOrWithoutMarkAndUtf16WithMark) {
   EXPECT_EQ(Text(RegistryFile::Parse(body), u"path"), u"/opt/b\u00E4stion/");
   EXPECT_EQ(Text(RegistryFile::Parse("\xEF\xBB\xBF" + body), u"path"), u"/opt/b\u00E4stion/");
 
-  // The same text in UTF-16LE, written out unit by unit, with an odd stray
-  // byte at the end.
-  std::string utf16 = "\xFF\xFE";
-  for (const char16_t c : std::u16string(u"Windows Registry Editor Version 5.00\r\n"
-                                         u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Test]\r\n"
-                                         u"\"Path\"=\"/opt/b\u00E4stion/\u4E2D\"\r\n")) {
-    utf16.push_back(static_cast<char>(c & 0xFF));
-    utf16.push_back(static_cast<char>(c >> 8));
-  }
+  // The same text in UTF-16LE, with an odd stray byte at the end.
+  std::string utf16 = testing_support::Utf16LeWithBom(
+      u"Windows Registry Editor Version 5.00\r\n"
+      u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Test]\r\n"
+      u"\"Path\"=\"/opt/b\u00E4stion/\u4E2D\"\r\n");
   utf16.push_back('\x41');
   EXPECT_EQ(Text(RegistryFile::Parse(utf16), u"path"), u"/opt/b\u00E4stion/\u4E2D");
 }

@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <optional>
 #include <string>
 
 #include "platform/status.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
 
 namespace platform {
@@ -17,21 +16,9 @@ using testing_support::TempFolder;
 
 constexpr char16_t kSubkey[] = u"SOFTWARE\\Korvane\\Test";
 
-// Points the registry at a file in a fresh folder and restores the variable.
+// Points the registry at a file in a fresh folder.
 class RegistryKeyTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    if (const char* old = std::getenv("BASTIONEL_REGISTRY")) saved_ = old;
-    ::setenv("BASTIONEL_REGISTRY", dir_.Native("registry.reg").c_str(), 1);
-  }
-  void TearDown() override {
-    if (saved_) {
-      ::setenv("BASTIONEL_REGISTRY", saved_->c_str(), 1);
-    } else {
-      ::unsetenv("BASTIONEL_REGISTRY");
-    }
-  }
-
   void WriteKey(const std::string& values) {
     dir_.Write("registry.reg",
                "Windows Registry Editor Version 5.00\n\n"
@@ -40,7 +27,8 @@ class RegistryKeyTest : public ::testing::Test {
   }
 
   TempFolder dir_;
-  std::optional<std::string> saved_;
+  testing_support::ScopedEnvironmentVariable registry_{"BASTIONEL_REGISTRY",
+                                                       dir_.Native("registry.reg")};
 };
 
 TEST_F(RegistryKeyTest, MissingFileOrKeyFailsToOpen) {
