@@ -1,0 +1,104 @@
+#include "app/server_info.h"
+
+#include <charconv>
+#include <string>
+
+#include "platform/dynamic_library.h"
+#include "platform/registry.h"
+#include "platform/string_table.h"
+#include "platform/system.h"
+
+namespace app {
+namespace {
+
+constexpr double kOldestVersion = 8.0;
+constexpr double kNewestVersion = 10.6;
+constexpr int32_t kNewestServicePack = 2;
+
+bool IsCSpace(char16_t c) {
+  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
+}
+
+void ShowWarning(platform::MessageId id) {
+  platform::ShowAppMessage(id, platform::MessageIcon::kWarning);
+}
+
+}  // namespace
+
+double ParseServerVersion(std::u16string_view text) {
+  size_t start = 0;
+  while (start < text.size() && IsCSpace(text[start])) ++start;
+  // from_chars reads the same decimal grammar as wcstod except for a leading
+  // '+', so that is taken off here; it works on narrow text and ignores the
+  // locale, so the ASCII prefix is copied out.
+  if (start < text.size() && text[start] == u'+') {
+    ++start;
+    if (start < text.size() && text[start] == u'-') return 0;
+  }
+  std::string ascii;
+  for (size_t i = start; i < text.size() && text[i] < 0x80; ++i) {
+    ascii.push_back(static_cast<char>(text[i]));
+  }
+  double value = 0;
+  const auto result =
+      std::from_chars(ascii.data(), ascii.data() + ascii.size(), value, std::chars_format::general);
+  return result.ec == std::errc() ? value : 0;
+}
+
+bool IsSupportedServerVersion(double version, int32_t service_pack, int32_t patch) {
+  if (version >= kOldestVersion && version < kNewestVersion) return true;
+  return version == kNewestVersion && service_pack <= kNewestServicePack && patch <= 0;
+}
+
+bool GetServerInfo(double* version, std::u16string* install_path, int32_t* service_pack,
+                   int32_t* patch) {
+  platform::RegistryKey key;
+  if (!key.Open(platform::RegistryRoot::kLocalMachine, kServerInfoKey)) {
+    ShowWarning(platform::kMsgServerNotInstalled);
+    return false;
+  }
+  std::u16string text;
+  if (!key.QueryString(u"Server_Version", kServerInfoTextCapacity, &text)) {
+    ShowWarning(platform::kMsgServerNotInstalled);
+    return false;
+  }
+  *version = ParseServerVersion(text);
+
+  uint32_t number = 0;
+  *service_pack = key.QueryDword(u"ServicePack_VersionNumber", &number)
+                      ? static_cast<int32_t>(number)
+                      : 0;
+  *patch = key.QueryDword(u"Patch_VersionNumber", &number) ? static_cast<int32_t>(number) : 0;
+
+  if (!IsSupportedServerVersion(*version, *service_pack, *patch)) {
+    ShowWarning(platform::kMsgVersionNotSupported);
+    return false;
+  }
+  if (!key.QueryString(u"Local_Path", kServerInfoTextCapacity, install_path)) {
+    ShowWarning(platform::kMsgInstallFolderUnknown);
+    return false;
+  }
+  return true;
+}
+
+bool CheckZipLibrary() {
+  std::u16string program_path;
+  if (!platform::GetProgramPath(&program_path).ok()) return false;
+  return CheckZipLibrary(program_path);
+}
+
+bool CheckZipLibrary(std::u16string_view program_path) {
+  if (program_path.empty() || program_path.size() > kMaxProgramPathLength) return false;
+  std::u16string library(platform::FolderOfPath(program_path));
+  library += platform::LibraryFileName(kZipLibraryName);
+  platform::DynamicLibrary zip_library;
+  if (zip_library.Load(library)) {
+    zip_library.Unload();
+    return true;
+  }
+  platform::ShowAppMessage(platform::kMsgLibraryMissing, platform::MessageIcon::kError,
+                           platform::MessageButtons::kOk, kZipLibraryName);
+  return false;
+}
+
+}  // namespace app

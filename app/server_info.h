@@ -1,0 +1,61 @@
+// Discovery of the installed Bastionel server (its version, service-pack and
+// patch numbers and install folder, from the registry) and the check that the
+// zip library lies beside the program. Start-up runs both before any mode;
+// each shows its own message box when it fails.
+#ifndef PORTELLE_APP_SERVER_INFO_H_
+#define PORTELLE_APP_SERVER_INFO_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace app {
+
+// The key, below HKEY_LOCAL_MACHINE, in which the server records itself.
+inline constexpr std::u16string_view kServerInfoKey =
+    u"SOFTWARE\\Korvane\\Bastionel\\service\\Information";
+
+// Buffer size, in UTF-16 units with the terminator, for the key's text values.
+inline constexpr size_t kServerInfoTextCapacity = 260;
+
+// The zip library the archive code loads, by its Windows name.
+inline constexpr std::u16string_view kZipLibraryName = u"zlibwapi.dll";
+
+// Longest program path the zip-library check accepts.
+inline constexpr size_t kMaxProgramPathLength = 259;
+
+// Reads Server_Version (text), ServicePack_VersionNumber and
+// Patch_VersionNumber (32-bit numbers, 0 when absent, taken as signed) and
+// Local_Path (text, unchanged) from kServerInfoKey. True when the server is
+// installed, its version is supported and its install folder is known. On
+// false a message box has been shown (136 for a missing key or version, 137
+// for an unsupported version, 140 for a missing install folder) and the out
+// values are not to be used.
+bool GetServerInfo(double* version, std::u16string* install_path, int32_t* service_pack,
+                   int32_t* patch);
+
+// True for 8.0 <= version < 10.6 whatever the service pack and patch, and for
+// exactly 10.6 with service pack 2 or lower and no patch.
+bool IsSupportedServerVersion(double version, int32_t service_pack, int32_t patch);
+
+// The number at the start of `text`, read as the C runtime's wcstod reads it
+// in the "C" locale: leading white space, an optional sign, digits with at
+// most one decimal point, an optional exponent; what follows is ignored. Text
+// that does not start with a number, or a number beyond the range of a
+// double, gives 0. The hexadecimal form is not read.
+double ParseServerVersion(std::u16string_view text);
+
+// True when kZipLibraryName can be loaded from the running program's folder
+// (as LibraryFileName gives it on this platform). Otherwise message 138
+// naming kZipLibraryName, with an error icon, and false; false without a
+// message when the program's path is unknown or longer than
+// kMaxProgramPathLength.
+bool CheckZipLibrary();
+
+// The same check for a program at `program_path`.
+bool CheckZipLibrary(std::u16string_view program_path);
+
+}  // namespace app
+
+#endif  // PORTELLE_APP_SERVER_INFO_H_

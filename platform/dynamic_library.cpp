@@ -1,0 +1,19 @@
+#include "platform/dynamic_library.h"
+
+#include "platform/text.h"
+
+namespace platform {
+
+std::u16string LibraryFileName(std::u16string_view windows_name) {
+  constexpr std::u16string_view kWindowsSuffix = u".dll";
+  if (windows_name.size() < kWindowsSuffix.size() ||
+      !EqualsIgnoreCase(windows_name.substr(windows_name.size() - kWindowsSuffix.size()),
+                        kWindowsSuffix)) {
+    return std::u16string(windows_name);
+  }
+  std::u16string name(windows_name.substr(0, windows_name.size() - kWindowsSuffix.size()));
+  name += kLibrarySuffix;
+  return name;
+}
+
+}  // namespace platform

@@ -1,0 +1,56 @@
+#include <dlfcn.h>
+
+#include <utility>
+
+#include "platform/dynamic_library.h"
+#include "platform/file_system.h"
+
+namespace platform {
+
+DynamicLibrary::~DynamicLibrary() { Unload(); }
+
+DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
+
+DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
+  if (this != &other) {
+    Unload();
+    handle_ = std::exchange(other.handle_, nullptr);
+    error_ = std::move(other.error_);
+  }
+  return *this;
+}
+
+bool DynamicLibrary::Load(std::u16string_view path) {
+  Unload();
+  handle_ = ::dlopen(NativePath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) {
+    const char* text = ::dlerror();
+    error_ = text != nullptr ? text : "dlopen failed";
+    return false;
+  }
+  error_.clear();
+  return true;
+}
+
+void DynamicLibrary::Unload() {
+  if (handle_ != nullptr) ::dlclose(handle_);
+  handle_ = nullptr;
+}
+
+DynamicLibrary::EntryPoint DynamicLibrary::GetEntryPoint(const char* name) {
+  if (handle_ == nullptr) {
+    error_ = "no library loaded";
+    return nullptr;
+  }
+  ::dlerror();  // dlsym reports failure only through dlerror
+  void* symbol = ::dlsym(handle_, name);
+  if (symbol == nullptr) {
+    const char* text = ::dlerror();
+    error_ = text != nullptr ? text : std::string("no entry point ") + name;
+    return nullptr;
+  }
+  return reinterpret_cast<EntryPoint>(symbol);
+}
+
+}  // namespace platform

@@ -1,0 +1,59 @@
+// Read-only access to one registry key, shaped after the Windows calls the
+// program makes (open with query-value access, query a string or a 32-bit
+// number, close).
+//
+// Here the registry is a file in registry export form (registry_file.h) at
+// $BASTIONEL_REGISTRY, or /etc/bastionel/registry.reg when that variable is
+// unset or empty. The file is read at every Open; a file that is missing or
+// cannot be read holds no keys. Key and value names compare ignoring case.
+//
+// Failures set platform::GetLastError(): ENOENT for a missing key or value,
+// EINVAL for a value of another type, ERANGE for a string too long for the
+// caller's buffer, EBADF for a query on a closed key, or the error of
+// reading the file.
+#ifndef PORTELLE_PLATFORM_REGISTRY_H_
+#define PORTELLE_PLATFORM_REGISTRY_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+enum class RegistryRoot {
+  kLocalMachine,  // HKEY_LOCAL_MACHINE
+};
+
+class RegistryKey {
+ public:
+  RegistryKey();
+  ~RegistryKey();
+  RegistryKey(RegistryKey&& other) noexcept;
+  RegistryKey& operator=(RegistryKey&& other) noexcept;
+
+  // Opens `subkey` ("SOFTWARE\\Korvane\\...") below `root` for querying
+  // values, closing the key held before. False when the key does not exist.
+  bool Open(RegistryRoot root, std::u16string_view subkey);
+  bool is_open() const;
+  void Close();
+
+  // A string value, for a caller whose buffer holds `capacity_units` UTF-16
+  // units including the terminator: fails when the value is absent, is not a
+  // string, or needs more than capacity_units units with its terminator.
+  // `name` empty is the key's default value. *value is unchanged on failure.
+  bool QueryString(std::u16string_view name, size_t capacity_units, std::u16string* value) const;
+
+  // A 32-bit number value; fails when absent or of another type. *value is
+  // unchanged on failure.
+  bool QueryDword(std::u16string_view name, uint32_t* value) const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;  // null while closed
+};
+
+}  // namespace platform
+
+#endif  // PORTELLE_PLATFORM_REGISTRY_H_
