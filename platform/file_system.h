@@ -47,8 +47,12 @@ Status ReadNativeFile(const std::string& native_path, std::string* bytes);
 // Replaces (or creates) a file by a complete new version: the bytes go to a
 // sibling file that is then renamed over the name, so readers see the old or
 // the new content, never a part. An existing file's permissions are kept; a
-// new file gets the default ones. The folder must exist.
-Status WriteFileAtomically(std::u16string_view name, std::string_view bytes);
+// new file gets the default ones. The folder must exist. When `written` is
+// given it receives the information of the new version, taken before the
+// rename, so that it describes what this call wrote even if another process
+// replaces the file right afterwards.
+Status WriteFileAtomically(std::u16string_view name, std::string_view bytes,
+                           FileInfo* written = nullptr);
 
 // Copies a file, keeping its permissions and last-write time. With
 // `fail_if_exists` an existing target is an error (EEXIST); otherwise it is

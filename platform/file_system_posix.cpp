@@ -120,10 +120,20 @@ int CreateSibling(const std::string& target, std::string* temp) {
   return -1;
 }
 
+void FillInfo(const struct stat& st, FileInfo* info) {
+  info->is_folder = S_ISDIR(st.st_mode);
+  info->size = static_cast<uint64_t>(st.st_size);
+  info->modified_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  info->device = st.st_dev;
+  info->inode = st.st_ino;
+}
+
 // Writes `bytes` (or the content of `source_fd`) into a sibling and renames it
-// over `target`, with `mode` (or the default mode when mode is 0).
+// over `target`, with `mode` (or the default mode when mode is 0). `written`,
+// when given, receives the sibling's information once its content, mode and
+// times are final; the rename keeps all of them.
 Status ReplaceWith(const std::string& target, std::string_view bytes, int source_fd,
-                   mode_t mode, const struct timespec* times) {
+                   mode_t mode, const struct timespec* times, FileInfo* written) {
   std::string temp;
   const int fd = CreateSibling(target, &temp);
   if (fd < 0) return ErrnoNative("create", target);
@@ -148,20 +158,20 @@ Status ReplaceWith(const std::string& target, std::string_view bytes, int source
   if (status.ok() && times != nullptr && ::futimens(fd, times) != 0) {
     status = ErrnoNative("set times", temp);
   }
+  if (status.ok() && written != nullptr) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+      status = ErrnoNative("stat", temp);
+    } else {
+      FillInfo(st, written);
+    }
+  }
   if (::close(fd) != 0 && status.ok()) status = ErrnoNative("close", temp);
   if (status.ok() && ::rename(temp.c_str(), target.c_str()) != 0) {
     status = ErrnoNative("rename", target);
   }
   if (!status.ok()) ::unlink(temp.c_str());
   return status;
-}
-
-void FillInfo(const struct stat& st, FileInfo* info) {
-  info->is_folder = S_ISDIR(st.st_mode);
-  info->size = static_cast<uint64_t>(st.st_size);
-  info->modified_ns = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  info->device = st.st_dev;
-  info->inode = st.st_ino;
 }
 
 }  // namespace
@@ -222,11 +232,11 @@ Status ReadFile(std::u16string_view name, std::string* bytes) {
   return ReadNativeFile(NativePath(name), bytes);
 }
 
-Status WriteFileAtomically(std::u16string_view name, std::string_view bytes) {
+Status WriteFileAtomically(std::u16string_view name, std::string_view bytes, FileInfo* written) {
   const std::string native = NativePath(name);
   struct stat st;
   const mode_t mode = ::stat(native.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
-  return ReplaceWith(native, bytes, -1, mode, nullptr);
+  return ReplaceWith(native, bytes, -1, mode, nullptr, written);
 }
 
 Status CopyFile(std::u16string_view from, std::u16string_view to, bool fail_if_exists) {
@@ -247,7 +257,7 @@ Status CopyFile(std::u16string_view from, std::u16string_view to, bool fail_if_e
     return Errno("copy", to);
   }
   const struct timespec times[2] = {st.st_atim, st.st_mtim};
-  const Status status = ReplaceWith(target, {}, fd, st.st_mode & 07777, times);
+  const Status status = ReplaceWith(target, {}, fd, st.st_mode & 07777, times, nullptr);
   ::close(fd);
   return status;
 }

@@ -67,6 +67,17 @@ TEST_F(FileSystemTest, AtomicReplaceKeepsPermissionsAndLeavesNoSibling) {
   EXPECT_EQ(entries[0].name, u"bsnscan.ini");
 }
 
+TEST_F(FileSystemTest, AtomicReplaceReportsTheVersionItWrote) {
+  FileInfo written;
+  ASSERT_TRUE(WriteFileAtomically(dir_.Wide("a.ini"), "12345", &written).ok());
+  FileInfo now;
+  ASSERT_TRUE(GetFileInfo(dir_.Wide("a.ini"), &now).ok());
+  EXPECT_EQ(written.size, 5u);
+  EXPECT_EQ(written.inode, now.inode);
+  EXPECT_EQ(written.device, now.device);
+  EXPECT_EQ(written.modified_ns, now.modified_ns);
+}
+
 TEST_F(FileSystemTest, AtomicReplaceFailsWhenTheFolderIsMissingOrReadOnly) {
   const Status missing = WriteFileAtomically(dir_.Wide("nofolder/file.ini"), "x");
   EXPECT_FALSE(missing.ok());

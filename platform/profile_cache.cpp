@@ -1,0 +1,131 @@
+#include "platform/profile_cache.h"
+
+#include <cerrno>
+#include <utility>
+
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+bool SameVersion(const FileInfo& a, const FileInfo& b) {
+  return a.size == b.size && a.modified_ns == b.modified_ns && a.inode == b.inode &&
+         a.device == b.device;
+}
+
+bool IsAbsolute(std::u16string_view file) { return file[0] == u'/' || file[0] == u'\\'; }
+
+// A name whose file or folder is missing: a write may create it.
+bool IsMissing(int error) { return error == ENOENT || error == ENOTDIR; }
+
+std::string FolderOf(const std::string& native_path) {
+  const size_t slash = native_path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : native_path.substr(0, slash);
+}
+
+}  // namespace
+
+ProfileCache& ProfileCache::Process() {
+  static ProfileCache cache;
+  return cache;
+}
+
+ProfileCache::Lookup ProfileCache::Load(std::u16string_view file) {
+  Lookup result;
+  if (file.empty()) {
+    result.error = ENOENT;
+    return result;
+  }
+  const auto cached = entries_.find(std::u16string(file));
+  if (cached != entries_.end()) {
+    Entry& entry = cached->second;
+    // An absolute name keeps its resolution while the file exists; this keeps
+    // a hit to a single stat.
+    const bool same_path = IsAbsolute(file) || NativePath(file) == entry.native_path;
+    FileInfo info;
+    if (same_path && GetNativeFileInfo(entry.native_path, &info).ok() &&
+        SameVersion(info, entry.info)) {
+      entry.last_use = ++uses_;
+      result.document = entry.document.get();
+      return result;
+    }
+    entries_.erase(cached);
+  }
+  result.native_path = NativePath(file);
+  FileInfo info;
+  Status status = GetNativeFileInfo(result.native_path, &info);
+  if (status.ok() && info.is_folder) status = Status::Error(EISDIR, "read profile", file);
+  std::string bytes;
+  // The stat comes before the read: if the file changes in between, the entry
+  // holds newer content than its stat and the next call reads it again.
+  if (status.ok()) status = ReadNativeFile(result.native_path, &bytes);
+  if (!status.ok()) {
+    result.error = status.code();
+    return result;
+  }
+  Entry& entry = Store(file, std::move(result.native_path), info,
+                       std::make_unique<IniDocument>(bytes));
+  result.native_path.clear();
+  result.document = entry.document.get();
+  return result;
+}
+
+ProfileCache::Entry& ProfileCache::Store(std::u16string_view file, std::string native_path,
+                                         const FileInfo& info,
+                                         std::unique_ptr<IniDocument> document) {
+  Entry& entry = entries_[std::u16string(file)];
+  entry.native_path = std::move(native_path);
+  entry.info = info;
+  if (document != nullptr) entry.document = std::move(document);
+  entry.last_use = ++uses_;
+  if (entries_.size() > kMaxFiles) {
+    auto oldest = entries_.begin();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+      if (it->second.last_use < oldest->second.last_use) oldest = it;
+    }
+    entries_.erase(oldest);  // never `entry`, which was used last
+  }
+  return entry;
+}
+
+Status ProfileCache::Update(std::u16string_view file,
+                            const std::function<IniEdit(IniDocument*)>& edit) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (file.empty()) return Status::Error(ENOENT, "write profile", file);
+  const Lookup found = Load(file);
+  if (found.document == nullptr && !IsMissing(found.error)) {
+    return Status::Error(found.error, "read profile", file);
+  }
+  std::unique_ptr<IniDocument> created;
+  IniDocument* document = found.document;
+  if (document == nullptr) {
+    created = std::make_unique<IniDocument>();
+    document = created.get();
+  }
+  switch (edit(document)) {
+    case IniEdit::kInvalid:
+      return Status::Error(EINVAL, "write profile", file);
+    case IniEdit::kUnchanged:
+      if (found.document == nullptr) {
+        FileInfo folder;
+        const Status status = GetNativeFileInfo(FolderOf(found.native_path), &folder);
+        if (!status.ok()) return Status::Error(status.code(), "write profile", file);
+        if (!folder.is_folder) return Status::Error(ENOTDIR, "write profile", file);
+      }
+      return Status();
+    case IniEdit::kChanged:
+      break;
+  }
+  FileInfo written;
+  const Status status = WriteFileAtomically(file, document->Serialize(), &written);
+  if (!status.ok()) {
+    // The cached document already holds the edit that did not reach the file.
+    if (created == nullptr) entries_.erase(std::u16string(file));
+    return status;
+  }
+  Store(file, NativePath(file), written, std::move(created));
+  return Status();
+}
+
+}  // namespace platform

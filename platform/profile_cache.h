@@ -1,0 +1,92 @@
+// The process-wide cache of parsed INI files behind the private-profile
+// functions.
+//
+// An entry is keyed by the file name exactly as the caller gives it and holds
+// the resolved native path, the parsed document and the device, inode, size
+// and modification time the file had when it was read. A lookup trusts the
+// entry while one stat of that path shows the same four values, so a change
+// made by another process is seen by the next call (an atomic replace always
+// brings a new inode) and a file that disappears reads as missing. A change
+// that keeps inode, size and modification time - an in-place rewrite within
+// one tick of the file system's clock - is not seen. Relative names are
+// resolved again on every call, because the current folder may have changed.
+// This process's own writes update the entry instead of dropping it.
+//
+// All access is serialised by one mutex, which is also held across an
+// update's read, edit and write, so that two threads editing one file do not
+// lose each other's changes.
+#ifndef PORTELLE_PLATFORM_PROFILE_CACHE_H_
+#define PORTELLE_PLATFORM_PROFILE_CACHE_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "platform/file_system.h"
+#include "platform/ini_document.h"
+#include "platform/status.h"
+
+namespace platform {
+
+class ProfileCache {
+ public:
+  ProfileCache() = default;
+  ProfileCache(const ProfileCache&) = delete;
+  ProfileCache& operator=(const ProfileCache&) = delete;
+
+  // The one cache of the process.
+  static ProfileCache& Process();
+
+  // Calls read(const IniDocument*) with the current content of `file`, or with
+  // null when the file does not exist or cannot be read, and returns its
+  // result. The document is valid only during the call.
+  template <typename Read>
+  auto WithDocument(std::u16string_view file, Read&& read) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Lookup found = Load(file);
+    return read(static_cast<const IniDocument*>(found.document));
+  }
+
+  // Applies `edit` to the current content of `file` (an empty document when
+  // the file does not exist) and, when it changed something, replaces the
+  // file by the new version. An edit that changes nothing writes nothing; a
+  // missing file then stays missing, but its folder must exist. Errors: ENOENT
+  // for an empty name or a missing folder, the reading error when the file
+  // exists but cannot be read (it is never overwritten then), EINVAL when the
+  // edit refuses its input, or the error of the write.
+  Status Update(std::u16string_view file, const std::function<IniEdit(IniDocument*)>& edit);
+
+ private:
+  // More files than this are never used at once; the least recently used
+  // entry goes first.
+  static constexpr size_t kMaxFiles = 16;
+
+  struct Entry {
+    std::string native_path;
+    FileInfo info;
+    std::unique_ptr<IniDocument> document;
+    uint64_t last_use = 0;
+  };
+
+  struct Lookup {
+    IniDocument* document = nullptr;  // null: missing or unreadable
+    std::string native_path;          // resolved name, set when document is null
+    int error = 0;                    // why document is null
+  };
+
+  Lookup Load(std::u16string_view file);
+  Entry& Store(std::u16string_view file, std::string native_path, const FileInfo& info,
+               std::unique_ptr<IniDocument> document);
+
+  std::mutex mutex_;
+  std::unordered_map<std::u16string, Entry> entries_;
+  uint64_t uses_ = 0;
+};
+
+}  // namespace platform
+
+#endif  // PORTELLE_PLATFORM_PROFILE_CACHE_H_
