@@ -15,16 +15,6 @@ constexpr char16_t kCp1252High[32] = {
     0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-void AppendUtf16(std::u16string& out, char32_t cp) {
-  if (cp < 0x10000) {
-    out.push_back(static_cast<char16_t>(cp));
-  } else {
-    cp -= 0x10000;
-    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  }
-}
-
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
@@ -93,18 +83,31 @@ size_t DecodeUtf8(std::string_view text, size_t i, char32_t* cp, bool* valid) {
 }  // namespace
 
 std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
+  // Every sequence, valid or not, gives at most as many units as it has
+  // bytes, so the result is written in place and trimmed at the end.
+  std::u16string out(text.size(), u'\0');
+  size_t o = 0;
   for (size_t i = 0; i < text.size();) {
+    const auto b = static_cast<uint8_t>(text[i]);
+    if (b < 0x80) {
+      out[o++] = b;
+      ++i;
+      continue;
+    }
     char32_t cp;
     bool valid;
     i += DecodeUtf8(text, i, &cp, &valid);
-    if (valid) {
-      AppendUtf16(out, cp);
+    if (!valid) {
+      out[o++] = kReplacement;
+    } else if (cp < 0x10000) {
+      out[o++] = static_cast<char16_t>(cp);
     } else {
-      out.push_back(kReplacement);
+      cp -= 0x10000;
+      out[o++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      out[o++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     }
   }
+  out.resize(o);
   return out;
 }
 
@@ -113,6 +116,10 @@ std::string Utf16ToUtf8(std::u16string_view text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
