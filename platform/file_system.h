@@ -116,9 +116,21 @@ class File {
   Status Close();
 
  private:
+  friend Status CreateTemporaryFile(std::u16string_view prefix, std::u16string* path,
+                                    File* file);
   int fd_ = -1;
   std::u16string name_;
 };
+
+// The folder for temporary files: $TMPDIR when it is set and not empty,
+// else /tmp; with a trailing separator.
+std::u16string TemporaryFolder();
+
+// Creates a new file of its own in TemporaryFolder(), named `prefix` plus a
+// unique suffix, readable and writable by its owner only (mode 0600), and
+// opens it in `file` for writing. *path receives the file's full path. The
+// caller deletes the file when it is done with it.
+Status CreateTemporaryFile(std::u16string_view prefix, std::u16string* path, File* file);
 
 }  // namespace platform
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/file_system.h"
@@ -421,6 +422,26 @@ Status File::Close() {
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) return Errno("close", name_);
+  return Status();
+}
+
+std::u16string TemporaryFolder() {
+  const char* tmpdir = std::getenv("TMPDIR");
+  std::string folder = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+  if (folder.back() != '/') folder += '/';
+  return Utf8ToUtf16(folder);
+}
+
+Status CreateTemporaryFile(std::u16string_view prefix, std::u16string* path, File* file) {
+  file->Close();
+  std::string pattern = NativePath(TemporaryFolder()) + Utf16ToUtf8(prefix) + "XXXXXX";
+  // mkostemp creates the file exclusively with mode 0600 whatever the umask,
+  // so no other user can read or plant the data on its way.
+  const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd < 0) return ErrnoNative("create temporary file", pattern);
+  file->fd_ = fd;
+  file->name_ = Utf8ToUtf16(pattern);
+  *path = file->name_;
   return Status();
 }
 

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
 
 namespace platform {
@@ -176,6 +177,36 @@ TEST_F(FileSystemTest, StreamingFileReadsAndWrites) {
   EXPECT_EQ(folder.Open(dir_.wpath(), File::Mode::kRead).code(), EISDIR);
   File closed;
   EXPECT_FALSE(closed.Write("x", 1).ok());
+}
+
+TEST_F(FileSystemTest, TemporaryFilesAreOwnerOnlyAndUniqueInTmpdir) {
+  testing_support::ScopedEnvironmentVariable tmpdir("TMPDIR", dir_.path() + "tmp");
+  dir_.MakeFolder("tmp");
+  EXPECT_EQ(TemporaryFolder(), dir_.Wide("tmp/"));
+  std::u16string first_path, second_path;
+  File first, second;
+  ASSERT_TRUE(CreateTemporaryFile(u"mstmp", &first_path, &first).ok());
+  ASSERT_TRUE(CreateTemporaryFile(u"mstmp", &second_path, &second).ok());
+  EXPECT_NE(first_path, second_path);
+  EXPECT_EQ(first_path.substr(0, dir_.Wide("tmp/mstmp").size()), dir_.Wide("tmp/mstmp"));
+  ASSERT_TRUE(first.Write("body", 4).ok());
+  ASSERT_TRUE(first.Close().ok());
+  std::string bytes;
+  ASSERT_TRUE(ReadFile(first_path, &bytes).ok());
+  EXPECT_EQ(bytes, "body");
+  struct stat st;
+  ASSERT_EQ(::stat(NativePath(first_path).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(FileSystemTest, TemporaryFolderDefaultsToTmp) {
+  testing_support::ScopedEnvironmentVariable tmpdir("TMPDIR", "");
+  EXPECT_EQ(TemporaryFolder(), u"/tmp/");
+  std::u16string path;
+  File file;
+  testing_support::ScopedEnvironmentVariable missing("TMPDIR", dir_.path() + "missing");
+  EXPECT_FALSE(CreateTemporaryFile(u"mstmp", &path, &file).ok());
+  EXPECT_FALSE(file.is_open());
 }
 
 }  // namespace
