@@ -1,7 +1,9 @@
 // One text command and its reply against a database service in the same
 // process that answers at once, beside the bare socket round trip it is
 // built from: connect, write the request, read the reply to end-of-file,
-// close, with a peer that answers on the same connection.
+// close, with a peer that answers on the same connection. The pipes live in
+// a temporary folder under $TMPDIR: every reply pipe is a socket file, whose
+// creation and removal cost far more on a disk file system than on tmpfs.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

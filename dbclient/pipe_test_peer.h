@@ -43,7 +43,7 @@ enum class Answer {
 // token (the NUL-terminated UTF-16 text of a command).
 class DbServicePeer {
  public:
-  DbServicePeer(Answer answer, std::vector<std::string> pieces = {});
+  explicit DbServicePeer(Answer answer, std::vector<std::string> pieces = {});
   ~DbServicePeer();  // waits for the thread
 
   // Waits for the thread; after this the results below are final.
