@@ -2,23 +2,19 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 #include "platform/named_pipe.h"
 #include "platform/text.h"
 
 namespace platform {
 namespace {
-
-// A busy listener gives no event to wait on; it is tried again this often.
-constexpr int kBusyRetryMs = 5;
 
 Status Errno(std::string_view operation, const std::string& path) {
   return Status::Error(errno, operation, Utf8ToUtf16(path));
@@ -32,21 +28,36 @@ bool FillAddress(const std::string& path, sockaddr_un* address) {
   return true;
 }
 
-// Connects a non-blocking socket to `path`; returns the socket or -1 with
-// errno (EAGAIN when the listener's queue is full).
-int ConnectOnce(const std::string& path) {
+// Connects a socket to `path`; returns the socket or -1 with errno. With
+// `wait_ms` 0 the attempt does not block and a listener whose queue is full
+// gives EAGAIN; otherwise the connect waits up to `wait_ms` for a free slot
+// (the kernel wakes it as soon as the listener accepts) and gives EAGAIN when
+// none came.
+int ConnectOnce(const std::string& path, int wait_ms = 0) {
   sockaddr_un address;
   if (!FillAddress(path, &address)) {
     errno = ENAMETOOLONG;
     return -1;
   }
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | (wait_ms > 0 ? 0 : SOCK_NONBLOCK), 0);
   if (fd < 0) return -1;
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    const int error = errno;
+  if (wait_ms > 0) {
+    const timeval limit{wait_ms / 1000, (wait_ms % 1000) * 1000};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+  }
+  int result;
+  do {
+    result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  } while (result != 0 && errno == EINTR && wait_ms == 0);
+  if (result != 0) {
+    const int error = errno == EINPROGRESS ? EAGAIN : errno;
     ::close(fd);
     errno = error;
     return -1;
+  }
+  if (wait_ms > 0) {  // the limit was for the connect, not for later writes
+    const timeval none{0, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &none, sizeof none);
   }
   return fd;
 }
@@ -91,15 +102,14 @@ Status PipeStream::Connect(std::u16string_view name, int busy_wait_ms) {
   Close();
   const std::string path = PipeSocketPath(name);
   int fd = ConnectOnce(path);
-  if (fd < 0 && errno == EAGAIN) {
-    // Every slot of the listener is taken: wait for one to free up, as
-    // WaitNamedPipe does, and try again.
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(busy_wait_ms);
-    while (fd < 0 && errno == EAGAIN && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(kBusyRetryMs));
-      fd = ConnectOnce(path);
+  // Every slot of the listener is taken: wait for one to free up, as
+  // WaitNamedPipe does, and try again as long as the wait succeeds.
+  while (fd < 0 && errno == EAGAIN) {
+    if (busy_wait_ms <= 0) {
+      errno = EBUSY;
+      break;
     }
+    fd = ConnectOnce(path, busy_wait_ms);
     if (fd < 0 && errno == EAGAIN) errno = EBUSY;
   }
   if (fd < 0) return Errno("connect", path);

@@ -1,0 +1,66 @@
+#include "app/CustomCommandLineInfo.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/user_interface.h"
+
+namespace {
+
+struct Parsed {
+  bool console, import, attach;
+  std::u16string path;
+  std::vector<std::u16string> messages;
+};
+
+Parsed Parse(std::vector<std::u16string> arguments) {
+  platform::RecordingUserInterface ui;
+  platform::ScopedUserInterface scope(&ui);
+  CCustomCommandLineInfo info;
+  ParseCommandLine(arguments, info);
+  Parsed p{info.IsConsoleMode(), info.IsImport(), info.IsAttachToParentConsole(),
+           info.GetDataFilePath(), {}};
+  for (const auto& m : ui.messages()) {
+    EXPECT_EQ(m.icon, platform::MessageIcon::kWarning);
+    p.messages.push_back(m.text);
+  }
+  return p;
+}
+
+TEST(CommandLineTest, NoArgumentsMeansDialogMode) {
+  const Parsed p = Parse({});
+  EXPECT_FALSE(p.console);
+  EXPECT_FALSE(p.import);
+  EXPECT_TRUE(p.path.empty());
+}
+
+TEST(CommandLineTest, FlagsInSlashAndDashForms) {
+  Parsed p = Parse({u"/c", u"/i", u"/tmp/Skva Migrate.zip"});
+  EXPECT_TRUE(p.console);
+  EXPECT_TRUE(p.import);
+  EXPECT_EQ(p.path, u"/tmp/Skva Migrate.zip");  // a longer slash token is a path
+  p = Parse({u"-c", u"-t", u"out.zip"});
+  EXPECT_TRUE(p.console);
+  EXPECT_TRUE(p.attach);
+  EXPECT_TRUE(p.messages.empty());
+}
+
+TEST(CommandLineTest, TheLaterOfImportAndExportWins) {
+  EXPECT_FALSE(Parse({u"/c", u"/i", u"/e", u"a.zip"}).import);
+  EXPECT_TRUE(Parse({u"/c", u"/e", u"/i", u"a.zip"}).import);
+}
+
+TEST(CommandLineTest, UnknownFlagsAreReportedAndSkipped) {
+  const Parsed p = Parse({u"/C", u"-print", u"/c", u"x.zip"});
+  EXPECT_TRUE(p.console);
+  ASSERT_EQ(p.messages.size(), 2u);
+  EXPECT_EQ(p.messages[0], u"Unknown flag C");  // flags are case-sensitive
+  EXPECT_EQ(p.messages[1], u"Unknown flag print");
+  EXPECT_EQ(p.path, u"x.zip");
+}
+
+TEST(CommandLineTest, LastPathWinsAndIsTrimmed) {
+  EXPECT_EQ(Parse({u"first.zip", u"  \tsecond.zip  "}).path, u"second.zip");
+  EXPECT_EQ(Parse({u"-"}).path, u"-");  // a lone dash is no flag
+}
+
+}  // namespace
