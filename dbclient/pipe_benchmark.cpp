@@ -61,6 +61,7 @@ class Peers {
       platform::PipeStream request;
       if (!service_.Accept(&request, kPollMs).ok()) continue;
       const std::string bytes = ReadAll(request, SIZE_MAX);
+      if (bytes.size() < sizeof(char16_t)) continue;  // not a command
       CCmdProtocol command(reinterpret_cast<const char16_t*>(bytes.data()),
                            static_cast<uint32_t>(bytes.size() - 2));
       std::u16string word, txn;
