@@ -44,11 +44,17 @@ bool CPipeClient::Write(const void* data, uint32_t* count) {
 
 void CPipeClient::Close() { m_stream.Close(); }
 
-bool PipeSendOneWay(std::u16string_view name, const void* data, uint32_t size) {
+bool PipeSendOneWay(std::u16string_view name, const void* data, uint32_t size,
+                    PipeSendFailure* failure) {
+  PipeSendFailure step = PipeSendFailure::kNone;
   CPipeClient client;
-  if (!client.Open(name)) return false;
   uint32_t count = size;
-  const bool ok = client.Write(data, &count);
+  if (!client.Open(name)) {
+    step = PipeSendFailure::kOpen;
+  } else if (!client.Write(data, &count)) {
+    step = PipeSendFailure::kWrite;
+  }
   client.Close();
-  return ok;
+  if (failure != nullptr) *failure = step;
+  return step == PipeSendFailure::kNone;
 }

@@ -46,7 +46,13 @@ class CPipeClient {
   int m_nBusyWaitMs = platform::kPipeBusyWaitMs;
 };
 
-// Opens the pipe `name`, writes `size` bytes and closes: the one-way send.
-bool PipeSendOneWay(std::u16string_view name, const void* data, uint32_t size);
+// The step at which a one-way send failed, for callers that log each apart.
+enum class PipeSendFailure { kNone, kOpen, kWrite };
+
+// Opens the pipe `name`, writes `size` bytes and closes: the one-way send. On
+// failure platform::GetLastError() holds the reason and `*failure`, when
+// given, the step that failed.
+bool PipeSendOneWay(std::u16string_view name, const void* data, uint32_t size,
+                    PipeSendFailure* failure = nullptr);
 
 #endif  // PORTELLE_DBCLIENT_PIPE_CLIENT_H_

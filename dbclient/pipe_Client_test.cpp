@@ -32,8 +32,10 @@ TEST_F(PipeClientTest, OneWaySendDeliversEveryPieceInOrder) {
     size_t n = 0;
     while (stream.Read(buffer, sizeof buffer, &n, 5000).ok() && n > 0) received.append(buffer, n);
   });
+  PipeSendFailure failure = PipeSendFailure::kOpen;
   EXPECT_TRUE(PipeSendOneWay(u"DbServerNamePipe", payload.data(),
-                             static_cast<uint32_t>(payload.size())));
+                             static_cast<uint32_t>(payload.size()), &failure));
+  EXPECT_EQ(failure, PipeSendFailure::kNone);
   service.join();
   EXPECT_EQ(received, payload);
 }
@@ -45,7 +47,9 @@ TEST_F(PipeClientTest, AServiceThatIsNotRunningFailsAtOnce) {
   EXPECT_EQ(client.path(), u"\\\\.\\pipe\\DbServerNamePipe");
   uint32_t count = 3;
   EXPECT_FALSE(client.Write("abc", &count));  // nothing is open
-  EXPECT_FALSE(PipeSendOneWay(u"DbServerNamePipe", "x", 1));
+  PipeSendFailure failure = PipeSendFailure::kNone;
+  EXPECT_FALSE(PipeSendOneWay(u"DbServerNamePipe", "x", 1, &failure));
+  EXPECT_EQ(failure, PipeSendFailure::kOpen);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "dbclient/CmdProtocol.h"
 #include "dbclient/pipe_Client.h"
+#include "platform/status.h"
 #include "platform/system.h"
 #include "platform/text.h"
 
@@ -22,9 +23,13 @@ void Send(int level, std::u16string_view source_file, int line, std::u16string_v
   const std::u16string record =
       BuildRecord(static_cast<int32_t>(std::time(nullptr)), platform::GetCurrentProcessId(),
                   platform::GetCurrentThreadId(), level, source_file, line, text);
-  // The record goes out with its terminating NUL.
+  // The record goes out with its terminating NUL. Logging a failure must not
+  // change the error the caller is about to report, so the last error is
+  // kept across the send.
   const auto bytes = static_cast<uint32_t>((record.size() + 1) * sizeof(char16_t));
+  const int last_error = platform::GetLastError();
   gate.OnSent(PipeSendOneWay(kLogPipeName, record.c_str(), bytes));
+  platform::SetLastError(last_error);
 }
 
 }  // namespace

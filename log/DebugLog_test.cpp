@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/named_pipe.h"
+#include "platform/status.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -140,8 +141,10 @@ TEST_F(LogPipeTest, RecordsReachTheServiceWithTheirTerminator) {
 
 TEST_F(LogPipeTest, AnAbsentServiceCostsOneAttemptInEleven) {
   g_fake_ticks = 1000;
+  platform::SetLastError(1234);  // the error a failing operation is about to report
   DEBUG_LOG(68, u"first line tries and fails");
   EXPECT_FALSE(debug_log::ProcessGate().reachable());
+  EXPECT_EQ(platform::GetLastError(), 1234);
   // The service comes up; the ten lines after the failure are still dropped.
   platform::PipeListener listener;
   ASSERT_TRUE(listener.Listen(u"Log_ServerNamePipe").ok());

@@ -168,6 +168,14 @@ Status PipeListener::Listen(std::u16string_view name, int backlog) {
   }
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return Errno("socket", path);
+  // The socket file takes its mode from the socket itself when it is bound,
+  // so it is owner-only from the moment it appears, and no second update of
+  // the file is needed after bind.
+  if (::fchmod(fd, 0600) != 0) {
+    const Status status = Errno("socket", path);
+    ::close(fd);
+    return status;
+  }
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     if (errno != EADDRINUSE) {
       const Status status = Errno("bind", path);
@@ -190,7 +198,7 @@ Status PipeListener::Listen(std::u16string_view name, int backlog) {
       return status;
     }
   }
-  if (::chmod(path.c_str(), 0600) != 0 || ::listen(fd, backlog) != 0) {
+  if (::listen(fd, backlog) != 0) {
     const Status status = Errno("listen", path);
     ::close(fd);
     ::unlink(path.c_str());

@@ -1,0 +1,177 @@
+#include "dbclient/pipe_Server.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "dbclient/pipe_test_peer.h"
+#include "platform/status.h"
+#include "tests/support/stale_socket.h"
+
+namespace {
+
+using dbclient_testing::kPeerDeadlineMs;
+using std::chrono::milliseconds;
+
+class PipeServerTest : public dbclient_testing::PipeFolderTest {
+ protected:
+  // A server whose 600-second time-out lasts `second` × 600.
+  void Make(milliseconds second = milliseconds(10)) {
+    server_.SetTimeoutUnitForTesting(second);
+    ASSERT_TRUE(server_.Initial(u"DbCln_7", 600));
+  }
+
+  CPipeServer server_;
+};
+
+// Bytes whose order shows: no value repeats within 251 bytes.
+std::string Pattern(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 % 251);
+  return bytes;
+}
+
+// Connects to the reply pipe and writes `reply` in writes of `piece` bytes.
+std::thread Replier(std::string reply, size_t piece) {
+  return std::thread([reply = std::move(reply), piece] {
+    platform::PipeStream stream;
+    ASSERT_TRUE(stream.Connect(u"DbCln_7", kPeerDeadlineMs).ok());
+    for (size_t at = 0; at < reply.size(); at += piece) {
+      ASSERT_TRUE(stream.Write(reply.data() + at, std::min(piece, reply.size() - at)).ok());
+    }
+  });
+}
+
+TEST_F(PipeServerTest, RepliesOfAnySizeArriveWholeAndInOrder) {
+  // Around the receive buffer's size: a reply that fills it exactly, one that
+  // needs several portions, and small ones in one or many writes.
+  const struct {
+    size_t size;
+    size_t piece;
+  } cases[] = {{1, 1},
+               {5000, 7},
+               {CPipeServer::kBufferBytes, CPipeServer::kBufferBytes},
+               {CPipeServer::kBufferBytes, 4096},
+               {CPipeServer::kBufferBytes + 1, 65536},
+               {1300000, 100000}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.size << " bytes in writes of " << c.piece);
+    CPipeServer server;
+    server.SetTimeoutUnitForTesting(milliseconds(10));
+    ASSERT_TRUE(server.Initial(u"DbCln_7", 600));
+    const std::string reply = Pattern(c.size);
+    std::thread service = Replier(reply, c.piece);
+    std::string received = "stale";
+    EXPECT_TRUE(server.FetchCmd(&received));
+    service.join();
+    EXPECT_EQ(received.size(), reply.size());
+    EXPECT_TRUE(received == reply);
+  }
+}
+
+TEST_F(PipeServerTest, AWriterThatClosesAtOnceGivesAnEmptyReply) {
+  Make();
+  std::thread service = Replier("", 1);
+  std::string received = "stale";
+  EXPECT_TRUE(server_.FetchCmd(&received));
+  service.join();
+  EXPECT_EQ(received, "");
+}
+
+TEST_F(PipeServerTest, TheTimeOutBoundsEachWaitNotTheWholeReply) {
+  dbclient_testing::LogRecorder log;
+  Make(milliseconds(0));  // every wait's timer fires at once
+  // Nobody connects: the wait ends for the timer, without reading.
+  char buffer[16];
+  uint32_t count = sizeof buffer;
+  EXPECT_TRUE(server_.WaitAndRead(buffer, &count));
+  EXPECT_EQ(count, 0u);
+  // Each wait arms the timer afresh (for 600 ms now), so the timer fired in
+  // the last wait does not cut this reply off.
+  server_.SetTimeoutUnitForTesting(milliseconds(1));
+  platform::PipeStream client;
+  ASSERT_TRUE(client.Connect(u"DbCln_7").ok());
+  ASSERT_TRUE(client.Write("abc", 3).ok());
+  client.Close();
+  std::string received;
+  EXPECT_TRUE(server_.FetchCmd(&received));
+  EXPECT_EQ(received, "abc");
+
+  // A writer that never comes: the fetch fails when the timer fires.
+  server_.SetTimeoutUnitForTesting(milliseconds(0));
+  received = "stale";
+  EXPECT_FALSE(server_.FetchCmd(&received));
+  EXPECT_EQ(received, "");
+  EXPECT_TRUE(
+      log.Has(5, u"pipe_Server", u"[CPipeServer::FetchCmd] User define object is not signaled!"));
+}
+
+TEST_F(PipeServerTest, ANameHeldByALiveListenerIsRetriedThenRefused) {
+  dbclient_testing::LogRecorder log;
+  platform::PipeListener holder;
+  ASSERT_TRUE(holder.Listen(u"DbCln_7").ok());
+  server_.SetCreateRetryIntervalForTesting(milliseconds(2));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(server_.Initial(u"DbCln_7", 600));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(10));  // five pauses
+  EXPECT_EQ(platform::GetLastError(), EADDRINUSE);
+  EXPECT_TRUE(log.Has(5, u"pipe_Server", u"[CPipeServer::Initial] Retry 5 times. Still Failed!"));
+  // The holder keeps its pipe, and the failed server has nothing to collect.
+  EXPECT_TRUE(std::filesystem::exists(holder.socket_path()));
+  platform::PipeStream client;
+  EXPECT_TRUE(client.Connect(u"DbCln_7").ok());
+  std::string received;
+  EXPECT_FALSE(server_.FetchCmd(&received));
+}
+
+TEST_F(PipeServerTest, AStaleSocketIsTakenOverAndTheSocketGoesWithTheServer) {
+  const std::string path = platform::PipeSocketPath(u"DbCln_7");
+  ASSERT_TRUE(testing_support::LeaveStaleSocket(path));
+  {
+    CPipeServer server;
+    server.SetTimeoutUnitForTesting(milliseconds(10));
+    ASSERT_TRUE(server.Initial(u"DbCln_7", 600));
+    std::thread service = Replier("ok", 2);
+    std::string received;
+    EXPECT_TRUE(server.FetchCmd(&received));
+    service.join();
+    EXPECT_EQ(received, "ok");
+    EXPECT_TRUE(std::filesystem::exists(path));  // until the server is destroyed
+  }
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(PipeServerTest, EveryInstanceServesAClient) {
+  platform::WaitableTimer deadline;
+  ASSERT_TRUE(deadline.Create().ok());
+  ASSERT_TRUE(deadline.Arm(milliseconds(kPeerDeadlineMs)).ok());
+  ASSERT_TRUE(server_.Initial(3, u"DbCln_8", &deadline));
+  // Two clients connected at once, each on its own instance; the first one's
+  // end does not stop the second from being read.
+  platform::PipeStream first;
+  platform::PipeStream second;
+  ASSERT_TRUE(first.Connect(u"DbCln_8").ok());
+  ASSERT_TRUE(second.Connect(u"DbCln_8").ok());
+  ASSERT_TRUE(second.Write("2", 1).ok());
+  char buffer[4];
+  uint32_t count = sizeof buffer;
+  ASSERT_TRUE(server_.WaitAndRead(buffer, &count));  // the first connects, silent
+  EXPECT_EQ(count, 0u);
+  count = sizeof buffer;
+  ASSERT_TRUE(server_.WaitAndRead(buffer, &count));  // the second connects and has written
+  EXPECT_EQ(std::string(buffer, count), "2");
+  first.Close();
+  count = sizeof buffer;
+  EXPECT_FALSE(server_.WaitAndRead(buffer, &count));  // the first client's end
+  ASSERT_TRUE(second.Write("3", 1).ok());
+  count = sizeof buffer;
+  ASSERT_TRUE(server_.WaitAndRead(buffer, &count));
+  EXPECT_EQ(std::string(buffer, count), "3");
+  EXPECT_FALSE(deadline.IsSignaled());
+}
+
+}  // namespace
