@@ -1,0 +1,205 @@
+#include "package/PackageDataFile.h"
+
+#include <zlib.h>
+
+#include <new>
+
+#include "log/DebugLog.h"
+#include "platform/file_system.h"
+#include "platform/string_table.h"
+
+namespace package {
+namespace {
+
+constexpr char16_t kLogSource[] = u"PackageDataFile";
+
+void ShowDataFileCorrupted() {
+  platform::ShowAppMessage(platform::kMsgDataFileCorrupted, platform::MessageIcon::kError);
+}
+
+// Writes the length prefix and the stream; a partly written file is removed
+// so that no truncated package is left in the install folder.
+bool WriteFileContent(const std::u16string& path, std::string_view prefix,
+                      std::string_view stream, std::u16string_view caller) {
+  platform::File file;
+  platform::Status status = file.Open(path, platform::File::Mode::kCreateAlways);
+  if (!status.ok()) {
+    DEBUG_LOG(70, u"%s - ExportSetting:write error -> %S", caller, status.message());
+    return false;
+  }
+  status = file.Write(prefix.data(), prefix.size());
+  if (status.ok()) status = file.Write(stream.data(), stream.size());
+  const platform::Status closed = file.Close();
+  if (status.ok()) status = closed;
+  if (!status.ok()) {
+    DEBUG_LOG(70, u"%s - ExportSetting:write error -> %S", caller, status.message());
+    platform::DeleteFile(path);
+    return false;
+  }
+  return true;
+}
+
+// The length prefix as a stream's formatted unsigned extraction reads it:
+// white space skipped, then the digits up to the first non-digit.
+struct StoredLength {
+  bool found = false;     // at least one digit
+  bool in_range = true;   // the digits fit 64 bits
+  uint64_t value = 0;
+  size_t end = 0;         // offset just after the digits
+  std::string_view digits;
+};
+
+bool IsStreamSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+StoredLength ParseStoredLength(std::string_view bytes) {
+  StoredLength length;
+  size_t pos = 0;
+  while (pos < bytes.size() && IsStreamSpace(bytes[pos])) ++pos;
+  const size_t first = pos;
+  for (; pos < bytes.size() && bytes[pos] >= '0' && bytes[pos] <= '9'; ++pos) {
+    const uint64_t digit = static_cast<uint64_t>(bytes[pos] - '0');
+    if (length.value > (UINT64_MAX - digit) / 10) {
+      length.in_range = false;
+    } else {
+      length.value = length.value * 10 + digit;
+    }
+  }
+  length.found = pos > first;
+  length.end = pos;
+  length.digits = bytes.substr(first, pos - first);
+  return length;
+}
+
+// Reads the whole file; false when it cannot be opened or read.
+bool ReadFileContent(const std::u16string& path, std::u16string_view caller, std::string* bytes) {
+  platform::File file;
+  if (!file.Open(path, platform::File::Mode::kRead).ok()) return false;
+  char chunk[65536];
+  for (;;) {
+    size_t read = 0;
+    const platform::Status status = file.Read(chunk, sizeof chunk, &read);
+    if (!status.ok()) {
+      DEBUG_LOG(70, u"%s - ImportSetting:read error -> %S", caller, status.message());
+      return false;
+    }
+    if (read == 0) return true;
+    bytes->append(chunk, read);
+  }
+}
+
+bool ReadPackage(std::u16string_view install_path, std::u16string_view caller,
+                 SKVA_Server_Settings::SettingAggregation* package) {
+  std::string file_bytes;
+  try {
+    if (!ReadFileContent(PackageDataFilePath(install_path), caller, &file_bytes)) {
+      ShowDataFileCorrupted();
+      return false;
+    }
+  } catch (const std::bad_alloc&) {
+    DEBUG_LOG(70, u"%s - failed to allocate memory!", caller);
+    return false;
+  }
+
+  // Without a number nothing is read as stream either; uncompress() then
+  // fails on the empty input.
+  const StoredLength length = ParseStoredLength(file_bytes);
+  const std::string_view stream =
+      length.found ? std::string_view(file_bytes).substr(length.end) : std::string_view();
+  const uint64_t stored = length.found ? length.value : 0;
+
+  // The stored length is the size of the buffer allocated below, so a
+  // corrupt or hostile prefix must not reach the allocation unchecked.
+  if (!length.in_range || stored > kMaxPackageBytes ||
+      stored > kMaxExpansion * stream.size() + kExpansionMargin) {
+    ShowDataFileCorrupted();
+    DEBUG_LOG(70, u"%s - ImportSetting:data length %S refused for %llu compressed bytes", caller,
+              length.digits, static_cast<uint64_t>(stream.size()));
+    return false;
+  }
+
+  std::string data;
+  try {
+    data.resize(stored);
+  } catch (const std::bad_alloc&) {
+    DEBUG_LOG(70, u"%s - failed to allocate memory!", caller);
+    return false;
+  }
+
+  uLongf produced = static_cast<uLongf>(stored);
+  const int result = uncompress(reinterpret_cast<Bytef*>(data.data()), &produced,
+                                reinterpret_cast<const Bytef*>(stream.data()),
+                                static_cast<uLong>(stream.size()));
+  if (result != Z_OK) {
+    ShowDataFileCorrupted();
+    if (result == Z_BUF_ERROR) {
+      DEBUG_LOG(70, u"%s - ImportSetting:decompress error -> buffer too small", caller);
+    } else if (result == Z_MEM_ERROR) {
+      DEBUG_LOG(70, u"%s - ImportSetting:decompress error -> not enough memory", caller);
+    }
+    return false;
+  }
+
+  // A package that does not parse is refused as a whole: importing the
+  // fields read before the fault would apply a part of someone's settings.
+  if (!package->ParseFromArray(data.data(), static_cast<int>(produced))) {
+    ShowDataFileCorrupted();
+    DEBUG_LOG(70, u"%s - ImportSetting:parse error -> not a settings package", caller);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::u16string PackageDataFilePath(std::u16string_view install_path) {
+  std::u16string path(install_path);
+  path += kPackageDataFileName;
+  return path;
+}
+
+bool WritePackageDataFile(const SKVA_Server_Settings::SettingAggregation& package,
+                          std::u16string_view install_path, std::u16string_view caller) {
+  std::string serialised;
+  std::string compressed;
+  try {
+    if (!package.SerializeToString(&serialised)) {
+      DEBUG_LOG(69, u"%s - ExportSetting:serialize error", caller);
+      return false;
+    }
+    // As large as the input, not compressBound(): the layout has always been
+    // written this way, and a package that does not shrink is refused.
+    compressed.resize(serialised.size());
+  } catch (const std::bad_alloc&) {
+    DEBUG_LOG(69, u"%s - failed to allocate memory!", caller);
+    return false;
+  }
+
+  uLongf compressed_size = static_cast<uLongf>(compressed.size());
+  const int result = compress(reinterpret_cast<Bytef*>(compressed.data()), &compressed_size,
+                              reinterpret_cast<const Bytef*>(serialised.data()),
+                              static_cast<uLong>(serialised.size()));
+  if (result != Z_OK) {
+    ShowDataFileCorrupted();
+    if (result == Z_BUF_ERROR) {
+      DEBUG_LOG(68, u"%s - ExportSetting:compress error -> buffer too small", caller);
+    } else if (result == Z_MEM_ERROR) {
+      DEBUG_LOG(69, u"%s - ExportSetting:compress error -> not enough memory", caller);
+    }
+    return false;
+  }
+
+  return WriteFileContent(PackageDataFilePath(install_path), std::to_string(serialised.size()),
+                          std::string_view(compressed).substr(0, compressed_size), caller);
+}
+
+bool ReadPackageDataFile(std::u16string_view install_path, std::u16string_view caller,
+                         SKVA_Server_Settings::SettingAggregation* package) {
+  package->Clear();
+  if (ReadPackage(install_path, caller, package)) return true;
+  package->Clear();
+  return false;
+}
+
+}  // namespace package

@@ -1,0 +1,61 @@
+// The package data file skva.dat: one SettingAggregation, serialised and
+// compressed with zlib, in the server's install folder.
+//
+// Byte layout (frozen; archives of every release carry it):
+//   the serialised length N as unsigned decimal ASCII digits, no sign, no
+//   padding, no separator, immediately followed by the zlib stream (RFC 1950,
+//   as compress() writes it) of the N serialised bytes, to the end of the
+//   file. The stream's first byte 0x78 is what ends the number.
+//
+// Both functions take `caller`, the qualified name of the operation they
+// serve (u"CExportSkvaSettings::ExportConfigToFile"), as the first argument
+// of their log lines. Message 133 is the string-table entry
+// kMsgDataFileCorrupted, shown with an error icon.
+#ifndef PORTELLE_PACKAGE_PACKAGEDATAFILE_H_
+#define PORTELLE_PACKAGE_PACKAGEDATAFILE_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "package/ServerSettings.pb.h"
+
+namespace package {
+
+inline constexpr std::u16string_view kPackageDataFileName = u"skva.dat";
+
+// The largest stored length a reader accepts: beyond it the file is refused
+// as corrupt before anything is allocated.
+inline constexpr uint64_t kMaxPackageBytes = uint64_t{1} << 30;
+// zlib's largest expansion: a deflate stream never yields more than 1032
+// bytes per compressed byte, so a stored length above
+// kMaxExpansion * C + kExpansionMargin cannot come from C compressed bytes.
+inline constexpr uint64_t kMaxExpansion = 1032;
+inline constexpr uint64_t kExpansionMargin = 64;
+
+// install_path + "skva.dat"; `install_path` ends in a separator.
+std::u16string PackageDataFilePath(std::u16string_view install_path);
+
+// Serialises `package` and writes it, compressed, to install_path +
+// "skva.dat", replacing an existing file. The output buffer of compress() is
+// exactly as large as the serialised message, so a package that does not
+// shrink under compression cannot be written: that shows message 133, like
+// every other compression error. A file that cannot be created or written
+// fails without a message (a partly written file is removed). The file is
+// left for the caller, which archives and deletes it.
+bool WritePackageDataFile(const SKVA_Server_Settings::SettingAggregation& package,
+                          std::u16string_view install_path, std::u16string_view caller);
+
+// Reads install_path + "skva.dat" into *package. False, with message 133,
+// when the file cannot be opened or read, when its stored length is refused
+// (above kMaxPackageBytes, beyond zlib's expansion of the compressed bytes,
+// or out of range), when uncompress() fails and when the bytes are not a
+// SettingAggregation; false without a message when memory runs out. Bytes
+// after the zlib stream are ignored. On failure *package is empty. The file
+// is not deleted: the import deletes it after every call, whatever the result.
+bool ReadPackageDataFile(std::u16string_view install_path, std::u16string_view caller,
+                         SKVA_Server_Settings::SettingAggregation* package);
+
+}  // namespace package
+
+#endif  // PORTELLE_PACKAGE_PACKAGEDATAFILE_H_

@@ -1,0 +1,315 @@
+#include "package/PackageDataFile.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "log/DebugLog.h"
+#include "platform/named_pipe.h"
+#include "platform/string_table.h"
+#include "platform/text.h"
+#include "platform/user_interface.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+using SKVA_Server_Settings::ScanConfigs;
+using SKVA_Server_Settings::SettingAggregation;
+
+constexpr char16_t kExport[] = u"CExportSkvaSettings::ExportConfigToFile";
+constexpr char16_t kImport[] = u"CImportSkvaSettings::ImportSettingsFromFile";
+
+uint32_t NoTicks() { return 0; }
+
+std::string Utf16Le(std::u16string_view text) {
+  std::string bytes;
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+// A password block as the database service returns it: 256 UTF-16 units,
+// the text, its terminating zero and zero padding.
+std::string PasswordBlock(std::u16string_view text) {
+  std::string block = Utf16Le(text);
+  block.resize(512, '\0');
+  return block;
+}
+
+std::string Compress(const std::string& bytes) {
+  uLongf size = compressBound(bytes.size());
+  std::string out(size, '\0');
+  EXPECT_EQ(compress(reinterpret_cast<Bytef*>(out.data()), &size,
+                     reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()),
+            Z_OK);
+  out.resize(size);
+  return out;
+}
+
+std::string Uncompress(const std::string& stream, size_t size) {
+  std::string out(size, '\0');
+  uLongf produced = size;
+  EXPECT_EQ(uncompress(reinterpret_cast<Bytef*>(out.data()), &produced,
+                       reinterpret_cast<const Bytef*>(stream.data()), stream.size()),
+            Z_OK);
+  out.resize(produced);
+  return out;
+}
+
+// INI text that compresses well, as the exported INI file does.
+std::string IniText(size_t size) {
+  std::string text;
+  while (text.size() < size) text += "[INI_CLIENT_SECTION]\r\nUninstall_Pwd=\r\nUnload_Pwd=\r\n";
+  text.resize(size);
+  return text;
+}
+
+SettingAggregation PackageWithDomains() {
+  SettingAggregation package;
+  package.set_original_skva_ver(10.5);
+  package.set_original_servicepack_ver(0);
+  package.set_original_patch_ver(1);
+  package.set_global_config_string(Utf16Le(u"\xFEFF[Global]\r\nServerID=7\r\n") + IniText(2000));
+  const std::u16string uids[] = {u"3f2504e0-4f89-11d3-9a0c-0305e82c3301",
+                                 u"00000000-0000-0000-0000-000000000000"};
+  for (const char16_t* name : {u"Sales", u""}) {
+    ScanConfigs* record = package.add_scanconfigs();
+    record->set_domain_uid(Utf16Le(uids[0]));
+    record->set_domain_name(Utf16Le(name));
+    record->set_domain_name_size(static_cast<int>(std::u16string_view(name).size()));
+    record->set_parent_uid(Utf16Le(uids[1]));
+    record->set_client_uninstall(PasswordBlock(u"\u00fcninstall"));
+    record->set_client_unload(PasswordBlock(u""));
+    record->set_computer_name(Utf16Le(u"Vente\u00e9"));
+    record->set_computer_name_size(6);
+    // UTF-16 text is no valid UTF-8: zero bytes, lone 0x80, surrogates.
+    record->set_config_string(Utf16Le(u"1\t0\t\u0080\xD800\xDC00\t\xFFFE\t") + std::string(1, '\x80'));
+  }
+  return package;
+}
+
+class PackageDataFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    debug_log::ProcessGate() = CLogGate(&NoTicks);
+    ASSERT_TRUE(log_.Listen(debug_log::kLogPipeName).ok());
+  }
+
+  std::u16string InstallPath() const { return install_.wpath(); }
+  void WriteDataFile(std::string_view bytes) const { install_.Write("skva.dat", bytes); }
+  std::string DataFile() const { return install_.Read("skva.dat"); }
+
+  bool Read(SettingAggregation* package) {
+    return package::ReadPackageDataFile(InstallPath(), kImport, package);
+  }
+
+  // The level and message of every log line sent so far.
+  std::vector<std::pair<std::u16string, std::u16string>> TakeLogLines() {
+    std::vector<std::pair<std::u16string, std::u16string>> lines;
+    platform::PipeStream stream;
+    while (log_.Accept(&stream, 0).ok()) {
+      std::string bytes;
+      char buffer[1024];
+      size_t n = 0;
+      while (stream.Read(buffer, sizeof buffer, &n, 5000).ok() && n > 0) bytes.append(buffer, n);
+      std::u16string record(bytes.size() / 2, u'\0');
+      std::memcpy(record.data(), bytes.data(), record.size() * 2);
+      if (!record.empty()) record.pop_back();  // the terminating NUL
+      // LOG_WRITE, time, process, thread, level, source, line, text
+      std::vector<std::u16string> fields;
+      size_t start = 0;
+      for (int i = 0; i < 7; ++i) {
+        const size_t tab = record.find(u'\t', start);
+        fields.push_back(record.substr(start, tab - start));
+        start = tab + 1;
+      }
+      const std::u16string text = record.substr(start);
+      lines.emplace_back(fields[4], text.substr(text.find(u']', 2) + 1));
+    }
+    return lines;
+  }
+
+  // Expects that the read failed with message 133 and, when `line` is given,
+  // with exactly that level-70 log line.
+  void ExpectRejected(std::string_view file, std::u16string_view line = {}) {
+    WriteDataFile(file);
+    SettingAggregation package;
+    package.set_original_skva_ver(1);
+    EXPECT_FALSE(Read(&package));
+    EXPECT_EQ(package.ByteSizeLong(), 0u);  // nothing of a broken package is kept
+    ASSERT_EQ(ui_.messages().size(), 1u);
+    EXPECT_EQ(ui_.messages()[0].text, platform::LoadMessageText(platform::kMsgDataFileCorrupted));
+    EXPECT_EQ(ui_.messages()[0].icon, platform::MessageIcon::kError);
+    ui_.Clear();
+    const auto lines = TakeLogLines();
+    if (!line.empty()) {
+      ASSERT_EQ(lines.size(), 1u);
+      EXPECT_EQ(lines[0].first, u"70");
+      EXPECT_EQ(lines[0].second, line);
+    }
+  }
+
+  testing_support::TempFolder install_;
+  testing_support::TempFolder pipes_;
+  testing_support::ScopedEnvironmentVariable pipe_dir_{"BASTIONEL_PIPE_DIR", pipes_.path()};
+  platform::PipeListener log_;
+  platform::RecordingUserInterface ui_;
+  platform::ScopedUserInterface scoped_ui_{&ui_};
+};
+
+TEST_F(PackageDataFileTest, PackagesRoundTripByteForByte) {
+  SettingAggregation without_domains;
+  without_domains.set_original_skva_ver(10.6);
+  without_domains.set_original_servicepack_ver(1);
+  without_domains.set_original_patch_ver(0);
+  without_domains.set_global_config_string(IniText(3000));
+  for (const SettingAggregation& original : {PackageWithDomains(), without_domains}) {
+    ASSERT_TRUE(package::WritePackageDataFile(original, InstallPath(), kExport));
+    SettingAggregation read;
+    ASSERT_TRUE(Read(&read));
+    EXPECT_EQ(read.SerializeAsString(), original.SerializeAsString());
+    EXPECT_EQ(read.scanconfigs_size(), original.scanconfigs_size());
+  }
+  const SettingAggregation original = PackageWithDomains();
+  ASSERT_TRUE(package::WritePackageDataFile(original, InstallPath(), kExport));
+  SettingAggregation read;
+  ASSERT_TRUE(Read(&read));
+  EXPECT_EQ(read.scanconfigs(0).domain_uid().size(), 72u);
+  EXPECT_EQ(read.scanconfigs(0).client_uninstall(), PasswordBlock(u"\u00fcninstall"));
+  EXPECT_EQ(read.scanconfigs(1).client_unload().size(), 512u);
+  EXPECT_TRUE(read.scanconfigs(1).has_domain_name());
+  EXPECT_EQ(read.scanconfigs(1).domain_name_size(), 0);
+  EXPECT_EQ(read.scanconfigs(1).config_string(), original.scanconfigs(1).config_string());
+  EXPECT_TRUE(ui_.messages().empty());
+  EXPECT_TRUE(TakeLogLines().empty());
+  EXPECT_TRUE(install_.Exists("skva.dat"));  // deleting it is the caller's part
+}
+
+TEST_F(PackageDataFileTest, FileIsTheDecimalLengthThenTheZlibStream) {
+  // Global_Config_String alone: tag 0x1A, length 5318 as the varint C6 29,
+  // then the text; 5321 serialised bytes.
+  const std::string text = IniText(5318);
+  SettingAggregation package;
+  package.set_global_config_string(text);
+  ASSERT_TRUE(package::WritePackageDataFile(package, InstallPath(), kExport));
+
+  const std::string file = DataFile();
+  ASSERT_GT(file.size(), 5u);
+  EXPECT_EQ(file.substr(0, 5), "5321\x78");
+  EXPECT_EQ(Uncompress(file.substr(4), 5321), "\x1a\xc6\x29" + text);
+
+  // An existing file is replaced, not appended to.
+  package.set_global_config_string(IniText(200));
+  ASSERT_TRUE(package::WritePackageDataFile(package, InstallPath(), kExport));
+  EXPECT_EQ(DataFile().substr(0, 4), "203\x78");
+  EXPECT_EQ(Uncompress(DataFile().substr(3), 203), "\x1a\xc8\x01" + IniText(200));
+}
+
+TEST_F(PackageDataFileTest, TrailingBytesAndLeadingWhiteSpaceAreAccepted) {
+  const std::string serialised = PackageWithDomains().SerializeAsString();
+  const std::string stream = Compress(serialised);
+  for (const std::string& file :
+       {std::to_string(serialised.size()) + stream + "trailing bytes x",
+        " \t\r\n" + std::to_string(serialised.size()) + stream,
+        "000" + std::to_string(serialised.size()) + stream}) {
+    WriteDataFile(file);
+    SettingAggregation read;
+    EXPECT_TRUE(Read(&read));
+    EXPECT_EQ(read.SerializeAsString(), serialised);
+  }
+  EXPECT_TRUE(ui_.messages().empty());
+}
+
+TEST_F(PackageDataFileTest, APackageThatDoesNotShrinkIsNotWritten) {
+  SettingAggregation tiny;
+  tiny.set_original_skva_ver(10.6);
+  tiny.set_original_servicepack_ver(2);
+  tiny.set_original_patch_ver(0);
+  EXPECT_FALSE(package::WritePackageDataFile(tiny, InstallPath(), kExport));
+  ASSERT_EQ(ui_.messages().size(), 1u);
+  EXPECT_EQ(ui_.messages()[0].text, platform::LoadMessageText(platform::kMsgDataFileCorrupted));
+  EXPECT_EQ(ui_.messages()[0].icon, platform::MessageIcon::kError);
+  const auto lines = TakeLogLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].first, u"68");
+  EXPECT_EQ(lines[0].second, std::u16string(kExport) + u" - ExportSetting:compress error -> "
+                                                       u"buffer too small");
+  EXPECT_FALSE(install_.Exists("skva.dat"));
+}
+
+TEST_F(PackageDataFileTest, AFileThatCannotBeCreatedFailsWithoutAMessage) {
+  EXPECT_FALSE(package::WritePackageDataFile(PackageWithDomains(),
+                                             install_.Wide("missing folder/"), kExport));
+  EXPECT_TRUE(ui_.messages().empty());
+}
+
+TEST_F(PackageDataFileTest, AMissingFileIsRefused) {
+  SettingAggregation package;
+  EXPECT_FALSE(Read(&package));
+  ASSERT_EQ(ui_.messages().size(), 1u);
+  EXPECT_EQ(ui_.messages()[0].text, platform::LoadMessageText(platform::kMsgDataFileCorrupted));
+}
+
+TEST_F(PackageDataFileTest, BrokenStreamsAreRefused) {
+  const std::u16string prefix = std::u16string(kImport) + u" - ImportSetting:";
+  const std::string serialised = PackageWithDomains().SerializeAsString();
+  const std::string stream = Compress(serialised);
+  const std::string size = std::to_string(serialised.size());
+
+  // A stored length below the real size leaves uncompress() short of room.
+  ExpectRejected(std::to_string(serialised.size() - 1) + stream,
+                 prefix + u"decompress error -> buffer too small");
+  // No number: nothing is decompressed at all.
+  ExpectRejected("");
+  ExpectRejected(" \r\n");
+  ExpectRejected(stream);
+  ExpectRejected("-" + size + stream);
+  // A number and no stream.
+  ExpectRejected(size, prefix + u"data length " + std::u16string(size.begin(), size.end()) +
+                           u" refused for 0 compressed bytes");
+  ExpectRejected("0");
+  // A damaged stream: cut short, or with its body overwritten.
+  ExpectRejected(size + stream.substr(0, stream.size() / 2));
+  std::string damaged = stream;
+  for (size_t i = 2; i < 40; ++i) damaged[i] = '\xff';
+  ExpectRejected(size + damaged);
+}
+
+TEST_F(PackageDataFileTest, BytesThatAreNotAPackageAreRefused) {
+  // A length-delimited field 2 that claims more bytes than there are.
+  const std::string truncated("\x12\x40\x0a\x04" "a\0b\0", 8);
+  ExpectRejected(std::to_string(truncated.size()) + Compress(truncated),
+                 std::u16string(kImport) + u" - ImportSetting:parse error -> not a settings "
+                                           u"package");
+  // Text: 'n' (0x6E) is field 13 with the wire type 6, which does not exist.
+  const std::string text = "not a settings package";
+  ExpectRejected(std::to_string(text.size()) + Compress(text));
+}
+
+TEST_F(PackageDataFileTest, StoredLengthsNoStreamCanYieldAreRefusedBeforeAllocating) {
+  const std::u16string prefix = std::u16string(kImport) + u" - ImportSetting:data length ";
+  const std::string stream = Compress(PackageWithDomains().SerializeAsString());
+  const std::u16string compressed_size = platform::Utf8ToUtf16(std::to_string(stream.size()));
+  for (const std::string& number : {
+           std::string("99999999999"),           // far beyond 1 GiB
+           std::string("1073741825"),            // 1 GiB + 1
+           std::to_string(1032 * stream.size() + 65),  // more than zlib can expand
+           std::string("18446744073709551616"),  // 2^64: wraps to 0
+           std::string("18446744073709556937"),  // wraps to a plausible 5321
+           std::string(400, '9'),
+           std::string("4294967297"),            // 2^32 + 1: wraps to 1 in 32 bits
+       }) {
+    SCOPED_TRACE(number);
+    ExpectRejected(number + stream, prefix + platform::Utf8ToUtf16(number) + u" refused for " +
+                                        compressed_size + u" compressed bytes");
+  }
+}
+
+}  // namespace
