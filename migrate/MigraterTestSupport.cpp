@@ -18,6 +18,11 @@ bool FakeDatabase::GetSpywareWhiteList(const std::u16string& domain_uid,
     *count = 99999;
     return false;
   }
+  if (reported_count) {
+    *entries = list;
+    *count = *reported_count;
+    return true;
+  }
   entries->assign(list.begin(), list.begin() + std::min<size_t>(list.size(), *count));
   *count = static_cast<int32_t>(entries->size());
   return true;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,9 @@ class FakeDatabase : public IMigraterDatabase {
   int32_t status = 0;
   bool list_ok = true;
   std::vector<int32_t> list;
+  // When set, the whole list is handed over, whatever the maximum, with this
+  // count: a service that does not keep to the request.
+  std::optional<int32_t> reported_count;
   bool dest_ok = true;
   uint32_t dest_scan_type = 0;
   bool switch_ok = true;
