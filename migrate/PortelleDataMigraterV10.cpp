@@ -4,6 +4,7 @@
 
 #include "ini/Portelle_Ini_Util.h"
 #include "log/DebugLog.h"
+#include "platform/profile.h"
 
 namespace {
 
@@ -35,6 +36,8 @@ void CDataMigraterV10::RewriteFrom10(const std::string& source, std::string* res
   // The service-pack version logs less: the OLE layer once, no compress
   // layers, web-threat words, levels or lists.
   const bool verbose = !service_pack_format;
+  // The many INI reads of one rewrite look at the file once.
+  const platform::ProfileReadBatch ini_batch;
   const int32_t ole_layer = ReadOleLayer();
   if (service_pack_format) DEBUG_LOG(8, u"%s - nOleLayer = %d", func, ole_layer);
 

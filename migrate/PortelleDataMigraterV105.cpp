@@ -4,6 +4,7 @@
 
 #include "ini/Portelle_Ini_Util.h"
 #include "log/DebugLog.h"
+#include "platform/profile.h"
 #include "migrate/ScanConfigLayout.h"
 
 namespace {
@@ -27,6 +28,8 @@ void CDataMigraterV105::RewriteFrom105(const std::string& source, std::string* r
   using scan_config_layout::FixedField;
   const std::u16string_view func = patch_format ? u"CDataMigraterV105_P1::MigrateDBData"
                                                 : u"CDataMigraterV105::MigrateDBData";
+  // The many INI reads of one rewrite look at the file once.
+  const platform::ProfileReadBatch ini_batch;
   CCmdProtocol reader = SourceReader(source);
   CCmdProtocol writer;
   DEBUG_LOG(8, u"%s - => DBString=%s", func, reader.GetString());

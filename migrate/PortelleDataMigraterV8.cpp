@@ -1,6 +1,8 @@
 #include "migrate/PortelleDataMigraterV8.h"
 
+#include <algorithm>
 #include <vector>
+
 
 #include "ini/Portelle_Ini_Util.h"
 #include "log/DebugLog.h"
@@ -22,13 +24,13 @@ constexpr uint32_t kUpdateValueBufferSize = 1024;
 // Key names are built in buffers of 64 units.
 constexpr size_t kMaxKeyNameLength = 63;
 
+template <uint32_t kBufferSize>
 std::u16string ReadString(const std::u16string& file, const char16_t* section, const char16_t* key,
-                          const char16_t* default_value, uint32_t buffer_size) {
-  std::vector<char16_t> buffer(buffer_size, u'\0');
-  const uint32_t length = platform::GetPrivateProfileStringW(section, key, default_value,
-                                                             buffer.data(), buffer_size,
-                                                             file.c_str());
-  return std::u16string(buffer.data(), length);
+                          const char16_t* default_value) {
+  char16_t buffer[kBufferSize];
+  const uint32_t length = platform::GetPrivateProfileStringW(section, key, default_value, buffer,
+                                                             kBufferSize, file.c_str());
+  return std::u16string(buffer, length);
 }
 
 }  // namespace
@@ -39,6 +41,8 @@ bool CDataMigraterV8::MigrateDBData(const std::string& source, std::string* resu
                                     const std::u16string& domain_uid) {
   constexpr char16_t kFunc[] = u"CDataMigraterV8::MigrateDBData";
   DEBUG_LOG(8, u"%s - => CDataMigraterV8::MigrateDBData()", kFunc);
+  // The many INI reads of one rewrite look at the file once.
+  const platform::ProfileReadBatch ini_batch;
 
   const int32_t service_pack =
       ReadMainIniInt(u"INI_PROGRAM_VERSION_SECTION", u"ServicePack_Version", 0);
@@ -169,7 +173,7 @@ void CDataMigraterV8::GetBWListAsString(BWListKind kind, std::u16string* text) c
                                    : platform::Format(u"URLFilterAWSL_OutOffice%03d", i);
     key.resize(std::min(key.size(), kMaxKeyNameLength));
     std::u16string entry = stored_value::RevealStoredValue(
-        ReadString(ini, kUrlFilterSection, key.c_str(), u"", kListEntryBufferSize));
+        ReadString<kListEntryBufferSize>(ini, kUrlFilterSection, key.c_str(), u""));
     if (entry.find(u'\t') != std::u16string::npos) entry.clear();
     text->append(entry).append(u"|");
   }
@@ -185,9 +189,9 @@ bool CDataMigraterV8::MigrateServerUpdateSourceFrom8(const std::u16string& src_i
 
   // An update source equal to the default server is not carried over.
   const std::u16string default_server =
-      ReadString(src_ini, kUpdateSection, u"DefaultAUServer", u"", kUpdateValueBufferSize);
-  const std::u16string update_source = ReadString(
-      src_ini, kUpdateSection, u"UpdateSource", default_server.c_str(), kUpdateValueBufferSize);
+      ReadString<kUpdateValueBufferSize>(src_ini, kUpdateSection, u"DefaultAUServer", u"");
+  const std::u16string update_source = ReadString<kUpdateValueBufferSize>(
+      src_ini, kUpdateSection, u"UpdateSource", default_server.c_str());
   if (update_source != default_server) {
     DuplicateIniKeyValue(src_ini, kUpdateSection, u"UpdateSource", u"", dest_ini);
   }

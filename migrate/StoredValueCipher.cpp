@@ -44,6 +44,20 @@ struct ContextDeleter {
 };
 using Context = std::unique_ptr<EVP_CIPHER_CTX, ContextDeleter>;
 
+// One deciphering context per thread with the key schedule already built:
+// each value then only sets its IV.
+EVP_CIPHER_CTX* DecipherContext() {
+  thread_local const Context context = [] {
+    Context c(EVP_CIPHER_CTX_new());
+    if (c && (Aes128Cbc() == nullptr ||
+              EVP_DecryptInit_ex2(c.get(), Aes128Cbc(), CipherKey().data(), nullptr, nullptr) != 1)) {
+      c.reset();
+    }
+    return c;
+  }();
+  return context.get();
+}
+
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -83,18 +97,17 @@ std::optional<std::string> DecipherStoredValue(std::string_view stored) {
   const uint8_t* ciphertext = iv + kBlockSize;
   const int ciphertext_size = static_cast<int>(bytes->size() - kBlockSize);
 
-  const Context context(EVP_CIPHER_CTX_new());
-  if (!context || Aes128Cbc() == nullptr ||
-      EVP_DecryptInit_ex2(context.get(), Aes128Cbc(), CipherKey().data(), iv, nullptr) != 1) {
+  EVP_CIPHER_CTX* const context = DecipherContext();
+  if (context == nullptr || EVP_DecryptInit_ex2(context, nullptr, nullptr, iv, nullptr) != 1) {
     return std::nullopt;
   }
   // Deciphering never yields more than the ciphertext, padding removed.
   std::string plain(static_cast<size_t>(ciphertext_size), '\0');
   int written = 0;
   int final_written = 0;
-  if (EVP_DecryptUpdate(context.get(), reinterpret_cast<unsigned char*>(plain.data()), &written,
+  if (EVP_DecryptUpdate(context, reinterpret_cast<unsigned char*>(plain.data()), &written,
                         ciphertext, ciphertext_size) != 1 ||
-      EVP_DecryptFinal_ex(context.get(), reinterpret_cast<unsigned char*>(plain.data()) + written,
+      EVP_DecryptFinal_ex(context, reinterpret_cast<unsigned char*>(plain.data()) + written,
                           &final_written) != 1) {
     return std::nullopt;
   }
