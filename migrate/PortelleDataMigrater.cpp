@@ -57,12 +57,10 @@ std::u16string CDataMigrater::PrivateIniPath() const {
   return m_wstrInstallPath + u"private\\bsnserver.ini";
 }
 
-int32_t CDataMigrater::ReadMainIniInt(std::u16string_view section, std::u16string_view key,
+int32_t CDataMigrater::ReadMainIniInt(const char16_t* section, const char16_t* key,
                                       int32_t default_value) const {
-  const std::u16string section_text(section);
-  const std::u16string key_text(key);
-  return static_cast<int32_t>(platform::GetPrivateProfileIntW(
-      section_text.c_str(), key_text.c_str(), default_value, MainIniPath().c_str()));
+  return static_cast<int32_t>(platform::GetPrivateProfileIntW(section, key, default_value,
+                                                              MainIniPath().c_str()));
 }
 
 int32_t CDataMigrater::ReadOleLayer() const {
@@ -71,7 +69,7 @@ int32_t CDataMigrater::ReadOleLayer() const {
 
 uint32_t CDataMigrater::ReadProtectionBits(bool with_ecsp) const {
   struct ProtectionKey {
-    std::u16string_view key;
+    const char16_t* key;
     uint32_t bit;
   };
   static constexpr ProtectionKey kKeys[] = {
@@ -150,6 +148,17 @@ void CDataMigrater::CopyStringGroups(CCmdProtocol& reader, CCmdProtocol& writer,
         position >= kMoveDirPosition && position < kMoveDirPosition + kMoveDirCount;
     writer.AppendToken(move_dir ? std::u16string_view() : std::u16string_view(value));
   }
+}
+
+uint32_t CDataMigrater::CopyScanGroup(CCmdProtocol& reader, CCmdProtocol& writer,
+                                      bool move_bit_4000, int32_t ole_layer) {
+  uint32_t flag = 0;
+  uint32_t layer = 0;
+  reader.ReadDword(flag).ReadDword(layer);
+  if (move_bit_4000) flag = MoveBit4000(flag);
+  writer.AppendDword(ApplyOleMark(flag, ole_layer)).AppendDword(layer);
+  writer.AppendInt(ole_layer).AppendInt(4);
+  return layer;
 }
 
 void CDataMigrater::CopyDwords(CCmdProtocol& reader, CCmdProtocol& writer, int count) {

@@ -56,7 +56,7 @@ class CDataMigrater {
   std::u16string PrivateIniPath() const;
 
   // An integer of the main INI file, `default_value` when absent.
-  int32_t ReadMainIniInt(std::u16string_view section, std::u16string_view key,
+  int32_t ReadMainIniInt(const char16_t* section, const char16_t* key,
                          int32_t default_value) const;
   // "Global Setting" / "OleLayer", default 1.
   int32_t ReadOleLayer() const;
@@ -91,6 +91,11 @@ class CDataMigrater {
                                std::u16string_view log_source, std::u16string_view function,
                                bool parenthesised, bool log_last_folder);
 
+  // Reads a scan type's flag word and compress layer and writes its four
+  // fields: the flag word (bit move 0x4000 first when `move_bit_4000`) with
+  // the OLE mark, the layer, `ole_layer` and the action 4. Returns the layer.
+  static uint32_t CopyScanGroup(CCmdProtocol& reader, CCmdProtocol& writer, bool move_bit_4000,
+                                int32_t ole_layer);
   // Copies `count` numbers, each read and written as an unsigned 32-bit value.
   static void CopyDwords(CCmdProtocol& reader, CCmdProtocol& writer, int count);
   // Copies tail positions `first_tail` to `last_tail` by their kind: texts

@@ -71,33 +71,21 @@ void CDataMigraterV10::RewriteFrom10(const std::string& source, std::string* res
   DEBUG_LOG(8, u"%s - m_dwDestScanType = %d", func, dest_scan_type);
   writer.AppendInt(0).AppendDword(dest_scan_type);
 
-  // Positions 8 to 19: flag word and compress layer of the manual,
-  // real-time and scheduled scans; the OLE layer and the action are added.
-  uint32_t flag = 0;
-  uint32_t layer = 0;
-  reader.ReadDword(flag).ReadDword(layer);
+  // Positions 8 to 38: the manual, real-time and scheduled scans, the
+  // schedule, auxiliary words, scan now, spyware flags and cache days. The
+  // OLE layer and the action are added to each scan type.
+  const uint32_t ms_layer = CopyScanGroup(reader, writer, true, ole_layer);
   if (verbose) {
-    DEBUG_LOG(8, u"%s - m_nMSCompressLayer = %d", func, layer);
+    DEBUG_LOG(8, u"%s - m_nMSCompressLayer = %d", func, ms_layer);
     DEBUG_LOG(8, u"%s - nOleLayer = %d", func, ole_layer);
   }
-  writer.AppendDword(ApplyOleMark(MoveBit4000(flag), ole_layer)).AppendDword(layer);
-  writer.AppendInt(ole_layer).AppendInt(4);
-  reader.ReadDword(flag).ReadDword(layer);
-  writer.AppendDword(ApplyOleMark(flag, ole_layer)).AppendDword(layer);
-  writer.AppendInt(ole_layer).AppendInt(4);
-  reader.ReadDword(flag).ReadDword(layer);
-  if (verbose) DEBUG_LOG(8, u"%s - m_nPSCompressLayer = %d", func, layer);
-  writer.AppendDword(ApplyOleMark(flag, ole_layer)).AppendDword(layer);
-  writer.AppendInt(ole_layer).AppendInt(4);
-
-  // Positions 20 to 38: schedule, auxiliary words, scan now, spyware flags,
-  // cache days.
+  CopyScanGroup(reader, writer, false, ole_layer);
+  const uint32_t ps_layer = CopyScanGroup(reader, writer, false, ole_layer);
+  if (verbose) DEBUG_LOG(8, u"%s - m_nPSCompressLayer = %d", func, ps_layer);
   CopyDwords(reader, writer, 6);
   writer.AppendInt(1).AppendInt(1);
-  reader.ReadDword(flag).ReadDword(layer);
-  if (verbose) DEBUG_LOG(8, u"%s - m_nSNCompressLayer = %d", func, layer);
-  writer.AppendDword(ApplyOleMark(MoveBit4000(flag), ole_layer)).AppendDword(layer);
-  writer.AppendInt(ole_layer).AppendInt(4);
+  const uint32_t sn_layer = CopyScanGroup(reader, writer, true, ole_layer);
+  if (verbose) DEBUG_LOG(8, u"%s - m_nSNCompressLayer = %d", func, sn_layer);
   CopyDwords(reader, writer, 4);
   AppendCacheDays(writer);
 

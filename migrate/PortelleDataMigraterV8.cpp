@@ -21,6 +21,18 @@ constexpr char16_t kUpdateSection[] = u"INI_UPDATE_SETTING";
 // Value buffers in UTF-16 units, the terminating NUL included.
 constexpr uint32_t kListEntryBufferSize = 1535;
 constexpr uint32_t kUpdateValueBufferSize = 1024;
+// The older web-threat keys of one side and its name in the log lines.
+struct WtpSide {
+  const char16_t* enable_key;
+  const char16_t* log_key;
+  const char16_t* level_key;
+  std::u16string_view name;
+};
+constexpr WtpSide kOutOfficeSide = {u"URLFilterEnable_OutOffice", u"URLFilterLogEnable_OutOffice",
+                                    u"URLFilterRatingLevel_OutOffice", u"out-office"};
+constexpr WtpSide kInOfficeSide = {u"URLFilterEnable_InOffice", u"URLFilterLogEnable_InOffice",
+                                   u"URLFilterRatingLevel_InOffice", u"in-office"};
+
 // Key names are built in buffers of 64 units.
 constexpr size_t kMaxKeyNameLength = 63;
 
@@ -56,8 +68,7 @@ bool CDataMigraterV8::MigrateDBData(const std::string& source, std::string* resu
   // Positions 1 to 7: the first source word and a second one built from
   // scratch; the source's own second word is dropped.
   uint32_t header1 = 0;
-  uint32_t unused_header2 = 0;
-  reader.ReadDword(header1).ReadDword(unused_header2);
+  reader.ReadDword(header1).SkipTokens(1);
   if (service_pack == 0) header1 &= ~0x400u;
   uint32_t header2 = 0x10u | 0x80u | 0x10000u;
   MoveBit1000000(&header1, &header2);
@@ -65,27 +76,17 @@ bool CDataMigraterV8::MigrateDBData(const std::string& source, std::string* resu
   writer.AppendDword(header1).AppendDword(header2).AppendInt(0).AppendInt(0);
   writer.AppendDword(status).AppendInt(0).AppendInt(0);
 
-  // Positions 8 to 19: flag word and compress layer of the manual, real-time
-  // and scheduled scans; the OLE layer and the action come from elsewhere.
-  uint32_t flag = 0;
-  uint32_t layer = 0;
-  reader.ReadDword(flag).ReadDword(layer);
-  writer.AppendDword(ApplyOleMark(MoveBit4000(flag), ole_layer)).AppendDword(layer);
-  writer.AppendInt(ole_layer).AppendInt(4);
-  for (int scan_type = 0; scan_type < 2; ++scan_type) {
-    reader.ReadDword(flag).ReadDword(layer);
-    writer.AppendDword(ApplyOleMark(flag, ole_layer)).AppendDword(layer);
-    writer.AppendInt(ole_layer).AppendInt(4);
-  }
+  // Positions 8 to 19: the manual, real-time and scheduled scans; only the
+  // manual flag word gets the bit move.
+  CopyScanGroup(reader, writer, true, ole_layer);
+  CopyScanGroup(reader, writer, false, ole_layer);
+  CopyScanGroup(reader, writer, false, ole_layer);
 
-  // Positions 20 to 25: the schedule.
+  // Positions 20 to 38: schedule, auxiliary words, scan now, spyware flags,
+  // cache days.
   CopyDwords(reader, writer, 6);
   writer.AppendInt(1).AppendInt(1);
-
-  // Positions 28 to 38: the scan-now group, the spyware flags, cache days.
-  reader.ReadDword(flag).ReadDword(layer);
-  writer.AppendDword(ApplyOleMark(MoveBit4000(flag), ole_layer)).AppendDword(layer);
-  writer.AppendInt(ole_layer).AppendInt(4);
+  CopyScanGroup(reader, writer, true, ole_layer);
   CopyDwords(reader, writer, 4);
   AppendCacheDays(writer);
 
@@ -128,31 +129,21 @@ bool CDataMigraterV8::MigrateDBData(const std::string& source, std::string* resu
 bool CDataMigraterV8::ConvertWtpValuesToDBFlag(WtpSettings* settings) const {
   constexpr char16_t kFunc[] = u"CDataMigraterV8::ConvertWtpValuesToDBFlag";
   *settings = WtpSettings();
-  if (ReadMainIniInt(kUrlFilterSection, u"URLFilterEnable_OutOffice", 0) != 0) {
-    settings->m_dwExtWCSCfg |= 0x1u;
-    DEBUG_LOG(8, u"%s - WTP is enabled for out-office", kFunc);
-  }
-  if (ReadMainIniInt(kUrlFilterSection, u"URLFilterLogEnable_OutOffice", 0) != 0) {
-    settings->m_dwExtWCSCfg |= 0x10u;
-    DEBUG_LOG(8, u"%s - WTP log is enabled for out-office", kFunc);
-  }
-  settings->m_dwExtWCSCfg |= 0x8u;
-  settings->m_dwExtSecLevel = static_cast<uint32_t>(
-      ReadMainIniInt(kUrlFilterSection, u"URLFilterRatingLevel_OutOffice", 1));
-  DEBUG_LOG(8, u"%s - WTP level for out-office [%d]", kFunc, settings->m_dwExtSecLevel);
-
-  if (ReadMainIniInt(kUrlFilterSection, u"URLFilterEnable_InOffice", 0) != 0) {
-    settings->m_dwIntWCSCfg |= 0x1u;
-    DEBUG_LOG(8, u"%s - WTP is enabled for in-office", kFunc);
-  }
-  if (ReadMainIniInt(kUrlFilterSection, u"URLFilterLogEnable_InOffice", 0) != 0) {
-    settings->m_dwIntWCSCfg |= 0x10u;
-    DEBUG_LOG(8, u"%s - WTP log is enabled for in-office", kFunc);
-  }
-  settings->m_dwIntWCSCfg |= 0x8u;
-  settings->m_dwIntSecLevel = static_cast<uint32_t>(
-      ReadMainIniInt(kUrlFilterSection, u"URLFilterRatingLevel_InOffice", 1));
-  DEBUG_LOG(8, u"%s - WTP level for in-office [%d]", kFunc, settings->m_dwIntSecLevel);
+  const auto read_side = [&](const WtpSide& side, uint32_t* flags, uint32_t* level) {
+    if (ReadMainIniInt(kUrlFilterSection, side.enable_key, 0) != 0) {
+      *flags |= 0x1u;
+      DEBUG_LOG(8, u"%s - WTP is enabled for %s", kFunc, side.name);
+    }
+    if (ReadMainIniInt(kUrlFilterSection, side.log_key, 0) != 0) {
+      *flags |= 0x10u;
+      DEBUG_LOG(8, u"%s - WTP log is enabled for %s", kFunc, side.name);
+    }
+    *flags |= 0x8u;
+    *level = static_cast<uint32_t>(ReadMainIniInt(kUrlFilterSection, side.level_key, 1));
+    DEBUG_LOG(8, u"%s - WTP level for %s [%d]", kFunc, side.name, *level);
+  };
+  read_side(kOutOfficeSide, &settings->m_dwExtWCSCfg, &settings->m_dwExtSecLevel);
+  read_side(kInOfficeSide, &settings->m_dwIntWCSCfg, &settings->m_dwIntSecLevel);
 
   GetBWListAsString(BWListKind::kInOffice, &settings->m_wstrIntWhiteList);
   GetBWListAsString(BWListKind::kOutOffice, &settings->m_wstrExtWhiteList);
