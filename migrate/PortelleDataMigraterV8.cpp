@@ -1,6 +1,5 @@
 #include "migrate/PortelleDataMigraterV8.h"
 
-#include <algorithm>
 #include <vector>
 
 
@@ -32,9 +31,6 @@ constexpr WtpSide kOutOfficeSide = {u"URLFilterEnable_OutOffice", u"URLFilterLog
                                     u"URLFilterRatingLevel_OutOffice", u"out-office"};
 constexpr WtpSide kInOfficeSide = {u"URLFilterEnable_InOffice", u"URLFilterLogEnable_InOffice",
                                    u"URLFilterRatingLevel_InOffice", u"in-office"};
-
-// Key names are built in buffers of 64 units.
-constexpr size_t kMaxKeyNameLength = 63;
 
 template <uint32_t kBufferSize>
 std::u16string ReadString(const std::u16string& file, const char16_t* section, const char16_t* key,
@@ -160,9 +156,8 @@ void CDataMigraterV8::GetBWListAsString(BWListKind kind, std::u16string* text) c
 
   const std::u16string ini = MainIniPath();
   for (int32_t i = 0; i < count; ++i) {
-    std::u16string key = in_office ? platform::Format(u"URLFilterAWSL_InOffice%03d", i)
-                                   : platform::Format(u"URLFilterAWSL_OutOffice%03d", i);
-    key.resize(std::min(key.size(), kMaxKeyNameLength));
+    const std::u16string key = in_office ? platform::Format(u"URLFilterAWSL_InOffice%03d", i)
+                                         : platform::Format(u"URLFilterAWSL_OutOffice%03d", i);
     std::u16string entry = stored_value::RevealStoredValue(
         ReadString<kListEntryBufferSize>(ini, kUrlFilterSection, key.c_str(), u""));
     if (entry.find(u'\t') != std::u16string::npos) entry.clear();
