@@ -41,7 +41,31 @@ std::vector<std::u16string> Split(std::u16string_view text, size_t limit = SIZE_
   return tokens;
 }
 
+// The identifier of a serialized message, its fourth item (after the
+// version, the header and the command name); empty when the bytes end
+// before it.
+std::u16string MessageId(const std::string& bytes) {
+  size_t pos = 0;
+  for (int item = 1;; ++item) {
+    if (bytes.size() - pos < 4) return {};
+    uint32_t count = 0;
+    for (int i = 3; i >= 0; --i) count = (count << 8) | static_cast<uint8_t>(bytes[pos + i]);
+    pos += 4;
+    if (bytes.size() - pos < count) return {};
+    if (item == 4) return ToText(bytes.substr(pos, count));
+    pos += count;
+  }
+}
+
 }  // namespace
+
+std::u16string ReplyPipeOf(const std::string& request) {
+  static const std::string kVersionItem("\x04\x00\x00\x00\x01\x00\x00\x00", 8);
+  if (request.compare(0, kVersionItem.size(), kVersionItem) == 0) return MessageId(request);
+  const std::vector<std::u16string> tokens = Split(ToText(request));
+  if (tokens.size() < 2) return {};
+  return u"DbCln_" + tokens[1];
+}
 
 DbServicePeer::DbServicePeer(Answer answer, std::vector<std::string> pieces)
     : answer_(answer), pieces_(std::move(pieces)) {
@@ -60,9 +84,8 @@ void DbServicePeer::Serve() {
   platform::PipeStream client;
   if (!listener_.Accept(&client, kPeerDeadlineMs).ok()) return;
   request_ = ReadAll(client);
-  const std::vector<std::u16string> tokens = Split(request_text());
-  if (tokens.size() < 2) return;
-  reply_pipe_ = u"DbCln_" + tokens[1];
+  reply_pipe_ = ReplyPipeOf(request_);
+  if (reply_pipe_.empty()) return;
   served_ = true;
   if (answer_ == Answer::kNeverConnect) return;
   platform::PipeStream reply;

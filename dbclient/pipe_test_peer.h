@@ -38,9 +38,14 @@ enum class Answer {
   kNeverConnect,     // leaves the reply pipe alone
 };
 
+// The pipe a database request is answered on: for a serialized message (it
+// opens with the version item 04 00 00 00 01 00 00 00) its identifier, the
+// fourth item; for a text command (NUL-terminated UTF-16) "DbCln_" plus its
+// second TAB-separated token. Empty when the request has neither.
+std::u16string ReplyPipeOf(const std::string& request);
+
 // Listens on "DbServerNamePipe" from construction; a thread serves one
-// request. The reply pipe is "DbCln_" plus the request's second TAB-separated
-// token (the NUL-terminated UTF-16 text of a command).
+// request and answers it on the pipe ReplyPipeOf names.
 class DbServicePeer {
  public:
   explicit DbServicePeer(Answer answer, std::vector<std::string> pieces = {});
