@@ -1,0 +1,18 @@
+// Text as it travels to and from the service: UTF-16LE bytes, low byte first.
+#ifndef PORTELLE_SERVER_DBSERVICE_WIRE_TEXT_H_
+#define PORTELLE_SERVER_DBSERVICE_WIRE_TEXT_H_
+
+#include <string>
+#include <string_view>
+
+namespace dbservice {
+
+std::string ToUtf16Le(std::u16string_view text);
+std::string Utf8ToUtf16Le(std::string_view text);
+
+// The characters of `bytes`; an odd last byte is dropped.
+std::u16string FromUtf16Le(std::string_view bytes);
+
+}  // namespace dbservice
+
+#endif  // PORTELLE_SERVER_DBSERVICE_WIRE_TEXT_H_
