@@ -96,6 +96,8 @@ void SqliteStatement::Fail(std::string_view what) const {
   std::string message(what);
   message += " '";
   message += sqlite3_sql(m_pStatement);
+  message += "' in '";
+  message += sqlite3_db_filename(m_pDb, "main");
   message += "': ";
   message += sqlite3_errmsg(m_pDb);
   throw StoreError(message);
