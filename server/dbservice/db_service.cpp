@@ -150,50 +150,48 @@ void CDbService::Serve(platform::PipeStream* stream) {
   entry.error = request.error;
   entry.raw = request.raw;
 
-  Outcome outcome;
-  int64_t id = 0;
+  // The reply connection is closed only once the journal entry is
+  // committed: a client that has its whole reply finds the request in a dump.
+  CPipeClient reply_client;
   try {
     SqliteTransaction transaction(&m_pStore->db());
+    Outcome outcome;
     if (parsed) outcome = HandleRequest(request, fault, m_pStore);
     entry.outcome = outcome.note;
-    id = m_pStore->AddJournal(entry);
+    const int64_t id = m_pStore->AddJournal(entry);
+    microseconds injected{0};
+    std::string reply;
+    if (!parsed) {
+      reply = "none: unparseable";
+    } else if (request.reply_pipe.empty() || !outcome.reply) {
+      reply = "none: one-way command";
+    } else if (fault != nullptr && fault->drop_reply) {
+      reply = "dropped by fault";
+    } else {
+      reply = SendReply(request.reply_pipe,
+                        fault != nullptr && fault->reply ? *fault->reply : *outcome.reply, fault,
+                        &reply_client, &injected);
+    }
+    const auto own = std::chrono::duration_cast<microseconds>(Clock::now() - start) - injected;
+    m_pStore->FinishJournal(id, reply, own.count());
     transaction.Commit();
   } catch (const StoreError& e) {
-    // Nothing is answered for a request the service could not record.
-    std::fprintf(stderr, "bastionel-dbservice: %s request: %s\n", entry.command.c_str(), e.what());
-    return;
-  }
-
-  microseconds injected{0};
-  std::string reply;
-  if (!parsed) {
-    reply = "none: unparseable";
-  } else if (request.reply_pipe.empty() || !outcome.reply) {
-    reply = "none: one-way command";
-  } else if (fault != nullptr && fault->drop_reply) {
-    reply = "dropped by fault";
-  } else {
-    reply = SendReply(request.reply_pipe,
-                      fault != nullptr && fault->reply ? *fault->reply : *outcome.reply, fault,
-                      &injected);
-  }
-  const auto own = std::chrono::duration_cast<microseconds>(Clock::now() - start) - injected;
-  try {
-    m_pStore->FinishJournal(id, reply, own.count());
-  } catch (const StoreError& e) {
+    // Nothing is answered for a request the service could not record (unless
+    // the failure came after the reply was written).
     std::fprintf(stderr, "bastionel-dbservice: %s request: %s\n", entry.command.c_str(), e.what());
   }
+  reply_client.Close();
 }
 
 std::string CDbService::SendReply(const std::u16string& pipe, const std::string& bytes,
-                                  const FaultRule* fault, microseconds* injected) {
+                                  const FaultRule* fault, CPipeClient* client,
+                                  microseconds* injected) {
   std::string note;
   if (fault != nullptr && fault->delay_ms > 0) {
     *injected += Pause(fault->delay_ms);
     note = platform::FormatA(" after %d ms", fault->delay_ms);
   }
-  CPipeClient client;
-  if (!client.Open(pipe)) {
+  if (!client->Open(pipe)) {
     return "failed: " +
            platform::Status::Error(platform::GetLastError(), "connect", pipe).message();
   }
@@ -205,13 +203,12 @@ std::string CDbService::SendReply(const std::u16string& pipe, const std::string&
     if (i > 0 && fault->pause_ms > 0) *injected += Pause(fault->pause_ms);
     const size_t end = bytes.size() * (i + 1) / pieces;
     uint32_t count = static_cast<uint32_t>(end - offset);
-    if (count > 0 && !client.Write(bytes.data() + offset, &count)) {
+    if (count > 0 && !client->Write(bytes.data() + offset, &count)) {
       return "failed: " +
              platform::Status::Error(platform::GetLastError(), "write reply", pipe).message();
     }
     offset = end;
   }
-  client.Close();
   if (pieces > 1) note = platform::FormatA(" in %d writes", static_cast<int>(pieces)) + note;
   return platform::FormatA("sent %lld bytes", static_cast<long long>(bytes.size())) + note;
 }

@@ -5,11 +5,12 @@
 // order they arrived, so a reply that has come back means that every request
 // sent before it has been handled.
 //
-// Every connection leaves one journal entry, committed before its reply goes
-// out. A request that cannot be parsed is answered with nothing: the service
-// never connects to a reply pipe for it, so its client sees its usual
-// failure. A client that leaves mid-request, stalls, sends too much or has
-// removed its reply pipe costs the service that one request, never its run.
+// Every connection leaves one journal entry, committed before the reply
+// connection is closed, so a client that has its whole reply finds its
+// request, and all before it, in a dump. A request that cannot be parsed is
+// answered with nothing: the service never connects to a reply pipe for it,
+// so its client sees its usual failure. A client that leaves mid-request, stalls, sends too much or
+// has removed its reply pipe costs the service that one request, never its run.
 #ifndef PORTELLE_SERVER_DBSERVICE_DB_SERVICE_H_
 #define PORTELLE_SERVER_DBSERVICE_DB_SERVICE_H_
 
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "dbclient/pipe_Client.h"
 #include "platform/named_pipe.h"
 #include "server/dbservice/db_store.h"
 #include "server/dbservice/fixture.h"
@@ -55,11 +57,12 @@ class CDbService {
   // early (silence, a failed read, kMaxRequestBytes).
   std::string ReadRequest(platform::PipeStream* stream, std::string* ended, bool* too_long);
   const FaultRule* FindFault(const Request& request) const;
-  // Connects to `pipe`, writes `bytes` as `fault` says and closes; returns
-  // what happened, for the journal. *injected grows by the waits the fault
-  // asked for.
+  // Connects `client` to `pipe` and writes `bytes` as `fault` says, leaving
+  // the connection open; returns what happened, for the journal. *injected
+  // grows by the waits the fault asked for.
   std::string SendReply(const std::u16string& pipe, const std::string& bytes,
-                        const FaultRule* fault, std::chrono::microseconds* injected);
+                        const FaultRule* fault, CPipeClient* client,
+                        std::chrono::microseconds* injected);
   // Waits `ms` milliseconds, less when a stop arrives; returns the time waited.
   std::chrono::microseconds Pause(int ms);
 

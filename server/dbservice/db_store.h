@@ -79,7 +79,8 @@ class CDbStore {
   // Appends an entry (its id, reply and service time are ignored) and
   // returns its id.
   int64_t AddJournal(const JournalEntry& entry);
-  // Records how the reply went and the service's time for entry `id`.
+  // Records how the reply went and the service's time for entry `id`, in the
+  // transaction that added it.
   void FinishJournal(int64_t id, const std::string& reply, int64_t service_us);
   std::vector<JournalEntry> Journal();
 

@@ -14,8 +14,8 @@
 //     "timing":   {"requests", "total_us", "median_us", "max_us"}
 //   }
 // "service_us" is the service's own time for a request, from accepting the
-// connection to closing the reply, injected delays left out; it is null while
-// the request is being answered. "timing" sums it up over the journal.
+// connection to the last write of the reply, injected delays left out.
+// "timing" sums it up over the journal.
 #ifndef PORTELLE_SERVER_DBSERVICE_DUMP_H_
 #define PORTELLE_SERVER_DBSERVICE_DUMP_H_
 
