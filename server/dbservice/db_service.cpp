@@ -12,6 +12,7 @@
 #include "platform/format.h"
 #include "platform/status.h"
 #include "platform/text.h"
+#include "server/common/connection_loop.h"
 #include "server/dbservice/command_handler.h"
 
 namespace dbservice {
@@ -66,29 +67,9 @@ bool Carries(const Request& request, const std::string& text) {
 }  // namespace
 
 bool CDbService::Run(std::string* error) {
-  pollfd fds[2] = {{m_pListener->native_handle(), POLLIN, 0}, {m_nStopFd, POLLIN, 0}};
-  for (;;) {
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      *error = platform::Status::Error(errno, "wait for clients").message();
-      return false;
-    }
-    if (fds[1].revents != 0) break;
-    if ((fds[0].revents & POLLIN) != 0) {
-      platform::PipeStream stream;
-      // A client that gave up between the wake-up and the accept is no loss.
-      if (m_pListener->Accept(&stream, 0).ok()) Serve(&stream);
-    } else if (fds[0].revents != 0) {
-      *error = "the service pipe's socket failed";
-      return false;
-    }
-  }
-  // Requests already handed over are still served. The queue holds at most
-  // backlog + 1 connections; clients that keep coming cannot hold the stop
-  // off.
-  platform::PipeStream stream;
-  for (int i = 0; i <= kBacklog && m_pListener->Accept(&stream, 0).ok(); ++i) Serve(&stream);
-  return true;
+  return stand_in::ServeConnections(
+      m_pListener, m_nStopFd, kBacklog, [this](platform::PipeStream* stream) { Serve(stream); },
+      error);
 }
 
 std::string CDbService::ReadRequest(platform::PipeStream* stream, std::string* ended,
