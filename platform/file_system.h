@@ -113,6 +113,9 @@ class File {
   Status Write(const void* data, size_t size);
   // Hands written data to the operating system (no fsync).
   Status Flush();
+  // Sets the open file's last-access and last-write times (nanoseconds since
+  // 1970); the system keeps no creation time that could be set.
+  Status SetTimes(int64_t accessed_ns, int64_t modified_ns);
   Status Close();
 
  private:

@@ -175,6 +175,17 @@ Status ReplaceWith(const std::string& target, std::string_view bytes, int source
   return status;
 }
 
+// Nanoseconds since 1970 as a timespec, whose nanoseconds never go negative.
+struct timespec ToTimespec(int64_t ns) {
+  int64_t seconds = ns / 1000000000;
+  int64_t rest = ns % 1000000000;
+  if (rest < 0) {
+    --seconds;
+    rest += 1000000000;
+  }
+  return {static_cast<time_t>(seconds), static_cast<long>(rest)};
+}
+
 }  // namespace
 
 std::string NativePath(std::u16string_view name) { return Resolve(Utf16ToUtf8(name)); }
@@ -339,9 +350,7 @@ Status SetCurrentFolder(std::u16string_view name) {
 }
 
 Status SetFileTimes(std::u16string_view name, int64_t accessed_ns, int64_t modified_ns) {
-  const struct timespec times[2] = {
-      {static_cast<time_t>(accessed_ns / 1000000000), static_cast<long>(accessed_ns % 1000000000)},
-      {static_cast<time_t>(modified_ns / 1000000000), static_cast<long>(modified_ns % 1000000000)}};
+  const struct timespec times[2] = {ToTimespec(accessed_ns), ToTimespec(modified_ns)};
   if (::utimensat(AT_FDCWD, NativePath(name).c_str(), times, 0) != 0) {
     return Errno("set times", name);
   }
@@ -415,6 +424,16 @@ Status File::Flush() {
     return Errno("flush", name_);
   }
   return Status();  // writes go straight to the kernel; nothing is buffered here
+}
+
+Status File::SetTimes(int64_t accessed_ns, int64_t modified_ns) {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return Errno("set times", name_);
+  }
+  const struct timespec times[2] = {ToTimespec(accessed_ns), ToTimespec(modified_ns)};
+  if (::futimens(fd_, times) != 0) return Errno("set times", name_);
+  return Status();
 }
 
 Status File::Close() {

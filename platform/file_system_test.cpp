@@ -177,6 +177,19 @@ TEST_F(FileSystemTest, StreamingFileReadsAndWrites) {
   EXPECT_EQ(folder.Open(dir_.wpath(), File::Mode::kRead).code(), EISDIR);
   File closed;
   EXPECT_FALSE(closed.Write("x", 1).ok());
+  EXPECT_EQ(closed.SetTimes(0, 0).code(), EBADF);
+}
+
+TEST_F(FileSystemTest, OpenFileTimesCanBeSet) {
+  File out;
+  ASSERT_TRUE(out.Open(dir_.Wide("timed.bin"), File::Mode::kCreateAlways).ok());
+  ASSERT_TRUE(out.Write("abc", 3).ok());
+  // Before 1970 as well: the nanoseconds part must not go negative.
+  ASSERT_TRUE(out.SetTimes(1000000000000000000, -1500000000).ok());
+  ASSERT_TRUE(out.Close().ok());
+  FileInfo info;
+  ASSERT_TRUE(GetFileInfo(dir_.Wide("timed.bin"), &info).ok());
+  EXPECT_EQ(info.modified_ns, -1500000000);
 }
 
 TEST_F(FileSystemTest, TemporaryFilesAreOwnerOnlyAndUniqueInTmpdir) {

@@ -159,4 +159,8 @@ bool WritePrivateProfileSectionW(const char16_t* section, const char16_t* data,
   }));
 }
 
+ProfileReadBatch::ProfileReadBatch() { ProfileCache::Process().BeginReadBatch(); }
+
+ProfileReadBatch::~ProfileReadBatch() { ProfileCache::Process().EndReadBatch(); }
+
 }  // namespace platform

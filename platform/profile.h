@@ -64,6 +64,18 @@ bool WritePrivateProfileStringW(const char16_t* section, const char16_t* key,
 bool WritePrivateProfileSectionW(const char16_t* section, const char16_t* data,
                                  const char16_t* file);
 
+// While one lives, the reads above see each file (named by an absolute path)
+// as it was when first read during its lifetime, with no further look at the
+// disk; this process's own writes are still seen. For an operation that reads
+// many keys in a row. Process-wide; batches may nest.
+class ProfileReadBatch {
+ public:
+  ProfileReadBatch();
+  ~ProfileReadBatch();
+  ProfileReadBatch(const ProfileReadBatch&) = delete;
+  ProfileReadBatch& operator=(const ProfileReadBatch&) = delete;
+};
+
 }  // namespace platform
 
 #endif  // PORTELLE_PLATFORM_PROFILE_H_

@@ -31,7 +31,7 @@ ProfileCache& ProfileCache::Process() {
   return cache;
 }
 
-ProfileCache::Lookup ProfileCache::Load(std::u16string_view file) {
+ProfileCache::Lookup ProfileCache::Load(std::u16string_view file, bool in_batch) {
   Lookup result;
   if (file.empty()) {
     result.error = ENOENT;
@@ -40,6 +40,12 @@ ProfileCache::Lookup ProfileCache::Load(std::u16string_view file) {
   const auto cached = entries_.find(std::u16string(file));
   if (cached != entries_.end()) {
     Entry& entry = cached->second;
+    const uint64_t open_batch = batch_depth_ > 0 ? batch_ : 0;
+    if (in_batch && open_batch != 0 && entry.checked_in_batch == open_batch && IsAbsolute(file)) {
+      entry.last_use = ++uses_;
+      result.document = entry.document.get();
+      return result;
+    }
     // An absolute name keeps its resolution while the file exists; this keeps
     // a hit to a single stat.
     const bool same_path = IsAbsolute(file) || NativePath(file) == entry.native_path;
@@ -47,6 +53,7 @@ ProfileCache::Lookup ProfileCache::Load(std::u16string_view file) {
     if (same_path && GetNativeFileInfo(entry.native_path, &info).ok() &&
         SameVersion(info, entry.info)) {
       entry.last_use = ++uses_;
+      entry.checked_in_batch = open_batch;
       result.document = entry.document.get();
       return result;
     }
@@ -79,6 +86,7 @@ ProfileCache::Entry& ProfileCache::Store(std::u16string_view file, std::string n
   entry.info = info;
   if (document != nullptr) entry.document = std::move(document);
   entry.last_use = ++uses_;
+  entry.checked_in_batch = batch_depth_ > 0 ? batch_ : 0;
   if (entries_.size() > kMaxFiles) {
     auto oldest = entries_.begin();
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
@@ -93,7 +101,7 @@ Status ProfileCache::Update(std::u16string_view file,
                             const std::function<IniEdit(IniDocument*)>& edit) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (file.empty()) return Status::Error(ENOENT, "write profile", file);
-  const Lookup found = Load(file);
+  const Lookup found = Load(file, false);
   if (found.document == nullptr && !IsMissing(found.error)) {
     return Status::Error(found.error, "read profile", file);
   }
@@ -126,6 +134,16 @@ Status ProfileCache::Update(std::u16string_view file,
   }
   Store(file, NativePath(file), written, std::move(created));
   return Status();
+}
+
+void ProfileCache::BeginReadBatch() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (batch_depth_++ == 0) ++batch_;
+}
+
+void ProfileCache::EndReadBatch() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (batch_depth_ > 0) --batch_depth_;
 }
 
 }  // namespace platform

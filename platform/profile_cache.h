@@ -47,7 +47,7 @@ class ProfileCache {
   template <typename Read>
   auto WithDocument(std::u16string_view file, Read&& read) {
     std::lock_guard<std::mutex> lock(mutex_);
-    const Lookup found = Load(file);
+    const Lookup found = Load(file, true);
     return read(static_cast<const IniDocument*>(found.document));
   }
 
@@ -60,6 +60,15 @@ class ProfileCache {
   // edit refuses its input, or the error of the write.
   Status Update(std::u16string_view file, const std::function<IniEdit(IniDocument*)>& edit);
 
+  // Opens and closes a read batch; batches nest, and only the outermost
+  // counts. While one is open, an entry of an absolute name that has been
+  // checked against its file once in the batch is trusted without another
+  // stat, so that an operation reading many keys of one file pays for a
+  // single stat. This process's own writes still update the entry; changes
+  // by others made during the batch are seen after it.
+  void BeginReadBatch();
+  void EndReadBatch();
+
  private:
   // More files than this are never used at once; the least recently used
   // entry goes first.
@@ -70,6 +79,7 @@ class ProfileCache {
     FileInfo info;
     std::unique_ptr<IniDocument> document;
     uint64_t last_use = 0;
+    uint64_t checked_in_batch = 0;  // the batch that last checked it, 0: none
   };
 
   struct Lookup {
@@ -78,13 +88,17 @@ class ProfileCache {
     int error = 0;                    // why document is null
   };
 
-  Lookup Load(std::u16string_view file);
+  // `in_batch`: an entry already checked in the open read batch is taken
+  // as it is. Edits always check, so that they never overwrite a newer file.
+  Lookup Load(std::u16string_view file, bool in_batch);
   Entry& Store(std::u16string_view file, std::string native_path, const FileInfo& info,
                std::unique_ptr<IniDocument> document);
 
   std::mutex mutex_;
   std::unordered_map<std::u16string, Entry> entries_;
   uint64_t uses_ = 0;
+  int batch_depth_ = 0;
+  uint64_t batch_ = 0;  // number of the open or the last batch
 };
 
 }  // namespace platform

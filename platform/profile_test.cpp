@@ -409,6 +409,35 @@ TEST_F(ProfileTest, AnUnchangedStatServesTheParsedFile) {
   EXPECT_EQ(ReadValue(file, u"s", u"k"), u"aaaa");
 }
 
+TEST_F(ProfileTest, AReadBatchLooksAtEachFileOnce) {
+  const std::u16string file = dir_.Wide("f.ini");
+  dir_.Write("f.ini", "[s]\r\nk=first\r\n");
+  {
+    const ProfileReadBatch batch;
+    EXPECT_EQ(ReadValue(file, u"s", u"k"), u"first");
+    dir_.Write("f.ini", "[s]\r\nk=changed by another\r\n");
+    EXPECT_EQ(ReadValue(file, u"s", u"k"), u"first");
+    {
+      const ProfileReadBatch nested;
+      EXPECT_EQ(ReadValue(file, u"s", u"k"), u"first");
+    }
+    EXPECT_EQ(ReadValue(file, u"s", u"k"), u"first");
+    // Our own write goes to the latest content and is seen at once.
+    ASSERT_TRUE(WritePrivateProfileStringW(u"s", u"k2", u"mine", file.c_str()));
+    EXPECT_EQ(ReadValue(file, u"s", u"k"), u"changed by another");
+    EXPECT_EQ(ReadValue(file, u"s", u"k2"), u"mine");
+    dir_.Write("f.ini", "[s]\r\nk=again\r\n");
+    EXPECT_EQ(ReadValue(file, u"s", u"k"), u"changed by another");
+  }
+  EXPECT_EQ(ReadValue(file, u"s", u"k"), u"again");
+  {
+    // A new batch checks the file again.
+    const ProfileReadBatch batch;
+    dir_.Write("f.ini", "[s]\r\nk=last\r\n");
+    EXPECT_EQ(ReadValue(file, u"s", u"k"), u"last");
+  }
+}
+
 TEST_F(ProfileTest, FailedWritesReportTheReasonAndKeepTheFile) {
   EXPECT_FALSE(WritePrivateProfileStringW(u"s", u"k", u"v", dir_.Wide("no/f.ini").c_str()));
   EXPECT_EQ(GetLastError(), ENOENT);

@@ -19,9 +19,11 @@ Status Status::Error(int code, std::string_view operation, std::u16string_view p
     s.message_ += "'";
   }
   s.message_ += ": ";
-  s.message_ += std::strerror(code);
+  s.message_ += SystemErrorText(code);
   return s;
 }
+
+std::string SystemErrorText(int code) { return std::strerror(code); }
 
 int GetLastError() { return g_last_error; }
 void SetLastError(int code) { g_last_error = code; }

@@ -1,5 +1,5 @@
-// Process-level services: GUIDs, the tick count, thread and process ids and
-// where the running program lies.
+// Process-level services: GUIDs, the tick count, thread and process ids,
+// where the running program lies and what kind of system it runs on.
 #ifndef PORTELLE_PLATFORM_SYSTEM_H_
 #define PORTELLE_PLATFORM_SYSTEM_H_
 
@@ -40,6 +40,24 @@ Status GetProgramFolder(std::u16string* folder);
 // The part of `path` up to and including its last separator ('/' or '\\');
 // empty when it has none.
 std::u16string_view FolderOfPath(std::u16string_view path);
+
+// True on a server-core edition of Windows (no desktop shell), where the zip
+// wrappers use the server's own zip library instead of zlibwapi. Never true
+// here. Asked afresh on every call.
+bool IsServerCore();
+
+// Makes IsServerCore() answer `server_core` for the lifetime of this object,
+// so that tests can take either road.
+class ScopedServerCoreForTesting {
+ public:
+  explicit ScopedServerCoreForTesting(bool server_core);
+  ~ScopedServerCoreForTesting();
+  ScopedServerCoreForTesting(const ScopedServerCoreForTesting&) = delete;
+  ScopedServerCoreForTesting& operator=(const ScopedServerCoreForTesting&) = delete;
+
+ private:
+  int previous_;
+};
 
 }  // namespace platform
 

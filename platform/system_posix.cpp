@@ -59,4 +59,7 @@ Status GetProgramPath(std::u16string* path) {
   }
 }
 
+// Server core is a Windows edition; no other system has one.
+bool IsServerCoreSystem() { return false; }
+
 }  // namespace platform

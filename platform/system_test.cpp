@@ -53,5 +53,19 @@ TEST(SystemTest, FolderOfPathKeepsTheLastSeparator) {
   EXPECT_EQ(FolderOfPath(u"portelle"), u"");
 }
 
+TEST(SystemTest, ServerCoreCanBeSubstitutedForATest) {
+  EXPECT_FALSE(IsServerCore());
+  {
+    ScopedServerCoreForTesting core(true);
+    EXPECT_TRUE(IsServerCore());
+    {
+      ScopedServerCoreForTesting desktop(false);
+      EXPECT_FALSE(IsServerCore());
+    }
+    EXPECT_TRUE(IsServerCore());
+  }
+  EXPECT_FALSE(IsServerCore());
+}
+
 }  // namespace
 }  // namespace platform

@@ -1,0 +1,56 @@
+#include "app/PortelleApp.h"
+
+#include "app/CustomCommandLineInfo.h"
+#include "app/PortelleCmdLineMode.h"
+#include "app/server_info.h"
+#include "platform/console.h"
+#include "platform/text.h"
+
+#include <cstdio>
+
+bool CPortelleApp::InitInstance(const std::vector<std::u16string>& arguments) {
+  CCustomCommandLineInfo command_line;
+  ParseCommandLine(arguments, command_line);
+  if (command_line.IsConsoleMode()) m_bConsoleMode = true;
+
+  double version = 0;
+  std::u16string install_path;
+  int32_t service_pack = 0;
+  int32_t patch = 0;
+  // Each check shows its own message box when it fails.
+  if (!app::GetServerInfo(&version, &install_path, &service_pack, &patch) ||
+      !app::CheckZipLibrary()) {
+    if (m_bConsoleMode) m_nExitCode = 1;
+    return false;
+  }
+
+  if (!m_bConsoleMode) {
+    m_nExitCode = RunDialog(version, service_pack, patch, install_path);
+    return false;
+  }
+
+  CPortelleCmdLineMode mode;
+  mode.m_dServerVer = version;
+  mode.m_nServicePackVer = service_pack;
+  mode.m_nPatchVer = patch;
+  mode.m_wstrServerPath = install_path;
+  mode.m_bIsImport = command_line.IsImport();
+  mode.m_wstrDataFilePath = command_line.GetDataFilePath();
+  m_nExitCode = mode.Run() ? 0 : 1;
+  // A console of its own would close with the program: give the user time
+  // to read it. Attached to the caller's console (/t), the prompt returns.
+  if (!command_line.IsAttachToParentConsole()) {
+    platform::ConsoleWrite(u"Press any key to exit...");
+    platform::ConsoleReadKey(false);
+    platform::ConsoleWrite(u"\n");
+  }
+  return false;
+}
+
+int CPortelleApp::RunDialog(double, int32_t, int32_t, const std::u16string&) {
+  const std::string text =
+      "Portelle: the dialog is not available in this build; run \"portelle /c [/t] ARCHIVE\" "
+      "to export from the console.\n";
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  return 1;
+}

@@ -1,0 +1,38 @@
+// CPortelleApp: the program's entry object. InitInstance parses the command
+// line, discovers the installed server and runs exactly one mode — the main
+// dialog, or the console export with /c — and then the program ends with
+// ExitInstance's exit code.
+#ifndef PORTELLE_APP_PORTELLEAPP_H_
+#define PORTELLE_APP_PORTELLEAPP_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CPortelleApp {
+ public:
+  CPortelleApp() = default;
+  virtual ~CPortelleApp() = default;
+
+  // Runs the chosen mode. Returns false in every case: there is no message
+  // loop of the application's own.
+  bool InitInstance(const std::vector<std::u16string>& arguments);
+
+  // The process exit code: in console mode 0 for success and 1 for failure
+  // (also when discovery failed); in dialog mode what the dialog mode gave.
+  int ExitInstance() const { return m_nExitCode; }
+
+  bool IsConsoleMode() const { return m_bConsoleMode; }
+
+ protected:
+  // Dialog mode: shows the main dialog for the discovered server and returns
+  // the exit code.
+  virtual int RunDialog(double server_version, int32_t service_pack, int32_t patch,
+                        const std::u16string& install_path);
+
+ private:
+  bool m_bConsoleMode = false;
+  int m_nExitCode = 0;
+};
+
+#endif  // PORTELLE_APP_PORTELLEAPP_H_

@@ -1,0 +1,56 @@
+#include "app/PortelleCmdLineMode.h"
+
+#include "export/PortelleExport.h"
+#include "log/DebugLog.h"
+#include "platform/console.h"
+#include "platform/file_system.h"
+#include "platform/format.h"
+
+namespace {
+constexpr char16_t kLogSource[] = u"PortelleCmdLineMode";
+}  // namespace
+
+bool CPortelleCmdLineMode::Run() { return m_bIsImport ? DoImport() : DoExport(); }
+
+bool CPortelleCmdLineMode::DoImport() {
+  static constexpr char16_t kFunc[] = u"CPortelleCmdLineMode::DoImport";
+  platform::ConsoleWrite(u"Import is not supported by command-line mode yet\n");
+  DEBUG_LOG(68, u"%s - Import is not supported by command-line mode yet", kFunc);
+  return false;
+}
+
+bool CPortelleCmdLineMode::DoExport() {
+  static constexpr char16_t kFunc[] = u"CPortelleCmdLineMode::DoExport";
+  DEBUG_LOG(68,
+            u"%s - m_dServerVer = %f, m_nServicePackVer = %d, m_nPatchVer = %d, m_wstrServerPath "
+            u"= %s, m_bIsImport = %d, m_wstrDataFilePath = %s",
+            kFunc, m_dServerVer, m_nServicePackVer, m_nPatchVer, m_wstrServerPath,
+            m_bIsImport ? 1 : 0, m_wstrDataFilePath);
+  if (m_wstrDataFilePath.empty()) {
+    platform::ConsoleWrite(u"Export file path is not specified\n");
+    DEBUG_LOG(68, u"%s - Export file path is not specified", kFunc);
+    return false;
+  }
+  if (platform::PathExists(m_wstrDataFilePath)) {
+    platform::ConsoleWrite(
+        platform::Format(u"Export file %s already exists. Overwrite? (y/n): ", m_wstrDataFilePath));
+    const int key = platform::ConsoleReadKey(true);
+    platform::ConsoleWrite(u"\n");
+    // Only a lower-case y goes on.
+    if (key != 'y') {
+      platform::ConsoleWrite(u"Export is aborted\n");
+      DEBUG_LOG(68, u"%s - Export is aborted", kFunc);
+      return false;
+    }
+  }
+  bool exported;
+  {
+    CExportSkvaSettings exporter(m_dServerVer, m_wstrServerPath, m_nServicePackVer, m_nPatchVer);
+    exported = exporter.ExportConfigToFile(m_wstrDataFilePath);
+  }
+  if (exported) {
+    platform::ConsoleWrite(
+        platform::Format(u"Settings are successfully exported to %s\n", m_wstrDataFilePath));
+  }
+  return exported;
+}

@@ -1,0 +1,220 @@
+// The export driver and the walk of the domain tree.
+#include "export/PortelleExport.h"
+
+#include <algorithm>
+#include <new>
+#include <string>
+
+#include "dbclient/CmdProtocol.h"
+#include "dbclient/dbcl_Command.h"
+#include "ini/Portelle_Ini_Util.h"
+#include "log/DebugLog.h"
+#include "migrate/DbMigraterDatabase.h"
+#include "migrate/PortelleDataMigrater.h"
+#include "package/PackageDataFile.h"
+#include "platform/file_system.h"
+#include "platform/profile.h"
+
+namespace {
+
+constexpr char16_t kLogSource[] = u"PortelleExport";
+// Every caller asks for the list type 2.
+constexpr uint16_t kDomainListType = 2;
+// The passwords are read into buffers of this many characters.
+constexpr uint32_t kPasswordBufferChars = 1024;
+
+// UTF-16 text as the bytes of a protocol-buffer field, without terminator.
+std::string Bytes(std::u16string_view text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+// A reply's UTF-16 text, read as a token stream.
+CCmdProtocol ReplyStream(const std::string& reply) {
+  return CCmdProtocol(reinterpret_cast<const char16_t*>(reply.data()),
+                      static_cast<uint32_t>(reply.size()));
+}
+
+}  // namespace
+
+CExportSkvaSettings::CExportSkvaSettings(double server_version, std::u16string install_path,
+                                         int32_t service_pack, int32_t patch)
+    : m_dServerVer(server_version),
+      m_nServicePackVer(service_pack),
+      m_nPatchVer(patch),
+      m_wstrServerPath(std::move(install_path)),
+      m_pDatabase(std::make_unique<CDbMigraterDatabase>()),
+      m_pfnNewGuid(&util_HelperFunctions::NewGuidText) {}
+
+CExportSkvaSettings::~CExportSkvaSettings() = default;
+
+std::u16string CExportSkvaSettings::MainIniPath() const { return m_wstrServerPath + u"bsnscan.ini"; }
+std::u16string CExportSkvaSettings::TempIniPath() const { return m_wstrServerPath + u"tmp.ini"; }
+
+bool CExportSkvaSettings::CreateMigrater() {
+  try {
+    m_pMigrater = CreateDataMigrater(m_dServerVer, m_nServicePackVer, m_nPatchVer,
+                                     m_wstrServerPath, *m_pDatabase);
+  } catch (const std::bad_alloc&) {
+    m_pMigrater.reset();
+  }
+  return m_pMigrater != nullptr;
+}
+
+bool CExportSkvaSettings::ExportConfigToFile(const std::u16string& archive_path) {
+  static constexpr char16_t kFunc[] = u"CExportSkvaSettings::ExportConfigToFile";
+  DEBUG_LOG(68, u"%s - ExportConfigToFile(%s), ServerVer(%2f), ServicePackVer(%d), PatchVer(%d), "
+                u"ServerPath(%s)",
+            kFunc, archive_path, m_dServerVer, m_nServicePackVer, m_nPatchVer, m_wstrServerPath);
+  bool result = true;
+  try {
+    m_package.set_original_skva_ver(m_dServerVer);
+    m_package.set_original_servicepack_ver(m_nServicePackVer);
+    m_package.set_original_patch_ver(m_nPatchVer);
+    if (!CreateMigrater()) {
+      DEBUG_LOG(69, u"%s - failed to allocate memory!", kFunc);
+      result = false;
+    } else {
+      ExportFromIni();
+      ExportFromDB();
+      if (!package::WritePackageDataFile(m_package, m_wstrServerPath, kFunc)) {
+        result = false;
+      } else {
+        if (!AddFilesToZip(archive_path)) result = false;
+      }
+      platform::DeleteFile(package::PackageDataFilePath(m_wstrServerPath));
+    }
+  } catch (const std::exception& e) {
+    // Nothing leaves the export as an exception; what was reached stays.
+    DEBUG_LOG(70, u"%s - Catch exception %S", kFunc, std::string(e.what()));
+    platform::DeleteFile(package::PackageDataFilePath(m_wstrServerPath));
+    platform::DeleteFile(TempIniPath());
+    result = false;
+  }
+  DEBUG_LOG(68, u"%s - <=ExportConfigToFile(), return %d", kFunc, result ? 1 : 0);
+  return result;
+}
+
+bool CExportSkvaSettings::ExportFromDB() {
+  static constexpr char16_t kFunc[] = u"CExportSkvaSettings::ExportFromDB";
+  DEBUG_LOG(68, u"%s - =>ExportFromDB()", kFunc);
+  const std::u16string main_ini = MainIniPath();
+  char16_t buffer[kPasswordBufferChars] = {};
+  platform::GetPrivateProfileStringW(u"INI_CLIENT_SECTION", u"Uninstall_Pwd", u"", buffer,
+                                     kPasswordBufferChars, main_ini.c_str());
+  m_wstrUninstallPwd = buffer;
+  platform::GetPrivateProfileStringW(u"INI_CLIENT_SECTION", u"Unload_Pwd", u"", buffer,
+                                     kPasswordBufferChars, main_ini.c_str());
+  m_wstrUnloadPwd = buffer;
+
+  const std::u16string root(kRootUid);
+  const std::u16string root_name(kRootName);
+  if (m_dServerVer > 10.01) {
+    DigDown(root, root_name, root_name, root);
+  } else {
+    // Servers of 10.01 and older keep no tree: every domain lies directly
+    // under the root and is named "root".
+    std::string reply;
+    dbGetDomain(kDomainListType, root, &reply);
+    CCmdProtocol list = ReplyStream(reply);
+    list.SetDelimiter(u"\t\n");
+    for (;;) {
+      std::u16string uid;
+      std::u16string entry_name;
+      list.NextToken(uid);
+      if (uid.empty()) break;
+      list.NextToken(entry_name).SkipTokens(1);
+      GetSetting(uid, entry_name, root_name, root, MakeShadowUid(uid));
+    }
+  }
+  DEBUG_LOG(68, u"%s - <=ExportFromDB()", kFunc);
+  return true;
+}
+
+void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16string& entry_name,
+                                  const std::u16string& domain_name,
+                                  const std::u16string& parent_uid) {
+  static constexpr char16_t kFunc[] = u"CExportSkvaSettings::DigDown";
+  DEBUG_LOG(68, u"%s - current_uid[%s], domain_name[%s], parent[%s]", kFunc, node_uid,
+            domain_name, parent_uid);
+  const bool is_root = node_uid == kRootUid;
+  std::string reply;
+  dbGetDomain(kDomainListType, node_uid, &reply);
+  if (reply.empty()) {
+    DEBUG_LOG(68, u"%s - [%s] is a leaf node", kFunc, node_uid);
+    if (!is_root) GetSetting(node_uid, entry_name, domain_name, parent_uid, MakeShadowUid(node_uid));
+    return;
+  }
+  const std::u16string new_uid = is_root ? std::u16string(kRootUid) : MakeShadowUid(node_uid);
+  DEBUG_LOG(68, u"%s - current[%s] --> [%s], domain_name[%s]", kFunc, node_uid, new_uid,
+            domain_name);
+  CCmdProtocol children = ReplyStream(reply);
+  children.SetDelimiter(u"\t\n");
+  for (;;) {
+    std::u16string child_uid;
+    children.NextToken(child_uid);
+    if (child_uid.empty()) {
+      DEBUG_LOG(68, u"%s - empty domain", kFunc);
+      break;
+    }
+    std::u16string child_entry;
+    children.NextToken(child_entry).SkipTokens(1);
+    std::u16string child_name;
+    std::string name_reply;
+    dbGetClnDomainName(child_uid, &name_reply);
+    if (!name_reply.empty()) ReplyStream(name_reply).NextToken(child_name);
+    DigDown(child_uid, child_entry, child_name, new_uid);
+  }
+  if (!is_root) GetSetting(node_uid, entry_name, domain_name, parent_uid, new_uid);
+}
+
+std::u16string CExportSkvaSettings::MakeShadowUid(const std::u16string& uid) {
+  std::u16string fresh = m_pfnNewGuid();
+  if (!fresh.empty()) return fresh;
+  // No GUID could be made: the old UID, marked, still tells the domains apart.
+  std::u16string marked = uid;
+  marked.replace(0, std::min<size_t>(3, marked.size()), u"111");
+  return marked;
+}
+
+void CExportSkvaSettings::GetSetting(const std::u16string& node_uid,
+                                     const std::u16string& entry_name,
+                                     const std::u16string& domain_name,
+                                     const std::u16string& parent_uid,
+                                     const std::u16string& new_uid) {
+  static constexpr char16_t kFunc[] = u"CExportSkvaSettings::GetSetting";
+  DEBUG_LOG(68, u"%s - uid(%s), name(%s), parent(%s), uid_shadow(%s)", kFunc, node_uid,
+            domain_name, parent_uid, new_uid);
+  SKVA_Server_Settings::ScanConfigs* record = m_package.add_scanconfigs();
+  record->set_domain_uid(Bytes(new_uid));
+  record->set_domain_name(Bytes(domain_name));
+  record->set_domain_name_size(static_cast<int32_t>(domain_name.size()));
+  record->set_parent_uid(Bytes(parent_uid));
+  record->set_client_uninstall(Bytes(m_wstrUninstallPwd));
+  record->set_client_unload(Bytes(m_wstrUnloadPwd));
+  record->set_computer_name(Bytes(entry_name));
+  record->set_computer_name_size(static_cast<int32_t>(entry_name.size()));
+
+  std::string config;
+  if (!dbExport(node_uid, &config)) {
+    DEBUG_LOG(69, u"%s - fail to export config from DB!", kFunc);
+    return;
+  }
+  std::string converted;
+  m_pMigrater->MigrateDBData(config, &converted, node_uid);
+  record->set_config_string(std::move(converted));
+  if (m_pMigrater->NeedExportClientPwd()) ExportClientPwd(record, node_uid);
+}
+
+void CExportSkvaSettings::ExportClientPwd(SKVA_Server_Settings::ScanConfigs* record,
+                                          const std::u16string& node_uid) {
+  static constexpr char16_t kFunc[] = u"CExportSkvaSettings::ExportClientPwd";
+  tagDbClientPassword password;
+  password.SetDomainUid(node_uid);
+  if (!dbGetClientPassword(&password)) {
+    DEBUG_LOG(69, u"%s - the return code of dbGetClientPassword() is false", kFunc);
+    return;
+  }
+  // The whole fixed fields travel, zero padding included: 512 bytes each.
+  record->set_client_uninstall(password.m_szUninstallPwd, sizeof password.m_szUninstallPwd);
+  record->set_client_unload(password.m_szUnloadPwd, sizeof password.m_szUnloadPwd);
+}

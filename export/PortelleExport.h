@@ -1,0 +1,85 @@
+// CExportSkvaSettings: turns the installed server's settings into an export
+// archive. One object serves one export: ExportConfigToFile gathers the INI
+// settings and every domain's record (converted to the current layout by the
+// migrater of the installed version) into one SettingAggregation, writes it
+// as skva.dat into the install folder, zips it with the server's
+// configuration files and deletes it again.
+#ifndef PORTELLE_EXPORT_PORTELLEEXPORT_H_
+#define PORTELLE_EXPORT_PORTELLEEXPORT_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "migrate/IMigraterDatabase.h"
+#include "package/ServerSettings.pb.h"
+
+class CDataMigrater;
+
+class CExportSkvaSettings {
+ public:
+  // The root of the domain tree, and the name the flat export gives every
+  // domain.
+  static constexpr std::u16string_view kRootUid = u"00000000-0000-0000-0000-000000000000";
+  static constexpr std::u16string_view kRootName = u"root";
+
+  // `install_path` is the server's install folder, ending in a separator.
+  CExportSkvaSettings(double server_version, std::u16string install_path,
+                      int32_t service_pack, int32_t patch);
+  virtual ~CExportSkvaSettings();
+  CExportSkvaSettings(const CExportSkvaSettings&) = delete;
+  CExportSkvaSettings& operator=(const CExportSkvaSettings&) = delete;
+
+  // The whole export into the archive `archive_path` (".Zip" is appended to
+  // a name without a ".zip" ending). True when the archive was written. The
+  // archive is built under a temporary name beside it and renamed at the
+  // end, so a failed export never leaves a partial archive under the user's
+  // name. skva.dat and tmp.ini are gone afterwards in every case.
+  bool ExportConfigToFile(const std::u16string& archive_path);
+
+  // The steps, public so that tests can run them one by one.
+  bool ExportFromIni();
+  bool ExportFromDB();
+  void DigDown(const std::u16string& node_uid, const std::u16string& entry_name,
+               const std::u16string& domain_name, const std::u16string& parent_uid);
+  void GetSetting(const std::u16string& node_uid, const std::u16string& entry_name,
+                  const std::u16string& domain_name, const std::u16string& parent_uid,
+                  const std::u16string& new_uid);
+  void ExportClientPwd(SKVA_Server_Settings::ScanConfigs* record,
+                       const std::u16string& node_uid);
+  std::u16string MakeShadowUid(const std::u16string& uid);
+  bool AddFilesToZip(const std::u16string& archive_path);
+
+  bool ExportProxySettings(const std::u16string& main_ini, const std::u16string& temp_ini);
+  bool MigrateWatchDogSettings(const std::u16string& main_ini, const std::u16string& temp_ini);
+  bool MigrateOleLayer(const std::u16string& main_ini, const std::u16string& temp_ini);
+  bool ExportPFWSettings(const std::u16string& main_ini, const std::u16string& temp_ini);
+
+  // Creates the migrater for the installed version (the driver's step 3).
+  bool CreateMigrater();
+
+  const SKVA_Server_Settings::SettingAggregation& package() const { return m_package; }
+
+  // Replaces the source of new UIDs, so that tests can make GUID creation
+  // fail; by default util_HelperFunctions::NewGuidText.
+  using GuidSource = std::u16string (*)();
+  void SetGuidSourceForTesting(GuidSource source) { m_pfnNewGuid = source; }
+
+ private:
+  std::u16string MainIniPath() const;
+  std::u16string TempIniPath() const;
+
+  SKVA_Server_Settings::SettingAggregation m_package;
+  double m_dServerVer;
+  int32_t m_nServicePackVer;
+  int32_t m_nPatchVer;
+  std::u16string m_wstrServerPath;
+  std::unique_ptr<IMigraterDatabase> m_pDatabase;  // what the migrater asks
+  std::unique_ptr<CDataMigrater> m_pMigrater;
+  std::u16string m_wstrUninstallPwd;
+  std::u16string m_wstrUnloadPwd;
+  GuidSource m_pfnNewGuid;
+};
+
+#endif  // PORTELLE_EXPORT_PORTELLEEXPORT_H_

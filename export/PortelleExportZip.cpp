@@ -1,0 +1,177 @@
+// Archive assembly: the export archive holds skva.dat and a fixed set of the
+// server's configuration files (package/ArchiveLayout.h), named by their
+// paths relative to the install folder, which is therefore the current
+// folder while they are added.
+#include <string>
+
+#include "export/PortelleExport.h"
+#include "log/DebugLog.h"
+#include "package/ArchiveLayout.h"
+#include "package/PackageDataFile.h"
+#include "platform/file_system.h"
+#include "platform/status.h"
+#include "platform/system.h"
+#include "platform/text.h"
+#include "zip/Zip.h"
+#include "zip/ZipCommon.h"
+#include "zip/ZipException.h"
+
+namespace {
+
+constexpr char16_t kLogSource[] = u"PortelleExport";
+constexpr char16_t kFunc[] = u"CExportSkvaSettings::AddFilesToZip";
+constexpr size_t kMaxNarrowPath = 259;
+
+// Text in the system code page, cut to at most `limit` bytes on a character
+// boundary.
+std::string Narrow(std::u16string_view text, size_t limit = kMaxNarrowPath) {
+  std::string narrow = platform::ToSystemCodePage(text);
+  if (narrow.size() > limit) {
+    size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(narrow[cut]) & 0xC0) == 0x80) --cut;
+    narrow.resize(cut);
+  }
+  return narrow;
+}
+
+// The name the archive is built under: a hidden sibling of the final name,
+// itself ending in ".zip" so that the writer keeps it as it is.
+std::string PartialArchiveName(const std::string& final_name) {
+  const size_t slash = final_name.find_last_of("/\\");
+  const std::string folder = slash == std::string::npos ? "" : final_name.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? final_name : final_name.substr(slash + 1);
+  return folder + "." + base + "." + std::to_string(platform::GetCurrentProcessId()) +
+         ".part.zip";
+}
+
+// The zip layer's description of a failure.
+std::string ErrorText(CZipCommonException& e) {
+  char buffer[261] = {};
+  e.GetErrorText(buffer, sizeof buffer);
+  return buffer;
+}
+
+// Adds one member; a member that cannot be read is logged (unless `quiet`)
+// and left out, so that the remaining members are still added.
+void AddMember(CZip& zip, const std::u16string& name, bool quiet = false) {
+  const std::string narrow = Narrow(name);
+  try {
+    const int result = zip.AddFile(nullptr, narrow.c_str(), package::kMemberCompressionLevel);
+    if (result != 0 && !quiet) DEBUG_LOG(69, u"%s - failed to add %s (%d)", kFunc, name, result);
+  } catch (CZipCommonException& e) {
+    if (!quiet) DEBUG_LOG(69, u"%s - failed to add %s: %S", kFunc, name, ErrorText(e));
+  }
+}
+
+// The existence test of the runtime (access in existence mode); false with
+// the error number logged by the caller.
+bool Exists(const std::u16string& name, int* error) {
+  *error = 0;
+  return platform::PathExists(name, error);
+}
+
+void AddListedMember(CZip& zip, const package::ArchiveMember& member) {
+  using package::MissingFile;
+  int error = 0;
+  switch (member.kind) {
+    case package::MemberKind::kFolderFiles: {
+      const std::string folder = Narrow(member.name);
+      try {
+        zip.AddFolder(folder.c_str(), false, package::kMemberCompressionLevel);
+      } catch (CZipCommonException& e) {
+        DEBUG_LOG(69, u"%s - failed to add %s: %S", kFunc, member.name, ErrorText(e));
+      }
+      return;
+    }
+    case package::MemberKind::kPackageDataFile:
+      AddMember(zip, member.name);
+      return;
+    case package::MemberKind::kCopy: {
+      if (!Exists(member.source, &error)) {
+        DEBUG_LOG(69, u"%s - DLPCLC_FILE does not exist, errno = %d", kFunc, error);
+        return;
+      }
+      const platform::Status copied = platform::CopyFile(member.source, member.name, false);
+      if (!copied.ok()) {
+        DEBUG_LOG(69, u"%s - Copy DLPCLC_FILE file failed (%lu). DLP template will not be migrated.",
+                  kFunc, static_cast<uint32_t>(copied.code()));
+        return;
+      }
+      AddMember(zip, member.name);
+      platform::DeleteFile(member.name);
+      return;
+    }
+    case package::MemberKind::kFile:
+      break;
+  }
+  // A member without existence test is simply absent when its file is.
+  if (member.when_missing == MissingFile::kNotTested) {
+    AddMember(zip, member.name, true);
+    return;
+  }
+  if (Exists(member.source, &error)) {
+    AddMember(zip, member.name);
+    return;
+  }
+  switch (member.when_missing) {
+    case MissingFile::kLogAlertFile:
+      DEBUG_LOG(69, u"%s - %S does not exist, errno = %d", kFunc, Narrow(member.name), error);
+      break;
+    case MissingFile::kLogSortingRuleFile:
+      DEBUG_LOG(69, u"%s - SORTINGRULE_FILE does not exist, errno = %d", kFunc, error);
+      break;
+    case MissingFile::kLogDlpIniFile:
+      DEBUG_LOG(69, u"%s - DLP_INI_FILE does not exist, errno = %d", kFunc, error);
+      break;
+    case MissingFile::kLogDlpClcFile:
+      DEBUG_LOG(69, u"%s - DLPCLC_FILE does not exist, errno = %d", kFunc, error);
+      break;
+    case MissingFile::kLogDlpExceptionFile:
+      DEBUG_LOG(69, u"%s - DLP_EXCEPTION_FILE does not exist, errno = %d", kFunc, error);
+      break;
+    case MissingFile::kNotTested:
+    case MissingFile::kSkippedSilently:
+      break;
+  }
+}
+
+}  // namespace
+
+bool CExportSkvaSettings::AddFilesToZip(const std::u16string& archive_path) {
+  DEBUG_LOG(68, u"%s - =>AddFilesToZip(wstrZipFile[%s]", kFunc, archive_path);
+  bool result = false;
+  const std::string final_name = NormalizeArchiveName(Narrow(archive_path));
+  const std::string partial_name = PartialArchiveName(final_name);
+  {
+    CZip zip;
+    if (zip.Open(partial_name.c_str(), false) != 0) {
+      DEBUG_LOG(70, u"%s - failed to open %s", kFunc, archive_path);
+    } else {
+      std::u16string previous_folder;
+      const bool have_previous = platform::GetCurrentFolder(&previous_folder).ok();
+      if (!platform::SetCurrentFolder(m_wstrServerPath).ok()) {
+        DEBUG_LOG(70, u"%s - cannot enter the install folder %s", kFunc, m_wstrServerPath);
+      } else {
+        for (const package::ArchiveMember& member : package::ArchiveMembers(m_dServerVer)) {
+          AddListedMember(zip, member);
+        }
+      }
+      // A directory that could not be written leaves an unusable archive:
+      // that is a failed export, not a success.
+      result = zip.Close(nullptr) == 0;
+      if (have_previous) platform::SetCurrentFolder(previous_folder);
+    }
+  }
+  const std::u16string partial = platform::FromSystemCodePage(partial_name);
+  if (result) {
+    const platform::Status moved =
+        platform::MoveFile(partial, platform::FromSystemCodePage(final_name), true);
+    if (!moved.ok()) {
+      DEBUG_LOG(70, u"%s - cannot write %s: %S", kFunc, archive_path, moved.message());
+      result = false;
+    }
+  }
+  if (!result) platform::DeleteFile(partial);
+  DEBUG_LOG(68, u"%s - <=AddFilesToZip", kFunc);
+  return result;
+}

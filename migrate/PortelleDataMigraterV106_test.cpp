@@ -1,0 +1,105 @@
+#include "migrate/PortelleDataMigraterV106.h"
+
+#include <gtest/gtest.h>
+
+#include "migrate/MigraterTestSupport.h"
+#include "migrate/PortelleDataMigraterV106_SP1.h"
+
+namespace migrate_testing {
+namespace {
+
+class MigraterV106Test : public MigraterTest {
+ protected:
+  CDataMigraterV106 v106_{InstallPath(), db_};
+  CDataMigraterV106_SP1 sp1_{InstallPath(), db_};
+};
+
+Tokens Concat(std::initializer_list<Tokens> parts) {
+  Tokens all;
+  for (const Tokens& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// The 47 tail tokens of a current-layout source, and what they become.
+Tokens TailSource() {
+  return Concat({{u"dac", u"dacOut", u" 1", u"pol", u"blk", u"trust",
+                  u"9", u"24", u"0", u"3", u"1", u"iw", u"ew", u"ib", u"eb",
+                  u"1", u"1", u"16", u"17", u"exIn", u"", u"22", u"23", u"ch", u"chOut",
+                  u"26", u"27", u"28", u"29",
+                  u"70000", u"-1",  // T30, T31: 16-bit fields, copied as 32-bit numbers
+                  u"32", u"33"},
+                 Numbered(u"L", 34, 47)});
+}
+Tokens TailExpected() {
+  return Concat({{u"dac", u"dacOut", u"1", u"pol", u"blk", u"trust",
+                  u"9", u"24", u"0", u"3", u"1", u"iw", u"ew", u"ib", u"eb",
+                  u"1", u"1", u"16", u"17", u"exIn", u"", u"22", u"23", u"ch", u"chOut",
+                  u"26", u"27", u"28", u"29", u"70000", u"4294967295", u"32", u"33"},
+                 Numbered(u"L", 34, 47)});
+}
+
+Tokens FixedSource() {
+  return Concat({{u" 12", u"abc", u"-1", u"99999999999"}, Numbered(u"", 5, 38),
+                 Numbered(u"t", 39, 49), {u""}, Numbered(u"t", 51, 62)});
+}
+Tokens FixedExpected() {
+  return Concat({{u"12", u"0", u"4294967295", u"4294967295"}, Numbered(u"", 5, 38),
+                 Numbered(u"t", 39, 42), {u"", u"", u"", u""}, Numbered(u"t", 47, 49), {u""},
+                 Numbered(u"t", 51, 62)});
+}
+
+TEST_F(MigraterV106Test, CopiesTheCurrentLayoutWithCanonicalNumbers) {
+  const Tokens source = Concat({FixedSource(), {u"2", u"+7", u"0008"}, TailSource(), {u"extra"}});
+  const Tokens expected = Concat({FixedExpected(), {u"2", u"7", u"8"}, TailExpected()});
+  EXPECT_EQ(Migrate(v106_, source), expected);
+  EXPECT_EQ(Migrate(sp1_, source), expected);
+  EXPECT_TRUE(db_.asked.empty());
+}
+
+TEST_F(MigraterV106Test, AnEmptyListIsFollowedByTheTail) {
+  const Tokens source = Concat({FixedSource(), {u"0"}, TailSource()});
+  EXPECT_EQ(Migrate(v106_, source), Concat({FixedExpected(), {u"0"}, TailExpected()}));
+}
+
+TEST_F(MigraterV106Test, ListCountsBeyondTheSourceOrTheCapacityAreCut) {
+  // A count far beyond the tokens present: the entries that are there, and
+  // a tail of zeros and empty texts.
+  const Tokens empty_tail = Concat({{u"", u"", u"0", u"", u"", u""}, Tokens(5, u"0"),
+                                    Tokens(4, u""), Tokens(4, u"0"), {u"", u"", u"0", u"0", u"", u""},
+                                    Tokens(8, u"0"), Tokens(14, u"")});
+  Tokens source = Concat({FixedSource(), {u"4294967295", u"1", u"2"}});
+  EXPECT_EQ(Migrate(v106_, source), Concat({FixedExpected(), {u"2", u"1", u"2"}, empty_tail}));
+
+  // 1,500 entries: the first 1,024 are kept, the others passed over, and the
+  // tail still comes from its own place.
+  Tokens entries = Numbered(u"", 1, 1500);
+  source = Concat({FixedSource(), {u"1500"}, entries, TailSource()});
+  const Tokens out = Migrate(v106_, source);
+  ASSERT_EQ(out.size(), 62u + 1 + 1024 + 47);
+  EXPECT_EQ(out[62], u"1024");
+  EXPECT_EQ(out[63 + 1023], u"1024");
+  EXPECT_EQ(Tokens(out.end() - 47, out.end()), TailExpected());
+}
+
+TEST_F(MigraterV106Test, MigrateIniDataCopiesTheSections) {
+  WriteMainIni(
+      "[URL_FILTER_INI_SECTION]\r\nURLFilterEnable_InOffice=1\r\n"
+      "[ServiceSwitch]\r\nFirewall=1\r\n[VIGIL]\r\nOn=1\r\n"
+      "[DAC_APPROVED_LIST]\r\nCount=1\r\nItem0=usb\r\n"
+      "[VIGIL_DACPolicy]\r\nCount=0\r\n[KSRC_SCAN_INI_SECTION]\r\nDepth=2\r\n"
+      "[Global Setting]\r\nECSP=0\r\n");
+  const std::string expected =
+      "[URL_FILTER_INI_SECTION]\r\nURLFilterCfgFlag_InOffice=0\r\n"
+      "URLFilterCfgFlag_OutOffice=0\r\nURLFilterRatingLevel_InOffice=1\r\n"
+      "URLFilterRatingLevel_OutOffice=1\r\nURLFilterQueryMode_InOffice=0\r\n"
+      "[KSRC_SCAN_INI_SECTION]\r\nDepth=2\r\n[VIGIL_DACPolicy]\r\nCount=0\r\n"
+      "[DAC_APPROVED_LIST]\r\nCount=1\r\nItem0=usb\r\n"
+      "[VIGIL]\r\nOn=1\r\n[ServiceSwitch]\r\nFirewall=1\r\n";
+  EXPECT_TRUE(v106_.MigrateIniData(DestIni()));
+  EXPECT_EQ(dir_.Read("tmp.ini"), expected);
+  EXPECT_TRUE(sp1_.MigrateIniData(dir_.Wide("sp1.ini")));
+  EXPECT_EQ(dir_.Read("sp1.ini"), expected);
+}
+
+}  // namespace
+}  // namespace migrate_testing

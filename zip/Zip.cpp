@@ -1,0 +1,130 @@
+#include "zip/Zip.h"
+
+#include <new>
+
+#include "platform/dos_time.h"
+#include "platform/file_system.h"
+#include "platform/system.h"
+#include "platform/text.h"
+#include "zip/WinFile.h"
+#include "zip/ZipAU.h"
+#include "zip/ZipCommon.h"
+#include "zip/ZipException.h"
+#include "zip/ZipLibrary.h"
+
+namespace {
+
+// minizip's mode for an archive placed after a file's existing content.
+constexpr int kAppendAfterContent = APPEND_STATUS_CREATEAFTER;
+
+}  // namespace
+
+CZip::CZip() {
+  if (platform::IsServerCore()) {
+    m_pZipAU.reset(new (std::nothrow) CZipAU());
+    if (m_pZipAU != nullptr) return;
+  }
+  LoadMinizip();
+}
+
+CZip::~CZip() { Close(); }
+
+void CZip::LoadMinizip() {
+  if (!zip_library::Load(zip_library::kMinizipLibrary, &m_library)) return;
+  if (!zip_library::Resolve(m_library, "zipOpen", &m_pfnZipOpen) ||
+      !zip_library::Resolve(m_library, "zipClose", &m_pfnZipClose) ||
+      !zip_library::Resolve(m_library, "zipOpenNewFileInZip", &m_pfnZipOpenNewFileInZip) ||
+      !zip_library::Resolve(m_library, "zipWriteInFileInZip", &m_pfnZipWriteInFileInZip) ||
+      !zip_library::Resolve(m_library, "zipCloseFileInZip", &m_pfnZipCloseFileInZip)) {
+    m_library.Unload();
+  }
+}
+
+int CZip::Open(const char* name, bool append) {
+  if (m_pZipAU != nullptr) return m_pZipAU->Open(name, append);
+  if (!m_library.is_loaded()) return kZipResultNoLibrary;
+  if (name == nullptr) return kZipResultNullName;
+  Close();
+  const std::string path = platform::NativePath(NormalizeArchiveName(name));
+  m_hZip = m_pfnZipOpen(path.c_str(), append ? kAppendAfterContent : APPEND_STATUS_CREATE);
+  return m_hZip != nullptr ? 0 : kZipResultNoLibrary;
+}
+
+int CZip::AddFile(const char* base_folder, const char* name, int level) {
+  if (m_pZipAU != nullptr) return m_pZipAU->AddFile(base_folder, name, level);
+  if (!IsReady()) return kZipResultNoLibrary;
+  if (name == nullptr) return kZipResultNullName;
+  const std::string disk_path = base_folder != nullptr ? JoinZipPath(base_folder, name) : name;
+
+  platform::FileInfo info;
+  const platform::Status found =
+      platform::GetFileInfo(platform::FromSystemCodePage(disk_path), &info);
+  if (!found.ok()) throw CWinFileException(found.code());
+  zip_fileinfo file_info = {};
+  file_info.dosDate = platform::PackedDosDateTime(info.modified_ns);
+
+  // The disk file is opened before the member, so that a file that cannot be
+  // read leaves no empty member behind.
+  CWinFile file;
+  file.Open(disk_path.c_str(), platform::File::Mode::kRead);
+  const int opened = m_pfnZipOpenNewFileInZip(m_hZip, name, &file_info, nullptr, 0, nullptr, 0,
+                                              nullptr, level != 0 ? Z_DEFLATED : 0, level);
+  if (opened != ZIP_OK) return opened;
+
+  int write_error = ZIP_OK;
+  char buffer[kZipStreamPieceSize];
+  for (;;) {
+    const size_t read = file.Read(buffer, sizeof buffer);
+    if (read == 0) break;
+    write_error = m_pfnZipWriteInFileInZip(m_hZip, buffer, static_cast<unsigned>(read));
+    if (write_error != ZIP_OK) break;
+  }
+  const int closed = m_pfnZipCloseFileInZip(m_hZip);
+  return write_error != ZIP_OK ? write_error : closed;
+}
+
+int CZip::AddFolder(const char* folder, bool recursive, int level, ProgressCallback callback,
+                    void* context) {
+  if (m_pZipAU != nullptr) return m_pZipAU->ZipRecursive(folder, recursive, level);
+  if (!IsReady()) return kZipResultNoLibrary;
+  if (folder == nullptr) return kZipResultNullName;
+  bool stop = false;
+  return AddFolderFiles(folder, recursive, level, callback, context, &stop);
+}
+
+int CZip::AddFolderFiles(const std::string& folder, bool recursive, int level,
+                         ProgressCallback callback, void* context, bool* stop) {
+  int result = 0;
+  CWinFileFind finder;
+  for (bool found = finder.FindFirst(JoinZipPath(folder, "*.*").c_str()); found;
+       found = finder.FindNext()) {
+    const std::string& name = finder.GetFileName();
+    if (name.starts_with('.')) continue;
+    const std::string member = JoinZipPath(folder, name);
+    if (finder.IsDirectory()) {
+      if (!recursive) continue;
+      result = AddFolderFiles(member, recursive, level, callback, context, stop);
+    } else {
+      if (callback != nullptr && !callback(context, member.c_str(), 0)) {
+        *stop = true;
+        break;
+      }
+      result = AddFile(nullptr, member.c_str(), level);
+      if (result != 0) {
+        *stop = true;
+        break;
+      }
+      if (callback != nullptr) callback(context, member.c_str(), 1);
+    }
+    if (*stop) break;
+  }
+  return result;
+}
+
+int CZip::Close(const char* global_comment) {
+  if (m_pZipAU != nullptr) return m_pZipAU->Close();
+  if (!IsReady()) return kZipResultNoLibrary;
+  const int result = m_pfnZipClose(m_hZip, global_comment);
+  m_hZip = nullptr;
+  return result;
+}

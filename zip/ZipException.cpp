@@ -1,0 +1,63 @@
+#include "zip/ZipException.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "platform/format.h"
+#include "platform/status.h"
+#include "platform/text.h"
+#include "platform/user_interface.h"
+
+namespace {
+
+// Room for the longest system text with its frame.
+constexpr unsigned int kTextBufferSize = 512;
+
+platform::MessageIcon IconOf(unsigned int type) {
+  switch (type & 0xF0) {
+    case kMbIconError: return platform::MessageIcon::kError;
+    case kMbIconQuestion: return platform::MessageIcon::kQuestion;
+    case kMbIconWarning: return platform::MessageIcon::kWarning;
+    case kMbIconInformation: return platform::MessageIcon::kInformation;
+    default: return platform::MessageIcon::kNone;
+  }
+}
+
+}  // namespace
+
+int CZipCommonException::ShowError(unsigned int type) {
+  char text[kTextBufferSize];
+  if (GetErrorText(text, sizeof text) == 0) return 0;
+  const platform::MessageButtons buttons =
+      (type & 0x0F) == kMbYesNo ? platform::MessageButtons::kYesNo : platform::MessageButtons::kOk;
+  switch (platform::CurrentUserInterface().ShowMessage(u"Error", platform::FromSystemCodePage(text),
+                                                       IconOf(type), buttons)) {
+    case platform::MessageAnswer::kYes: return kIdYes;
+    case platform::MessageAnswer::kNo: return kIdNo;
+    case platform::MessageAnswer::kOk: break;
+  }
+  return kIdOk;
+}
+
+int CZipCommonException::GetErrorText(char* buffer, unsigned int size,
+                                      unsigned int* /*help_context*/) {
+  const std::string text = platform::FormatA("Error : %d, Description : %s", m_nError,
+                                             platform::SystemErrorText(m_nError));
+  return CopyErrorText(text.c_str(), buffer, size);
+}
+
+int CZipCommonException::CopyErrorText(const char* text, char* buffer, unsigned int size) {
+  if (buffer == nullptr || size == 0) return 0;
+  const size_t length = std::min<size_t>(std::strlen(text), size - 1);
+  std::memcpy(buffer, text, length);
+  buffer[length] = '\0';
+  return 1;
+}
+
+int CWinFileException::GetErrorText(char* buffer, unsigned int size, unsigned int* help_context) {
+  char inner[kTextBufferSize];
+  CZipCommonException::GetErrorText(inner, sizeof inner, help_context);
+  const std::string text = platform::FormatA("CWinFileException: %s", inner);
+  return CopyErrorText(text.c_str(), buffer, size);
+}

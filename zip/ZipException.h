@@ -1,0 +1,55 @@
+// The exceptions of the zip layer. File-system failures inside the zip
+// wrappers are thrown (by value) as CWinFileException and pass through the
+// wrappers to the caller, which catches CZipCommonException& and shows or
+// logs its text. The error code is a system error code (errno here, a
+// Windows error code there), or -1 for a file handle that is not open.
+#ifndef PORTELLE_ZIP_ZIPEXCEPTION_H_
+#define PORTELLE_ZIP_ZIPEXCEPTION_H_
+
+// Message-box style flags and answers for ShowError, with the Windows values.
+inline constexpr unsigned int kMbOk = 0x00;
+inline constexpr unsigned int kMbYesNo = 0x04;
+inline constexpr unsigned int kMbIconError = 0x10;
+inline constexpr unsigned int kMbIconQuestion = 0x20;
+inline constexpr unsigned int kMbIconWarning = 0x30;
+inline constexpr unsigned int kMbIconInformation = 0x40;
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+class CZipCommonException {
+ public:
+  explicit CZipCommonException(int error) : m_nError(error) {}
+
+  // Shows the text of GetErrorText in a message box captioned "Error", with
+  // the buttons and icon that `type` (kMb* flags) names. Returns the answer
+  // (kId*), or 0 when no text was produced.
+  virtual int ShowError(unsigned int type);
+
+  // Writes "Error : %d, Description : %s" (the code and the system's text for
+  // it) into `buffer`, cut to `size` - 1 bytes and terminated. Returns 1, or
+  // 0 when there is no buffer to write to. `help_context` is left alone.
+  virtual int GetErrorText(char* buffer, unsigned int size, unsigned int* help_context = nullptr);
+
+  virtual ~CZipCommonException() = default;
+
+  int GetError() const { return m_nError; }
+
+ protected:
+  // Copies `text` into the caller's buffer as GetErrorText promises.
+  static int CopyErrorText(const char* text, char* buffer, unsigned int size);
+
+ private:
+  int m_nError;
+};
+
+// A failure of a file or folder operation.
+class CWinFileException : public CZipCommonException {
+ public:
+  explicit CWinFileException(int error) : CZipCommonException(error) {}
+
+  // "CWinFileException: " followed by the base class's text.
+  int GetErrorText(char* buffer, unsigned int size, unsigned int* help_context = nullptr) override;
+};
+
+#endif  // PORTELLE_ZIP_ZIPEXCEPTION_H_
