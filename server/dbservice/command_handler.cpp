@@ -16,6 +16,10 @@ bool CarriesInReplies(std::string_view text) {
   return text.find_first_of(std::string_view("\t\n\0", 3)) == std::string_view::npos;
 }
 
+// The statuses of DBV2_SET_DLP_CFG, which the client does not read.
+constexpr int32_t kDlpStored = 0;
+constexpr int32_t kDlpNothingStored = -1;
+
 std::string StatusReply(std::u16string_view command, int32_t status) {
   CMsgSerializer reply(std::u16string(command).c_str());
   reply << status;
@@ -62,7 +66,7 @@ Outcome SetDomainUid(CDbStore* store, const Request& request) {
 Outcome ClientOnStart(CDbStore* store, const Request& request, const FaultRule* fault) {
   const tagCln_CgiOnStart& record = *request.domain;
   const auto refuse = [&](const std::string& why) {
-    return Outcome{StatusReply(request.command, -1), "refused: " + why};
+    return Outcome{StatusReply(request.command, kDbClientOnStartRefused), "refused: " + why};
   };
   if (fault != nullptr && fault->status == -1) return refuse("fault injected");
   Domain domain;
@@ -85,10 +89,11 @@ Outcome ClientOnStart(CDbStore* store, const Request& request, const FaultRule* 
 
 Outcome SetDlpCfg(CDbStore* store, const Request& request) {
   const DlpSettings& dlp = *request.dlp;
-  if (dlp.uids.empty()) return {StatusReply(request.command, -1), "no domain UID; nothing stored"};
+  if (dlp.uids.empty())
+    return {StatusReply(request.command, kDlpNothingStored), "no domain UID; nothing stored"};
   for (const std::u16string& uid : dlp.uids) {
     if (!store->GetDomain(Utf8(uid))) {
-      return {StatusReply(request.command, -1),
+      return {StatusReply(request.command, kDlpNothingStored),
               "no such domain '" + Utf8(uid) + "'; nothing stored"};
     }
   }
@@ -96,7 +101,7 @@ Outcome SetDlpCfg(CDbStore* store, const Request& request) {
       DescribeDlpRecords(dlp.dc, dlp.clc)
           .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
   for (const std::u16string& uid : dlp.uids) store->SetDlp({Utf8(uid), dlp.value, records});
-  return {StatusReply(request.command, 0), "stored"};
+  return {StatusReply(request.command, kDlpStored), "stored"};
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 
 #include <string_view>
 
+#include "dbclient/dbcl_CommandWords.h"
+
 namespace dbservice {
 
 enum class CommandKind { kTextWithReply, kTextOneWay, kMessage };
@@ -22,20 +24,6 @@ struct CommandWord {
   // of its own, as one.
   int arguments;
 };
-
-inline constexpr std::u16string_view kDbGetDomain = u"DB_GET_DOMAIN";
-inline constexpr std::u16string_view kDbGetClnDomainNameAndUid = u"DB_GET_CLN_DOMAIN_NAME_AND_UID";
-inline constexpr std::u16string_view kDbExport = u"DB_EXPORT";
-inline constexpr std::u16string_view kDbGetStatus = u"DB_GET_STATUS";
-inline constexpr std::u16string_view kDbFindDomainUid = u"DB_FIND_DOMAIN_UID";
-inline constexpr std::u16string_view kDbGetSpywareWhiteList = u"DB_GET_SPYWARE_WHITE_LIST";
-inline constexpr std::u16string_view kDbGetClientPassword = u"DB_GET_CLIENT_PASSWORD";
-inline constexpr std::u16string_view kDbGetKsrcDestScanType = u"DB_GET_KSRC_DEST_SCAN_TYPE";
-inline constexpr std::u16string_view kDbGetServiceSwitch = u"DB_GET_SERVICE_SWITCH";
-inline constexpr std::u16string_view kDbImport = u"DB_IMPORT";
-inline constexpr std::u16string_view kDbSetDomainUid = u"DB_SET_DOMAIN_UID";
-inline constexpr std::u16string_view kDbv2ClientOnStart = u"DBV2_CLIENT_ON_START";
-inline constexpr std::u16string_view kDbv2SetDlpCfg = u"DBV2_SET_DLP_CFG";
 
 inline constexpr CommandWord kCommandWords[] = {
     {kDbGetDomain, CommandKind::kTextWithReply, 3},               // txn, list type, UID

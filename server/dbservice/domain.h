@@ -9,11 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "dbclient/dbcl_CommandWords.h"
+#include "platform/text.h"
+
 namespace dbservice {
 
 // The root of the tree. It is not a stored domain: it has no fields of its
 // own, only the domains whose parent it is.
-inline constexpr char kRootUid[] = "00000000-0000-0000-0000-000000000000";
+inline const std::string kRootUid = platform::Utf16ToUtf8(kDbRootDomainUid);
 
 struct Domain {
   std::string uid;
