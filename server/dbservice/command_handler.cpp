@@ -68,7 +68,7 @@ Outcome ClientOnStart(CDbStore* store, const Request& request, const FaultRule* 
   const auto refuse = [&](const std::string& why) {
     return Outcome{StatusReply(request.command, kDbClientOnStartRefused), "refused: " + why};
   };
-  if (fault != nullptr && fault->status == -1) return refuse("fault injected");
+  if (fault != nullptr && fault->status == kDbClientOnStartRefused) return refuse("fault injected");
   Domain domain;
   domain.uid = Utf8(record.GetDomainUid());
   domain.entry = Utf8(record.GetEntryName());
@@ -82,15 +82,18 @@ Outcome ClientOnStart(CDbStore* store, const Request& request, const FaultRule* 
   // Domains created earlier may name this one as their parent.
   if (store->IsWithin(domain.parent, domain.uid)) return refuse("the parent lies below the domain");
   store->CreateDomain(domain);
-  const int32_t status = fault != nullptr && fault->status ? *fault->status : 0;
+  const int32_t status =
+      fault != nullptr && fault->status ? *fault->status : kDbClientOnStartCreated;
   return {StatusReply(request.command, status),
-          status == 0 ? "created" : platform::FormatA("created; answered %d", status)};
+          status == kDbClientOnStartCreated ? "created"
+                                            : platform::FormatA("created; answered %d", status)};
 }
 
 Outcome SetDlpCfg(CDbStore* store, const Request& request) {
   const DlpSettings& dlp = *request.dlp;
-  if (dlp.uids.empty())
+  if (dlp.uids.empty()) {
     return {StatusReply(request.command, kDlpNothingStored), "no domain UID; nothing stored"};
+  }
   for (const std::u16string& uid : dlp.uids) {
     if (!store->GetDomain(Utf8(uid))) {
       return {StatusReply(request.command, kDlpNothingStored),

@@ -18,12 +18,8 @@ json ConfigTokens(const std::optional<std::string>& config) {
   json tokens = json::array();
   const std::u16string text = FromUtf16Le(*config);
   if (text.empty()) return tokens;  // as a fixture's empty list of tokens
-  for (size_t start = 0;;) {
-    const size_t tab = text.find(u'\t', start);
-    const size_t end = tab == std::u16string::npos ? text.size() : tab;
-    tokens.push_back(platform::Utf16ToUtf8(std::u16string_view(text).substr(start, end - start)));
-    if (tab == std::u16string::npos) break;
-    start = tab + 1;
+  for (const std::u16string& token : SplitAtTabs(text)) {
+    tokens.push_back(platform::Utf16ToUtf8(token));
   }
   return tokens;
 }

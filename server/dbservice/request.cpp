@@ -24,18 +24,8 @@ Request Unparseable(Request request, std::string_view bytes, std::string error) 
   return request;
 }
 
-std::vector<std::u16string> SplitAtTabs(std::u16string_view text) {
-  std::vector<std::u16string> tokens;
-  for (size_t start = 0;;) {
-    const size_t tab = text.find(u'\t', start);
-    tokens.emplace_back(text.substr(start, tab == std::u16string_view::npos ? tab : tab - start));
-    if (tab == std::u16string_view::npos) return tokens;
-    start = tab + 1;
-  }
-}
-
-// The transaction number as the client writes it: signed decimal without
-// sign, blanks or leading zeros.
+// The transaction number as the client writes it: decimal, a '-' only when
+// negative, no '+', blanks or leading zeros.
 bool ParseTransaction(std::u16string_view token, int32_t* transaction) {
   *transaction = dbclient::DecimalToInt32(token);
   return !token.empty() && platform::Format(u"%d", *transaction) == token;

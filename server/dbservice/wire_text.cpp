@@ -26,4 +26,14 @@ std::u16string FromUtf16Le(std::string_view bytes) {
   return text;
 }
 
+std::vector<std::u16string> SplitAtTabs(std::u16string_view text) {
+  std::vector<std::u16string> tokens;
+  for (size_t start = 0;;) {
+    const size_t tab = text.find(u'\t', start);
+    tokens.emplace_back(text.substr(start, tab == std::u16string_view::npos ? tab : tab - start));
+    if (tab == std::u16string_view::npos) return tokens;
+    start = tab + 1;
+  }
+}
+
 }  // namespace dbservice

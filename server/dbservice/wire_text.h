@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dbservice {
 
@@ -12,6 +13,10 @@ std::string Utf8ToUtf16Le(std::string_view text);
 
 // The characters of `bytes`; an odd last byte is dropped.
 std::u16string FromUtf16Le(std::string_view bytes);
+
+// The tokens of `text`, split at every TAB: they join back into the text
+// (an empty text is one empty token).
+std::vector<std::u16string> SplitAtTabs(std::u16string_view text);
 
 }  // namespace dbservice
 
