@@ -12,10 +12,6 @@ namespace {
 
 std::string Utf8(std::u16string_view text) { return platform::Utf16ToUtf8(text); }
 
-bool CarriesInReplies(std::string_view text) {
-  return text.find_first_of(std::string_view("\t\n\0", 3)) == std::string_view::npos;
-}
-
 // The statuses of DBV2_SET_DLP_CFG, which the client does not read.
 constexpr int32_t kDlpStored = 0;
 constexpr int32_t kDlpNothingStored = -1;
@@ -55,7 +51,7 @@ Outcome SetDomainUid(CDbStore* store, const Request& request) {
   const std::string uid = Utf8(request.tokens[0]);
   const std::string parent = Utf8(request.tokens[2]);
   if (!store->GetDomain(uid)) return {std::nullopt, "no such domain; nothing changed"};
-  if (!CarriesInReplies(parent)) return {std::nullopt, "unusable parent UID; nothing changed"};
+  if (!FitsInReplyRecord(parent)) return {std::nullopt, "unusable parent UID; nothing changed"};
   if (store->IsWithin(parent, uid)) {
     return {std::nullopt, "the parent lies within the domain; nothing changed"};
   }
@@ -76,7 +72,7 @@ Outcome ClientOnStart(CDbStore* store, const Request& request, const FaultRule* 
   domain.parent = Utf8(record.GetParentUid());
   if (domain.uid.empty() || domain.uid == kRootUid) return refuse("no domain UID");
   for (const std::string* text : {&domain.uid, &domain.entry, &domain.name, &domain.parent}) {
-    if (!CarriesInReplies(*text)) return refuse("a text holds a TAB or a line feed");
+    if (!FitsInReplyRecord(*text)) return refuse("a text holds a TAB, a line feed or a NUL");
   }
   if (store->GetDomain(domain.uid)) return refuse("the UID exists already");
   // Domains created earlier may name this one as their parent.

@@ -46,14 +46,10 @@ const json* Find(const json& object, std::string_view key) {
   return it == object.end() ? nullptr : &*it;
 }
 
-// Texts of the replies are TAB- and line-separated records; a NUL would end
-// the text early on the client's side.
 std::string ReplyText(const json& value, const std::string& where) {
   if (!value.is_string()) Refuse(where, "expected a string");
   const std::string& text = value.get_ref<const std::string&>();
-  if (text.find_first_of(std::string_view("\t\n\0", 3)) != std::string::npos) {
-    Refuse(where, "must not hold a TAB, a line feed or a NUL");
-  }
+  if (!FitsInReplyRecord(text)) Refuse(where, "must not hold a TAB, a line feed or a NUL");
   return text;
 }
 

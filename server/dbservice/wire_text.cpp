@@ -26,6 +26,10 @@ std::u16string FromUtf16Le(std::string_view bytes) {
   return text;
 }
 
+bool FitsInReplyRecord(std::string_view text) {
+  return text.find_first_of(std::string_view("\t\n\0", 3)) == std::string_view::npos;
+}
+
 std::vector<std::u16string> SplitAtTabs(std::u16string_view text) {
   std::vector<std::u16string> tokens;
   for (size_t start = 0;;) {
