@@ -1,6 +1,5 @@
 #include "server/logservice/log_service.h"
 
-#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,34 +7,15 @@
 #include <ctime>
 
 #include "platform/format.h"
+#include "server/common/connection_loop.h"
 #include "server/logservice/log_record.h"
 
 namespace logservice {
 
 bool CLogService::Run(std::string* error) {
-  pollfd fds[2] = {{m_pListener->native_handle(), POLLIN, 0}, {m_nStopFd, POLLIN, 0}};
-  for (;;) {
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      *error = platform::Status::Error(errno, "wait for clients").message();
-      return false;
-    }
-    if (fds[1].revents != 0) break;
-    if ((fds[0].revents & POLLIN) != 0) {
-      platform::PipeStream stream;
-      // A client that gave up between the wake-up and the accept is no loss.
-      if (m_pListener->Accept(&stream, 0).ok()) Serve(&stream);
-    } else if (fds[0].revents != 0) {
-      *error = "the log pipe's socket failed";
-      return false;
-    }
-  }
-  // Records already handed over are not lost by a stop. The queue holds at
-  // most backlog + 1 connections; clients that keep coming cannot hold the
-  // stop off.
-  platform::PipeStream stream;
-  for (int i = 0; i <= kBacklog && m_pListener->Accept(&stream, 0).ok(); ++i) Serve(&stream);
-  return true;
+  return stand_in::ServeConnections(
+      m_pListener, m_nStopFd, kBacklog, [this](platform::PipeStream* stream) { Serve(stream); },
+      error);
 }
 
 void CLogService::Serve(platform::PipeStream* stream) {

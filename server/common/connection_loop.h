@@ -1,0 +1,23 @@
+// The accept loop every stand-in service runs: one connection after another,
+// in the order they arrived, until a stop is requested.
+#ifndef PORTELLE_SERVER_COMMON_CONNECTION_LOOP_H_
+#define PORTELLE_SERVER_COMMON_CONNECTION_LOOP_H_
+
+#include <functional>
+#include <string>
+
+#include "platform/named_pipe.h"
+
+namespace stand_in {
+
+// Hands each connection accepted on `listener` to `serve` until `stop_fd` is
+// readable; then serves the connections already waiting, so that requests
+// handed over before the stop are not lost, and returns true. At most
+// backlog + 1 are served after the stop: clients that keep coming cannot hold
+// it off. False, with *error, when waiting for clients fails.
+bool ServeConnections(platform::PipeListener* listener, int stop_fd, int backlog,
+                      const std::function<void(platform::PipeStream*)>& serve, std::string* error);
+
+}  // namespace stand_in
+
+#endif  // PORTELLE_SERVER_COMMON_CONNECTION_LOOP_H_
