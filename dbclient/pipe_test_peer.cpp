@@ -77,7 +77,8 @@ DbRequest ParseRequest(std::string bytes) {
 
 }  // namespace
 
-DbScriptedPeer::DbScriptedPeer(DbHandler handler) : handler_(std::move(handler)) {
+DbScriptedPeer::DbScriptedPeer(DbHandler handler, bool keep_requests)
+    : handler_(std::move(handler)), keep_requests_(keep_requests) {
   if (listener_.Listen(u"DbServerNamePipe", 64).ok()) thread_ = std::thread([this] { Serve(); });
 }
 
@@ -126,9 +127,11 @@ void DbScriptedPeer::Serve() {
                            : (request.tokens.size() > 1 ? u"DbCln_" + request.tokens[1] : u"");
     if (answer.has_value() && !reply_pipe.empty()) {
       platform::PipeStream reply;
-      if (reply.Connect(reply_pipe, kPeerDeadlineMs).ok()) reply.Write(answer->data(), answer->size());
+      if (reply.Connect(reply_pipe, kPeerDeadlineMs).ok()) {
+        reply.Write(answer->data(), answer->size());
+      }
     }
-    requests_.push_back(std::move(request));
+    if (keep_requests_) requests_.push_back(std::move(request));
   }
 }
 

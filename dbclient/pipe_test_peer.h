@@ -98,10 +98,11 @@ using DbHandler = std::function<DbAnswer(const DbRequest&)>;
 
 // Listens on "DbServerNamePipe" from construction and serves every request
 // in a thread of its own, in the order they arrive, asking `handler` (called
-// on that thread) for each answer.
+// on that thread) for each answer. Without `keep_requests` the requests are
+// only handed to the handler, so that a long run does not pile them up.
 class DbScriptedPeer {
  public:
-  explicit DbScriptedPeer(DbHandler handler);
+  explicit DbScriptedPeer(DbHandler handler, bool keep_requests = true);
   ~DbScriptedPeer();  // Stop
 
   // Serves the requests that have arrived, then ends. After this, requests()
@@ -122,6 +123,7 @@ class DbScriptedPeer {
   void Serve();
 
   DbHandler handler_;
+  bool keep_requests_;
   platform::PipeListener listener_;
   std::vector<DbRequest> requests_;
   std::atomic<bool> stopping_{false};  // set before the wake-up connection

@@ -75,7 +75,8 @@ std::unique_ptr<CMsgSerializer> LoadMessage(const DbRequest& request) {
 }  // namespace
 
 void FakeDatabaseService::Start() {
-  peer_ = std::make_unique<DbScriptedPeer>([this](const DbRequest& r) { return Answer(r); });
+  peer_ = std::make_unique<DbScriptedPeer>([this](const DbRequest& r) { return Answer(r); },
+                                           keep_requests);
   ASSERT_TRUE(peer_->listening());
 }
 
@@ -90,6 +91,7 @@ std::vector<DbRequest> FakeDatabaseService::RequestsFor(std::u16string_view comm
 }
 
 DbAnswer FakeDatabaseService::Answer(const DbRequest& request) {
+  ++received[request.command];
   if (request.command == kDbFindDomainUid) {
     const bool found = request.tokens.size() > 2 && existing.count(request.tokens[2]) != 0;
     return DbScriptedPeer::TextReply(found ? u"0a0a0a0a-0000-4000-8000-000000000001" : u"");

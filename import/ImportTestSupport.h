@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -37,8 +38,7 @@ Tokens Split(std::u16string_view text);
 // A record as the export writes it.
 SKVA_Server_Settings::ScanConfigs Record(std::u16string_view uid, std::u16string_view entry_name,
                                          std::u16string_view domain_name,
-                                         std::u16string_view parent_uid,
-                                         const Tokens& config = {});
+                                         std::u16string_view parent_uid, const Tokens& config = {});
 
 // The database service as far as the import uses it. Entry names listed in
 // `existing` (and those of the domains it creates) are found by
@@ -59,6 +59,10 @@ class FakeDatabaseService {
   int32_t on_start_status = 0;
   bool on_start_fails = false;
   bool dlp_fails = false;
+  // Without it only `received` is kept, not the requests.
+  bool keep_requests = true;
+  // How many requests came for each command; read it after Stop.
+  std::map<std::u16string, size_t> received;
 
  private:
   dbclient_testing::DbAnswer Answer(const dbclient_testing::DbRequest& request);

@@ -39,7 +39,9 @@ CImportSkvaSettings::CImportSkvaSettings(std::u16string install_path)
 
 CImportSkvaSettings::~CImportSkvaSettings() = default;
 
-std::u16string CImportSkvaSettings::MainIniPath() const { return m_wstrServerPath + u"bsnscan.ini"; }
+std::u16string CImportSkvaSettings::MainIniPath() const {
+  return m_wstrServerPath + u"bsnscan.ini";
+}
 
 bool CImportSkvaSettings::ImportSettingsFromFile(const std::u16string& archive_path) {
   static constexpr char16_t kFunc[] = u"CImportSkvaSettings::ImportSettingsFromFile";
@@ -71,8 +73,9 @@ bool CImportSkvaSettings::ImportToDB(const SKVA_Server_Settings::ScanConfigs& re
   static constexpr char16_t kFunc[] = u"CImportSkvaSettings::ImportToDB";
   DEBUG_LOG(68, u"%s - =>ImportToDB()", kFunc);
   if (!record.has_domain_uid() || !record.has_computer_name()) {
-    DEBUG_LOG(8, u"No domain UID or domain name was found; domain-level configurations were not "
-                 u"imported.");
+    DEBUG_LOG(8,
+              u"No domain UID or domain name was found; domain-level configurations were not "
+              u"imported.");
     return true;
   }
   const std::u16string domain_uid = FieldText(record.domain_uid(), kUidChars);

@@ -62,8 +62,8 @@ bool CImportSkvaSettings::AddDomains(const std::u16string& domain_uid,
                                      const std::u16string& entry_name,
                                      const std::u16string& domain_name,
                                      const std::u16string& parent_uid) {
-  DEBUG_LOG(68, u"%s - wstrDomainUID[%s], wstrDomainName[%s], wstrParentUID[%s]", kFunc,
-            domain_uid, domain_name, parent_uid);
+  DEBUG_LOG(68, u"%s - wstrDomainUID[%s], wstrDomainName[%s], wstrParentUID[%s]", kFunc, domain_uid,
+            domain_name, parent_uid);
   bool result = true;
   if (EntryNameExists(entry_name)) {
     const platform::Status listed = text_mode::AppendUnicodeText(

@@ -20,7 +20,9 @@ void Put(std::string* body, size_t offset, std::u16string_view text) {
   body->replace(offset, bytes.size(), bytes);
 }
 
-std::u16string Line(std::u16string_view message) { return kFunc + std::u16string(u" - ") + std::u16string(message); }
+std::u16string Line(std::u16string_view message) {
+  return kFunc + std::u16string(u" - ") + std::u16string(message);
+}
 
 class AddDomainsTest : public ImportTest {
  protected:
@@ -54,10 +56,11 @@ TEST_F(AddDomainsTest, CreatesTheDomainFromARecordAtItsOffsetsAndLinksItToItsPar
   EXPECT_EQ(requests[2].text, std::u16string(u"DB_SET_DOMAIN_UID\t") + kUid + u"\t0\t" + kParent);
   EXPECT_EQ(DuplicateList(), "\xFF\xFE");
   EXPECT_TRUE(Messages().empty());
-  EXPECT_TRUE(Logged(68, Line(std::u16string(u"wstrDomainUID[") + kUid +
-                              u"], wstrDomainName[Europe Sales], wstrParentUID[" + kParent + u"]")));
-  EXPECT_TRUE(Logged(68, Line(std::u16string(u"Uid(") + kUid + u"), name(Sales), parent(" +
-                              kParent + u")")));
+  EXPECT_TRUE(
+      Logged(68, Line(std::u16string(u"wstrDomainUID[") + kUid +
+                      u"], wstrDomainName[Europe Sales], wstrParentUID[" + kParent + u"]")));
+  EXPECT_TRUE(Logged(
+      68, Line(std::u16string(u"Uid(") + kUid + u"), name(Sales), parent(" + kParent + u")")));
   EXPECT_TRUE(Logged(68, Line(u"#<=AddDomains(), bRet = 1")));
 }
 
@@ -104,8 +107,7 @@ TEST_F(AddDomainsTest, AnAbnormalStatusStillCountsAsCreated) {
 }
 
 TEST_F(AddDomainsTest, RefusalAndFailedExchangesShowMessage134AndImportNothingMore) {
-  const std::u16string message134 =
-      platform::FormatMessageText(platform::kMsgDatabaseImportFailed);
+  const std::u16string message134 = platform::FormatMessageText(platform::kMsgDatabaseImportFailed);
   service_.on_start_status = -1;
   service_.Start();
   EXPECT_FALSE(importer_->ImportToDB(Record(kUid, u"Sales", u"Sales", kRoot)));
@@ -138,7 +140,8 @@ TEST_F(AddDomainsTest, ValuesLongerThanTheirFieldsAreNotCutButRefused) {
 
   const auto creations = service_.RequestsFor(kDbv2ClientOnStart);
   ASSERT_EQ(creations.size(), 1u);
-  EXPECT_EQ(CreationBody(creations[0]).substr(112, 242), Bytes(longest_entry) + std::string(2, '\0'));
+  EXPECT_EQ(CreationBody(creations[0]).substr(112, 242),
+            Bytes(longest_entry) + std::string(2, '\0'));
   EXPECT_TRUE(Logged(70, Line(std::u16string(u"the entry name of domain ") + kUid +
                               u" does not fit the creation record; not created")));
   EXPECT_TRUE(Logged(70, Line(std::u16string(u"the domain name of domain ") + kUid +

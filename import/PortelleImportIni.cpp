@@ -58,14 +58,17 @@ constexpr std::array<std::u16string_view, 31> kMainSectionsBeforeWtp = {
     u"VIGIL",
 };
 constexpr std::array<std::u16string_view, 7> kMainSectionsAfterWtp = {
-    u"VIGIL_BMPolicy",    u"VIGIL_Exception", u"VIGIL_DACPolicy",
-    u"DAC_EXECUTABLE_LIST", u"DAC_APPROVED_LIST", u"ServiceSwitch",
+    u"VIGIL_BMPolicy",
+    u"VIGIL_Exception",
+    u"VIGIL_DACPolicy",
+    u"DAC_EXECUTABLE_LIST",
+    u"DAC_APPROVED_LIST",
+    u"ServiceSwitch",
     u"INI_UNREACHABLE_NETWORK_SETTING_SECTION",
 };
 // Sections merged into private\bsnserver.ini.
 constexpr std::array<std::u16string_view, 4> kPrivateSections = {
-    u"Other Update Source", u"INI_AUUNC_SUPPORT", u"SERVER_CONSOLE_SECTION",
-    u"INI_UPDATE_SETTING"};
+    u"Other Update Source", u"INI_AUUNC_SUPPORT", u"SERVER_CONSOLE_SECTION", u"INI_UPDATE_SETTING"};
 
 // The target's values that stay, in the order they are written back.
 struct KeptValue {
@@ -85,9 +88,9 @@ constexpr std::array<KeptValue, 5> kKeptValues = {{
 std::u16string ReadWholeValue(const KeptValue& kept, const std::u16string& file) {
   std::vector<char16_t> buffer(1024);
   for (;;) {
-    const uint32_t length = platform::GetPrivateProfileStringW(
-        kept.section, kept.key, u"", buffer.data(), static_cast<uint32_t>(buffer.size()),
-        file.c_str());
+    const uint32_t length =
+        platform::GetPrivateProfileStringW(kept.section, kept.key, u"", buffer.data(),
+                                           static_cast<uint32_t>(buffer.size()), file.c_str());
     if (length + 1 < buffer.size()) return std::u16string(buffer.data(), length);
     buffer.resize(buffer.size() * 2);
   }
@@ -132,7 +135,9 @@ bool CImportSkvaSettings::ImportToIni() {
   const int32_t imported_disk = ReadDiskReserved(temp_ini);
   const int32_t target_disk = ReadDiskReserved(main_ini);
   std::array<std::u16string, kKeptValues.size()> kept;
-  for (size_t i = 0; i < kKeptValues.size(); ++i) kept[i] = ReadWholeValue(kKeptValues[i], main_ini);
+  for (size_t i = 0; i < kKeptValues.size(); ++i) {
+    kept[i] = ReadWholeValue(kKeptValues[i], main_ini);
+  }
 
   if (imported_disk < target_disk) {
     DEBUG_LOG(8, u"OrigDiskSize[%d] < min NewDiskSize[%d], convert to NewDiskSize", imported_disk,

@@ -94,8 +94,8 @@ TEST_F(ImportToIniTest, TheReservedDiskSpaceIsNeverLoweredComparedAsSignedNumber
   };
   for (const Case& c : {Case{"500", "800", u"800"}, Case{"500", "100", u"500"},
                         Case{"10", "4294967295", u"10"}, Case{"-20", "-5", u"-5"}}) {
-    WriteServerFile("bsnscan.ini", std::string("[Global Setting]\r\nDiskReserved=") + c.target +
-                                       "\r\n");
+    WriteServerFile("bsnscan.ini",
+                    std::string("[Global Setting]\r\nDiskReserved=") + c.target + "\r\n");
     Import(std::string("[Global Setting]\r\nDiskReserved=") + c.imported + "\r\n");
     EXPECT_EQ(Main(u"Global Setting", u"DiskReserved"), c.result) << c.imported;
   }
@@ -141,7 +141,8 @@ TEST(TextModeStagingFileTest, LinesEndingInCrCrLfReadAsWindowsReadsThem) {
   EXPECT_EQ(std::u16string(buffer), u"v");
   EXPECT_EQ(platform::GetPrivateProfileStringW(u"t", nullptr, u"", buffer, 64, file.c_str()), 2u);
   EXPECT_EQ(std::u16string(buffer, 2), std::u16string(u"x\0", 2));
-  EXPECT_EQ(platform::GetPrivateProfileStringW(nullptr, nullptr, u"", buffer, 64, file.c_str()), 4u);
+  EXPECT_EQ(platform::GetPrivateProfileStringW(nullptr, nullptr, u"", buffer, 64, file.c_str()),
+            4u);
   EXPECT_EQ(std::u16string(buffer, 4), std::u16string(u"s\0t\0", 4));
   EXPECT_EQ(platform::GetPrivateProfileSectionW(u"t", buffer, 64, file.c_str()), 4u);
   EXPECT_EQ(std::u16string(buffer, 4), std::u16string(u"x=y\0", 4));

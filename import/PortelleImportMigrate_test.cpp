@@ -19,9 +19,9 @@ class MigrateTest : public ImportTest {
   // BsnPfwCommon.so.
   void InstallLibrary(const std::string& name) {
     std::string bytes;
-    ASSERT_TRUE(platform::ReadFile(platform::Utf8ToUtf16(testing_support::ProgramInBinFolder(name)),
-                                   &bytes)
-                    .ok());
+    ASSERT_TRUE(
+        platform::ReadFile(platform::Utf8ToUtf16(testing_support::ProgramInBinFolder(name)), &bytes)
+            .ok());
     WriteServerFile("BsnPfwCommon.so", bytes);
   }
 
@@ -50,9 +50,10 @@ TEST_F(MigrateTest, TheFirewallLibraryIsCalledInTheInstallFolderWithBothPaths) {
   EXPECT_TRUE(importer_->MigratePFWSettings());
   EXPECT_EQ(CurrentFolder(), before);
   const std::string install = dir_.Native("server/");
-  EXPECT_EQ(ServerFile("BsnPfwCommon.calls.txt"),
-            "PFWMigrateFirewallSettings\t" + install + "Private\\PFW\\\n"
-            "PFWCreateServerPackedPfwFile\t" + install + "\n");
+  EXPECT_EQ(ServerFile("BsnPfwCommon.calls.txt"), "PFWMigrateFirewallSettings\t" + install +
+                                                      "Private\\PFW\\\n"
+                                                      "PFWCreateServerPackedPfwFile\t" +
+                                                      install + "\n");
   EXPECT_TRUE(Logged(8, u"=>MigratePFWSettings()"));
   EXPECT_TRUE(Logged(8, u"<=MigratePFWSettings()"));
 }
@@ -85,17 +86,16 @@ TEST_F(MigrateTest, TheSetupProgramGetsTheTemplatesAndTheVersionThenTheCopyIsRem
   // SvcCfgRunner lies beside the test program, the first folder searched.
   EXPECT_TRUE(importer_->MigrateDLPTemplate());
   EXPECT_EQ(CurrentFolder(), before);
-  EXPECT_EQ(ServerFile("SvcCfgRunner.calls.txt"),
-            "call\t" + RealInstallFolder() +
-                "\n"
-                "arg\t0\tSvcCfgRunner.exe\n"
-                "arg\t1\t-migrateDlpTemplate\n"
-                "arg\t2\tPrivate\\DlpClc.ori.xml\n"
-                "arg\t3\tPrivate\\DlpClc.xml\n"
-                "arg\t4\t10.500000\n"
-                "arg\t5\t0\n"
-                "file\t2\t25\n"
-                "file\t3\t11\n");
+  EXPECT_EQ(ServerFile("SvcCfgRunner.calls.txt"), "call\t" + RealInstallFolder() +
+                                                      "\n"
+                                                      "arg\t0\tSvcCfgRunner.exe\n"
+                                                      "arg\t1\t-migrateDlpTemplate\n"
+                                                      "arg\t2\tPrivate\\DlpClc.ori.xml\n"
+                                                      "arg\t3\tPrivate\\DlpClc.xml\n"
+                                                      "arg\t4\t10.500000\n"
+                                                      "arg\t5\t0\n"
+                                                      "file\t2\t25\n"
+                                                      "file\t3\t11\n");
   EXPECT_EQ(ServerFile("SvcCfgRunner.given.2"), "<template from=\"source\"/>");
   EXPECT_FALSE(ServerFileExists("Private/DlpClc.ori.xml"));
   EXPECT_TRUE(ServerFileExists("Private/DlpClc.xml"));
@@ -116,8 +116,9 @@ TEST_F(MigrateTest, ASetupProgramThatCannotBeStartedLeavesTheCopy) {
   EXPECT_FALSE(importer_->MigrateDLPTemplate());
   EXPECT_EQ(CurrentFolder(), before);
   EXPECT_TRUE(ServerFileExists("Private/DlpClc.ori.xml"));
-  EXPECT_TRUE(Logged(8, u"szCmdLine = SvcCfgRunner.exe -migrateDlpTemplate "
-                        u"\"Private\\DlpClc.ori.xml\" \"Private\\DlpClc.xml\" 10.600000 1"));
+  EXPECT_TRUE(Logged(8,
+                     u"szCmdLine = SvcCfgRunner.exe -migrateDlpTemplate "
+                     u"\"Private\\DlpClc.ori.xml\" \"Private\\DlpClc.xml\" 10.600000 1"));
   EXPECT_TRUE(Logged(2, u"CreateProcessA failed (2)"));
   EXPECT_FALSE(Logged(8, u"<=MigrateDLPTemplate()"));
 }

@@ -189,8 +189,8 @@ bool CImportSkvaSettings::ImportScanConfigs(const SKVA_Server_Settings::ScanConf
   // Packages carry at most the list's capacity; a larger count is a damaged
   // record, and copying it would write billions of tokens.
   if (count > static_cast<uint32_t>(scan_config_layout::kMaxListEntries)) {
-    DEBUG_LOG(70, u"%s - the list count %u is above %d; the configuration is not imported",
-              kFunc, count, scan_config_layout::kMaxListEntries);
+    DEBUG_LOG(70, u"%s - the list count %u is above %d; the configuration is not imported", kFunc,
+              count, scan_config_layout::kMaxListEntries);
     DEBUG_LOG(68, u"%s - <=ImportScanConfigs()", kFunc);
     return false;
   }

@@ -75,7 +75,8 @@ TEST_F(ImportScanConfigsTest, CopiesTheLayoutByKindWithTheTargetsMoveDirectories
   expected[1] = u"0";
   expected[2] = u"42";
   for (int p = 39; p <= 42; ++p) expected.push_back(u"s" + Number(p));
-  expected.insert(expected.end(), {u"/var/q/manual", u"/var/q/real time", u"/var/q/scheduled", u""});
+  expected.insert(expected.end(),
+                  {u"/var/q/manual", u"/var/q/real time", u"/var/q/scheduled", u""});
   for (int p = 47; p <= 62; ++p) expected.push_back(u"s" + Number(p));
   expected.insert(expected.end(), {u"3", u"7", u"4294967294", u"0"});
   for (size_t t = 1; t <= 47; ++t) {
@@ -123,16 +124,17 @@ TEST_F(ImportScanConfigsTest, CopiesTheLayoutByKindWithTheTargetsMoveDirectories
   EXPECT_EQ(dlp.clc.m_strTemplateIn, u"T46");
   EXPECT_EQ(dlp.clc.m_strTemplateOut, u"T47");
 
-  for (const std::u16string_view line :
-       {u"=>ImportScanConfigs()", u"m_dwServiceSwitch = 1006", u"m_dwDestScanType = 1007",
-        u"m_nGCLCacheRebuildDays = 1036", u"m_nODSCacheMaxExpiredDays = 1038",
-        u"m_strMSExtList = s39", u"get m_strMSMoveDir = C:\\Source\\Quarantine",
-        u"set m_strMSMoveDir = /var/q/manual", u"m_strMSExclude = s47",
-        u"m_strMSExExtend = s51", u"m_strMSExFolder = s59",
-        u"number of spyware white list = 3", u"m_strVIGILDAC = T1", u"VIGIL m_dwEnable = 103",
-        u"m_dwIntWCSCfg = 107", u"m_strExtBlackList = T15", u"m_dwDCFlagIn = 116",
-        u"m_sCompressLayerIn = -1", u"m_sCompressLayerOut = 4464", u"m_strIpBlIn = (T34)",
-        u"m_strTemplateOut = (T47)", u"<=ImportScanConfigs()"}) {
+  const std::u16string_view kLines[] = {
+      u"=>ImportScanConfigs()", u"m_dwServiceSwitch = 1006", u"m_dwDestScanType = 1007",
+      u"m_nGCLCacheRebuildDays = 1036", u"m_nODSCacheMaxExpiredDays = 1038",
+      u"m_strMSExtList = s39", u"get m_strMSMoveDir = C:\\Source\\Quarantine",
+      u"set m_strMSMoveDir = /var/q/manual", u"m_strMSExclude = s47", u"m_strMSExExtend = s51",
+      u"m_strMSExFolder = s59", u"number of spyware white list = 3", u"m_strVIGILDAC = T1",
+      u"VIGIL m_dwEnable = 103", u"m_dwIntWCSCfg = 107", u"m_strExtBlackList = T15",
+      u"m_dwDCFlagIn = 116", u"m_sCompressLayerIn = -1", u"m_sCompressLayerOut = 4464",
+      u"m_strIpBlIn = (T34)", u"m_strTemplateOut = (T47)", u"<=ImportScanConfigs()",
+  };
+  for (const std::u16string_view line : kLines) {
     EXPECT_TRUE(Logged(68, Line(line))) << platform::Utf16ToUtf8(line);
   }
   EXPECT_TRUE(Logged(68, Line(u"strConfigs =\n" + Join(SourceConfig()))));
@@ -150,7 +152,8 @@ TEST_F(ImportScanConfigsTest, AnEmptyConfigurationSendsTheWholeLayoutWithTheMove
 
   Tokens expected(38, u"0");
   expected.insert(expected.end(), 4, u"");
-  expected.insert(expected.end(), {u"/var/q/manual", u"/var/q/real time", u"/var/q/scheduled", u""});
+  expected.insert(expected.end(),
+                  {u"/var/q/manual", u"/var/q/real time", u"/var/q/scheduled", u""});
   expected.insert(expected.end(), 16, u"");
   expected.push_back(u"0");
   for (const char16_t kind : kTailKinds) expected.push_back(kind == u's' ? u"" : u"0");

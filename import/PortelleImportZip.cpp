@@ -57,7 +57,8 @@ void MoveAlertFilesToAdmin(const std::u16string& install_path) {
                 error);
       continue;
     }
-    const platform::Status moved = MoveByCopy(top, install_path + u"Admin\\" + std::u16string(name));
+    const platform::Status moved =
+        MoveByCopy(top, install_path + u"Admin\\" + std::u16string(name));
     if (!moved.ok()) {
       DEBUG_LOG(69, u"%s - CopyFile(%S) failed, GetLastError() = %d", kFunc,
                 platform::ToSystemCodePage(name), moved.code());

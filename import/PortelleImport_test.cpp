@@ -75,9 +75,9 @@ class ImportSettingsTest : public ImportTest {
       EXPECT_EQ(zipOpenNewFileInZip(zip, member.name.c_str(), &info, nullptr, 0, nullptr, 0,
                                     nullptr, Z_DEFLATED, 9),
                 ZIP_OK);
-      EXPECT_EQ(zipWriteInFileInZip(zip, member.bytes.data(),
-                                    static_cast<unsigned>(member.bytes.size())),
-                ZIP_OK);
+      EXPECT_EQ(
+          zipWriteInFileInZip(zip, member.bytes.data(), static_cast<unsigned>(member.bytes.size())),
+          ZIP_OK);
       EXPECT_EQ(zipCloseFileInZip(zip), ZIP_OK);
     }
     EXPECT_EQ(zipClose(zip, nullptr), ZIP_OK);
@@ -96,15 +96,16 @@ class ImportSettingsTest : public ImportTest {
 
   void InstallPfwLibrary() {
     std::string bytes;
-    ASSERT_TRUE(platform::ReadFile(
-                    platform::Utf8ToUtf16(testing_support::ProgramInBinFolder("BsnPfwCommon.so")),
-                    &bytes)
-                    .ok());
+    ASSERT_TRUE(
+        platform::ReadFile(
+            platform::Utf8ToUtf16(testing_support::ProgramInBinFolder("BsnPfwCommon.so")), &bytes)
+            .ok());
     WriteServerFile("BsnPfwCommon.so", bytes);
   }
 
   const std::u16string message133_ = platform::FormatMessageText(platform::kMsgDataFileCorrupted);
-  static constexpr char kTargetIni[] = "[Global Setting]\r\nShared=target\r\nServerID=target-id\r\n";
+  static constexpr char kTargetIni[] =
+      "[Global Setting]\r\nShared=target\r\nServerID=target-id\r\n";
   FakeDatabaseService service_;
 };
 
@@ -136,8 +137,9 @@ TEST_F(ImportSettingsTest, ImportsAnArchiveFromExtractionToTheMigrations) {
 
   EXPECT_NE(ServerFile("bsnscan.ini").find("Shared=imported"), std::string::npos);
   EXPECT_NE(ServerFile("bsnscan.ini").find("ServerID=target-id"), std::string::npos);
-  EXPECT_TRUE(Logged(68, u"CImportSkvaSettings::ImportSettingsFromFile - there are 2 items to "
-                         u"import"));
+  EXPECT_TRUE(Logged(68,
+                     u"CImportSkvaSettings::ImportSettingsFromFile - there are 2 items to "
+                     u"import"));
   ASSERT_EQ(service_.RequestsFor(u"DBV2_CLIENT_ON_START").size(), 1u);
   EXPECT_EQ(service_.RequestsFor(u"DB_IMPORT").size(), 1u);
   EXPECT_NE(ServerFile("BsnPfwCommon.calls.txt"), "");
@@ -175,8 +177,9 @@ TEST_F(ImportSettingsTest, APackageWithoutRecordsStillMergesAndMigrates) {
   service_.Stop();
   EXPECT_TRUE(service_.requests().empty());
   EXPECT_NE(ServerFile("bsnscan.ini").find("Shared=imported"), std::string::npos);
-  EXPECT_TRUE(Logged(68, u"CImportSkvaSettings::ImportSettingsFromFile - there are 0 items to "
-                         u"import"));
+  EXPECT_TRUE(Logged(68,
+                     u"CImportSkvaSettings::ImportSettingsFromFile - there are 0 items to "
+                     u"import"));
   EXPECT_NE(ServerFile("BsnPfwCommon.calls.txt"), "");
   EXPECT_NE(ServerFile("SvcCfgRunner.calls.txt"), "");
 }
@@ -217,8 +220,8 @@ TEST_F(ImportSettingsTest, ArchivesThatCannotBeOpenedAndNamesWithoutZipEnding) {
 
 TEST_F(ImportSettingsTest, HostileArchivesWriteNothingOutsideTheInstallFolder) {
   dir_.Write("outside.txt", "outside");
-  for (const std::string name : {"..\\outside.txt", "Admin\\..\\..\\outside.txt",
-                                 "Private\\PFW\\..\\..\\..\\outside.txt"}) {
+  for (const std::string name :
+       {"..\\outside.txt", "Admin\\..\\..\\outside.txt", "Private\\PFW\\..\\..\\..\\outside.txt"}) {
     SCOPED_TRACE(name);
     ui_.Clear();
     const std::u16string archive = WriteArchive(
@@ -236,9 +239,9 @@ TEST_F(ImportSettingsTest, PackagesThatCannotBeReadImportNothing) {
   InstallPfwLibrary();
   service_.Start();
   const std::vector<std::string> bad_packages = {
-      "5321xgarbage",                   // no zlib stream
+      "5321xgarbage",                      // no zlib stream
       CompressedFile("\xFF\xFF\xFF\xFF"),  // not a settings package
-      "99999999999999999999999999x",     // a length no buffer should get
+      "99999999999999999999999999x",       // a length no buffer should get
   };
   for (const std::string& bytes : bad_packages) {
     ui_.Clear();
@@ -254,12 +257,12 @@ TEST_F(ImportSettingsTest, PackagesThatCannotBeReadImportNothing) {
 }
 
 TEST_F(ImportSettingsTest, OnlyTheFilesOfAnExportArchiveAreExtracted) {
-  const std::u16string archive = WriteArchive(
-      "extra.zip", {{"bsnscan.ini", "[Global Setting]\r\nShared=planted\r\n"},
-                    {"BsnPfwCommon.so", "planted library"},
-                    {"Private\\PFW\\sub\\deeper.dat", "planted"},
-                    {"Private\\PFW\\profile.dat", "profile"},
-                    {"skva.dat", "corrupt"}});
+  const std::u16string archive =
+      WriteArchive("extra.zip", {{"bsnscan.ini", "[Global Setting]\r\nShared=planted\r\n"},
+                                 {"BsnPfwCommon.so", "planted library"},
+                                 {"Private\\PFW\\sub\\deeper.dat", "planted"},
+                                 {"Private\\PFW\\profile.dat", "profile"},
+                                 {"skva.dat", "corrupt"}});
   EXPECT_FALSE(importer_->ImportSettingsFromFile(archive));
   EXPECT_EQ(ServerFile("bsnscan.ini"), kTargetIni);
   EXPECT_FALSE(ServerFileExists("BsnPfwCommon.so"));

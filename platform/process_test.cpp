@@ -25,7 +25,8 @@ TEST(SplitCommandLineTest, FollowsTheWindowsRules) {
     Words words;
   };
   const Case cases[] = {
-      {R"(SvcCfgRunner.exe -migrateDlpTemplate "Private\DlpClc.ori.xml" "Private\DlpClc.xml" 10.500000 0)",
+      {R"(SvcCfgRunner.exe -migrateDlpTemplate "Private\DlpClc.ori.xml" "Private\DlpClc.xml" )"
+       R"(10.500000 0)",
        {"SvcCfgRunner.exe", "-migrateDlpTemplate", R"(Private\DlpClc.ori.xml)",
         R"(Private\DlpClc.xml)", "10.500000", "0"}},
       // The program name: quotes group, backslashes are plain, even before a quote.
@@ -98,8 +99,8 @@ TEST(ProgramSearchFoldersTest, ProgramFolderCurrentFolderThenPath) {
   std::u16string current;
   ASSERT_TRUE(GetProgramFolder(&program_folder).ok());
   ASSERT_TRUE(GetCurrentFolder(&current).ok());
-  EXPECT_EQ(ProgramSearchFolders(), (Words{Utf16ToUtf8(program_folder), Utf16ToUtf8(current),
-                                           "/opt/a", ".", "/opt/b"}));
+  EXPECT_EQ(ProgramSearchFolders(),
+            (Words{Utf16ToUtf8(program_folder), Utf16ToUtf8(current), "/opt/a", ".", "/opt/b"}));
   {
     ScopedProgramSearchFoldersForTesting only({"/nowhere"});
     EXPECT_EQ(ProgramSearchFolders(), Words{"/nowhere"});
