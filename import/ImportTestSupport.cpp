@@ -12,6 +12,13 @@ using dbclient_testing::DbAnswer;
 using dbclient_testing::DbRequest;
 using dbclient_testing::DbScriptedPeer;
 
+std::u16string EngineLine(std::u16string_view function, std::u16string_view message) {
+  std::u16string line(function);
+  line += u" - ";
+  line += message;
+  return line;
+}
+
 std::string Bytes(std::u16string_view text) {
   std::string bytes;
   for (const char16_t c : text) {

@@ -28,6 +28,9 @@ using Tokens = std::vector<std::u16string>;
 inline constexpr char16_t kRoot[] = u"00000000-0000-0000-0000-000000000000";
 inline constexpr char16_t kSource[] = u"PortelleImport";
 
+// A log line of the engine: the qualified operation name, " - ", the message.
+std::u16string EngineLine(std::u16string_view function, std::u16string_view message);
+
 // UTF-16LE bytes of `text`, low byte first.
 std::string Bytes(std::u16string_view text);
 // The whole characters of UTF-16LE bytes.

@@ -20,9 +20,7 @@ void Put(std::string* body, size_t offset, std::u16string_view text) {
   body->replace(offset, bytes.size(), bytes);
 }
 
-std::u16string Line(std::u16string_view message) {
-  return kFunc + std::u16string(u" - ") + std::u16string(message);
-}
+std::u16string Line(std::u16string_view message) { return EngineLine(kFunc, message); }
 
 class AddDomainsTest : public ImportTest {
  protected:

@@ -11,6 +11,7 @@
 #include "import/TextModeFile.h"
 #include "ini/Portelle_Ini_Util.h"
 #include "log/DebugLog.h"
+#include "package/IniSections.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
 
@@ -22,49 +23,16 @@ constexpr char16_t kFunc[] = u"CImportSkvaSettings::ImportToIni";
 constexpr char16_t kGlobalSetting[] = u"Global Setting";
 constexpr char16_t kDiskReserved[] = u"DiskReserved";
 
-// Sections merged into bsnscan.ini, in this order; the web-threat values
-// follow "VIGIL".
-constexpr std::array<std::u16string_view, 31> kMainSectionsBeforeWtp = {
-    u"Manual Scan Configuration",
-    u"Real Time Scan Configuration",
-    u"Prescheduled Scan Configuration",
-    u"Scan Now Configuration",
-    u"Manual Scan Configuration Ex",
-    u"Real Time Scan Configuration Ex",
-    u"Prescheduled Scan Configuration Ex",
-    u"Scan Now Configuration Ex",
-    u"Spyware Manual Scan Configuration",
-    u"Spyware Real Time Scan Configuration",
-    u"Spyware Prescheduled Scan Configuration",
-    u"Spyware Scan Now Configuration",
-    u"LOCATION_AWARENESS_INI_SECTION",
-    u"DefinedList",
-    u"Global Setting",
-    u"INI_SCHEDULED_UPDATE_SECTION",
-    u"INI_STANDARD_ALERT_SECTION",
-    u"INI_STANDARD_ALERT_SPYWARE_SECTION",
-    u"INI_STANDARD_ALERT_DLP_SECTION",
-    u"INI_OUTBREAK_ALERT_SECTION",
-    u"INI_OUTBREAK_ALERT_SPYWARE_SECTION",
-    u"INI_CLIENT_SECTION",
-    u"CAV_INI_SESSION",
-    u"INI_REESTABLISH_COMMUNICATION_SECTION",
-    u"INI_SCHEDULED_DELETE_LOG_SECTION",
-    u"INI_SERVER_SECTION",
-    u"INI_INTERNET_PROXY_SECTION",
-    u"INI_NOTIFICATION_SECTION",
-    u"PFW",
-    u"KSRC_SCAN_INI_SECTION",
-    u"VIGIL",
+// Sections merged into bsnscan.ini after the sections every package
+// carries whole, in this order; the web-threat values follow "VIGIL", and
+// the unreachable-network section comes last.
+constexpr std::array<std::u16string_view, 6> kMainSectionsBeforeWtp = {
+    u"INI_SERVER_SECTION", u"INI_INTERNET_PROXY_SECTION", u"INI_NOTIFICATION_SECTION",
+    u"PFW",                u"KSRC_SCAN_INI_SECTION",      u"VIGIL",
 };
-constexpr std::array<std::u16string_view, 7> kMainSectionsAfterWtp = {
-    u"VIGIL_BMPolicy",
-    u"VIGIL_Exception",
-    u"VIGIL_DACPolicy",
-    u"DAC_EXECUTABLE_LIST",
-    u"DAC_APPROVED_LIST",
-    u"ServiceSwitch",
-    u"INI_UNREACHABLE_NETWORK_SETTING_SECTION",
+constexpr std::array<std::u16string_view, 6> kMainSectionsAfterWtp = {
+    u"VIGIL_BMPolicy",      u"VIGIL_Exception",   u"VIGIL_DACPolicy",
+    u"DAC_EXECUTABLE_LIST", u"DAC_APPROVED_LIST", u"ServiceSwitch",
 };
 // Sections merged into private\bsnserver.ini.
 constexpr std::array<std::u16string_view, 4> kPrivateSections = {
@@ -145,6 +113,9 @@ bool CImportSkvaSettings::ImportToIni() {
     util_HelperFunctions::WriteIniInt(kGlobalSetting, kDiskReserved, target_disk, temp_ini);
   }
 
+  for (const std::u16string_view section : package::kWholeMainIniSections) {
+    util_HelperFunctions::DuplicateIniValues(temp_ini, section, main_ini);
+  }
   for (const std::u16string_view section : kMainSectionsBeforeWtp) {
     util_HelperFunctions::DuplicateIniValues(temp_ini, section, main_ini);
   }
@@ -152,6 +123,8 @@ bool CImportSkvaSettings::ImportToIni() {
   for (const std::u16string_view section : kMainSectionsAfterWtp) {
     util_HelperFunctions::DuplicateIniValues(temp_ini, section, main_ini);
   }
+  util_HelperFunctions::DuplicateIniValues(temp_ini, package::kUnreachableNetworkSection,
+                                           main_ini);
   for (const std::u16string_view section : kPrivateSections) {
     util_HelperFunctions::DuplicateIniValues(temp_ini, section, private_ini);
   }

@@ -14,9 +14,7 @@ namespace {
 constexpr char16_t kUid[] = u"3f2504e0-4f89-41d3-9a0c-0305e82c3301";
 constexpr char16_t kFunc[] = u"CImportSkvaSettings::ImportScanConfigs";
 
-std::u16string Line(std::u16string_view message) {
-  return kFunc + std::u16string(u" - ") + std::u16string(message);
-}
+std::u16string Line(std::u16string_view message) { return EngineLine(kFunc, message); }
 
 std::u16string Number(int n) { return platform::Format(u"%d", n); }
 

@@ -22,9 +22,7 @@ namespace {
 constexpr char16_t kUid[] = u"3f2504e0-4f89-41d3-9a0c-0305e82c3301";
 constexpr char16_t kFunc[] = u"CImportSkvaSettings::ExtractFromZip";
 
-std::u16string ExtractLine(std::u16string_view message) {
-  return kFunc + std::u16string(u" - ") + std::u16string(message);
-}
+std::u16string ExtractLine(std::u16string_view message) { return EngineLine(kFunc, message); }
 
 struct Member {
   std::string name;  // as stored, backslashes included
