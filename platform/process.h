@@ -9,8 +9,9 @@
 // when it ends in ".exe", the name without that ending ("SvcCfgRunner.exe",
 // then "SvcCfgRunner"). A name with a folder is taken relative to the current
 // folder, with the same two spellings. The child gets the caller's
-// environment and current folder and no console of its own: its standard
-// streams are the null device, as a hidden window's are.
+// environment and current folder, inherits no open file, and has no console
+// of its own: its standard streams are the null device, as a hidden
+// window's are.
 //
 //   platform::Process process;
 //   if (!process.Start("SvcCfgRunner.exe -x \"a b\" 1").ok()) ...

@@ -131,12 +131,14 @@ Status Process::Start(std::string_view command_line) {
   for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
 
-  // No console of its own: the child's standard streams go nowhere.
+  // No console of its own: the child's standard streams go nowhere. Nothing
+  // else of this process is inherited either, whoever opened it.
   posix_spawn_file_actions_t actions;
   ::posix_spawn_file_actions_init(&actions);
   ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   pid_t pid = -1;
   const int result = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
   ::posix_spawn_file_actions_destroy(&actions);

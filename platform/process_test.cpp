@@ -1,7 +1,9 @@
 #include "platform/process.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <string>
@@ -114,15 +116,22 @@ TEST(ProcessTest, StartsWithTheSplitArgumentsInTheCurrentFolderAndWaits) {
   ASSERT_TRUE(GetCurrentFolder(&previous).ok());
   ASSERT_TRUE(SetCurrentFolder(dir.wpath()).ok());
   Process process;
-  const Status started =
-      process.Start(R"(sh -c "printf '%s|' \"$0\" \"$@\" > args.txt; exit 3" first "a b" c\"d)");
+  // A descriptor opened without close-on-exec is not passed on either.
+  const int inheritable = ::open("/dev/null", O_RDONLY);
+  ASSERT_GE(inheritable, 0);
+  const Status started = process.Start(
+      R"(sh -c "printf '%s|' \"$0\" \"$@\" > args.txt; ls /proc/self/fd > fds.txt; exit 3" )"
+      R"(first "a b" c\"d)");
   int exit_code = -1;
   const Status waited = started.ok() ? process.Wait(&exit_code) : started;
+  ::close(inheritable);
   ASSERT_TRUE(SetCurrentFolder(previous).ok());
   ASSERT_TRUE(started.ok()) << started.message();
   ASSERT_TRUE(waited.ok()) << waited.message();
   EXPECT_EQ(exit_code, 3);
   EXPECT_EQ(dir.Read("args.txt"), R"(first|a b|c"d|)");
+  // ls itself holds one descriptor to list the folder.
+  EXPECT_EQ(dir.Read("fds.txt"), "0\n1\n2\n3\n");
   EXPECT_FALSE(process.started());
   EXPECT_EQ(process.Wait().code(), ECHILD);
 }
