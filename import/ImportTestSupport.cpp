@@ -5,6 +5,8 @@
 #include "dbclient/MsgSerializer.h"
 #include "dbclient/dbcl_CommandWords.h"
 #include "platform/file_system.h"
+#include "platform/text.h"
+#include "tests/support/service_process.h"
 
 namespace import_testing {
 
@@ -162,6 +164,15 @@ std::string ImportTest::ServerFile(std::string_view relative) const {
   std::string bytes;
   platform::ReadFile(dir_.Wide("server/" + std::string(relative)), &bytes);
   return bytes;
+}
+
+void ImportTest::CopyStandIn(const std::string& name, std::string_view relative) const {
+  std::string bytes;
+  ASSERT_TRUE(
+      platform::ReadFile(platform::Utf8ToUtf16(testing_support::ProgramInBinFolder(name)), &bytes)
+          .ok())
+      << name;
+  dir_.Write(relative, bytes);
 }
 
 bool ImportTest::ServerFileExists(std::string_view relative) const {

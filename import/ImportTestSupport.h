@@ -112,6 +112,9 @@ class ImportTest : public dbclient_testing::PipeFolderTest {
   void WriteServerFile(std::string_view relative, std::string_view bytes) const {
     dir_.Write("server/" + std::string(relative), bytes);
   }
+  // Copies the build's stand-in file `name` (BsnPfwCommon.so, ...) to
+  // `relative` below the test's folder.
+  void CopyStandIn(const std::string& name, std::string_view relative) const;
   // The report's bytes.
   std::string DuplicateList() const { return dir_.Read("cwd/DuplicateDomainList.txt"); }
   // The texts of the message boxes shown so far.

@@ -27,8 +27,9 @@ constexpr char16_t kDiskReserved[] = u"DiskReserved";
 // carries whole, in this order; the web-threat values follow "VIGIL", and
 // the unreachable-network section comes last.
 constexpr std::array<std::u16string_view, 6> kMainSectionsBeforeWtp = {
-    u"INI_SERVER_SECTION", u"INI_INTERNET_PROXY_SECTION", u"INI_NOTIFICATION_SECTION",
-    u"PFW",                u"KSRC_SCAN_INI_SECTION",      u"VIGIL",
+    u"INI_SERVER_SECTION",       u"INI_INTERNET_PROXY_SECTION",
+    u"INI_NOTIFICATION_SECTION", u"PFW",
+    u"KSRC_SCAN_INI_SECTION",    u"VIGIL",
 };
 constexpr std::array<std::u16string_view, 6> kMainSectionsAfterWtp = {
     u"VIGIL_BMPolicy",      u"VIGIL_Exception",   u"VIGIL_DACPolicy",
@@ -123,8 +124,7 @@ bool CImportSkvaSettings::ImportToIni() {
   for (const std::u16string_view section : kMainSectionsAfterWtp) {
     util_HelperFunctions::DuplicateIniValues(temp_ini, section, main_ini);
   }
-  util_HelperFunctions::DuplicateIniValues(temp_ini, package::kUnreachableNetworkSection,
-                                           main_ini);
+  util_HelperFunctions::DuplicateIniValues(temp_ini, package::kUnreachableNetworkSection, main_ini);
   for (const std::u16string_view section : kPrivateSections) {
     util_HelperFunctions::DuplicateIniValues(temp_ini, section, private_ini);
   }

@@ -34,8 +34,9 @@ constexpr char kDlpClc[] = "Private\\DlpClc.xml";
 class InstallFolderAsCurrent {
  public:
   explicit InstallFolderAsCurrent(const std::u16string& install_path) {
-    m_bSaved = platform::GetCurrentFolder(&m_wstrPrevious).ok();
-    m_bEntered = m_bSaved && platform::SetCurrentFolder(install_path).ok();
+    m_status = platform::GetCurrentFolder(&m_wstrPrevious);
+    m_bSaved = m_status.ok();
+    if (m_bSaved) m_status = platform::SetCurrentFolder(install_path);
   }
   ~InstallFolderAsCurrent() {
     if (m_bSaved) platform::SetCurrentFolder(m_wstrPrevious);
@@ -44,13 +45,14 @@ class InstallFolderAsCurrent {
   InstallFolderAsCurrent& operator=(const InstallFolderAsCurrent&) = delete;
 
   // False when the install folder could not be made current; nothing that
-  // relies on relative names may run then.
-  bool entered() const { return m_bEntered; }
+  // relies on relative names may run then. error() says why.
+  bool entered() const { return m_status.ok(); }
+  int error() const { return m_status.code(); }
 
  private:
   std::u16string m_wstrPrevious;
   bool m_bSaved = false;
-  bool m_bEntered = false;
+  platform::Status m_status;
 };
 
 }  // namespace
@@ -71,7 +73,7 @@ bool CImportSkvaSettings::MigratePFWSettings() {
     const InstallFolderAsCurrent current(m_wstrServerPath);
     platform::DynamicLibrary library;
     if (!current.entered()) {
-      DEBUG_LOG(2, u"Cannot enter the install folder, error=%d", platform::GetLastError());
+      DEBUG_LOG(2, u"Cannot enter the install folder, error=%d", current.error());
       result = false;
     } else if (!library.Load(u".\\" + platform::LibraryFileName(kPfwLibrary))) {
       DEBUG_LOG(2, u"Load BsnPfwCommon.dll failed, error=%d", platform::GetLastError());
@@ -100,7 +102,7 @@ bool CImportSkvaSettings::MigrateDLPTemplate() {
   DEBUG_LOG(8, u"=>MigrateDLPTemplate()");
   const InstallFolderAsCurrent current(m_wstrServerPath);
   if (!current.entered()) {
-    DEBUG_LOG(2, u"Cannot enter the install folder, error=%d", platform::GetLastError());
+    DEBUG_LOG(2, u"Cannot enter the install folder, error=%d", current.error());
     return false;
   }
   std::string command_line = platform::FormatA(

@@ -8,23 +8,12 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/text.h"
-#include "tests/support/service_process.h"
 
 namespace import_testing {
 namespace {
 
 class MigrateTest : public ImportTest {
  protected:
-  // Puts the stand-in library `name` of the build into the install folder as
-  // BsnPfwCommon.so.
-  void InstallLibrary(const std::string& name) {
-    std::string bytes;
-    ASSERT_TRUE(
-        platform::ReadFile(platform::Utf8ToUtf16(testing_support::ProgramInBinFolder(name)), &bytes)
-            .ok());
-    WriteServerFile("BsnPfwCommon.so", bytes);
-  }
-
   void SetVersion(double version, int32_t service_pack) {
     SKVA_Server_Settings::SettingAggregation package;
     package.set_original_skva_ver(version);
@@ -45,7 +34,7 @@ class MigrateTest : public ImportTest {
 };
 
 TEST_F(MigrateTest, TheFirewallLibraryIsCalledInTheInstallFolderWithBothPaths) {
-  InstallLibrary("BsnPfwCommon.so");
+  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
   const std::u16string before = CurrentFolder();
   EXPECT_TRUE(importer_->MigratePFWSettings());
   EXPECT_EQ(CurrentFolder(), before);
@@ -70,7 +59,7 @@ TEST_F(MigrateTest, WithoutTheLibraryTheStepFailsAndTheFolderIsRestored) {
 }
 
 TEST_F(MigrateTest, ALibraryWithoutTheMigrationEntryPointStillGetsTheOtherCall) {
-  InstallLibrary("BsnPfwCommonPackOnly.so");
+  CopyStandIn("BsnPfwCommonPackOnly.so", "server/BsnPfwCommon.so");
   EXPECT_FALSE(importer_->MigratePFWSettings());
   EXPECT_EQ(ServerFile("BsnPfwCommon.calls.txt"),
             "PFWCreateServerPackedPfwFile\t" + dir_.Native("server/") + "\n");
@@ -121,6 +110,18 @@ TEST_F(MigrateTest, ASetupProgramThatCannotBeStartedLeavesTheCopy) {
                      u"\"Private\\DlpClc.ori.xml\" \"Private\\DlpClc.xml\" 10.600000 1"));
   EXPECT_TRUE(Logged(2, u"CreateProcessA failed (2)"));
   EXPECT_FALSE(Logged(8, u"<=MigrateDLPTemplate()"));
+}
+
+TEST_F(MigrateTest, AnInstallFolderThatCannotBeEnteredRunsNeitherComponent) {
+  // The current folder holds both, which must not be taken instead.
+  CopyStandIn("BsnPfwCommon.so", "cwd/BsnPfwCommon.so");
+  CImportSkvaSettings lost(dir_.Wide("missing/"));
+  const std::u16string before = CurrentFolder();
+  EXPECT_FALSE(lost.MigratePFWSettings());
+  EXPECT_FALSE(lost.MigrateDLPTemplate());
+  EXPECT_EQ(CurrentFolder(), before);
+  EXPECT_EQ(log_.Count(kSource, u"Cannot enter the install folder, error=2"), 2u);
+  EXPECT_FALSE(dir_.Exists("cwd/SvcCfgRunner.calls.txt"));
 }
 
 }  // namespace

@@ -123,14 +123,28 @@ TEST_F(ImportScanConfigsTest, CopiesTheLayoutByKindWithTheTargetsMoveDirectories
   EXPECT_EQ(dlp.clc.m_strTemplateOut, u"T47");
 
   const std::u16string_view kLines[] = {
-      u"=>ImportScanConfigs()", u"m_dwServiceSwitch = 1006", u"m_dwDestScanType = 1007",
-      u"m_nGCLCacheRebuildDays = 1036", u"m_nODSCacheMaxExpiredDays = 1038",
-      u"m_strMSExtList = s39", u"get m_strMSMoveDir = C:\\Source\\Quarantine",
-      u"set m_strMSMoveDir = /var/q/manual", u"m_strMSExclude = s47", u"m_strMSExExtend = s51",
-      u"m_strMSExFolder = s59", u"number of spyware white list = 3", u"m_strVIGILDAC = T1",
-      u"VIGIL m_dwEnable = 103", u"m_dwIntWCSCfg = 107", u"m_strExtBlackList = T15",
-      u"m_dwDCFlagIn = 116", u"m_sCompressLayerIn = -1", u"m_sCompressLayerOut = 4464",
-      u"m_strIpBlIn = (T34)", u"m_strTemplateOut = (T47)", u"<=ImportScanConfigs()",
+      u"=>ImportScanConfigs()",
+      u"m_dwServiceSwitch = 1006",
+      u"m_dwDestScanType = 1007",
+      u"m_nGCLCacheRebuildDays = 1036",
+      u"m_nODSCacheMaxExpiredDays = 1038",
+      u"m_strMSExtList = s39",
+      u"get m_strMSMoveDir = C:\\Source\\Quarantine",
+      u"set m_strMSMoveDir = /var/q/manual",
+      u"m_strMSExclude = s47",
+      u"m_strMSExExtend = s51",
+      u"m_strMSExFolder = s59",
+      u"number of spyware white list = 3",
+      u"m_strVIGILDAC = T1",
+      u"VIGIL m_dwEnable = 103",
+      u"m_dwIntWCSCfg = 107",
+      u"m_strExtBlackList = T15",
+      u"m_dwDCFlagIn = 116",
+      u"m_sCompressLayerIn = -1",
+      u"m_sCompressLayerOut = 4464",
+      u"m_strIpBlIn = (T34)",
+      u"m_strTemplateOut = (T47)",
+      u"<=ImportScanConfigs()",
   };
   for (const std::u16string_view line : kLines) {
     EXPECT_TRUE(Logged(68, Line(line))) << platform::Utf16ToUtf8(line);

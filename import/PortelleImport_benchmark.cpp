@@ -77,8 +77,12 @@ void BM_ImportDomains(benchmark::State& state) {
   getrusage(RUSAGE_SELF, &usage);
   state.counters["peak_rss_mb"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
-BENCHMARK(BM_ImportDomains)->Arg(1000)->Arg(10000)->Iterations(1)->UseRealTime()->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_ImportDomains)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

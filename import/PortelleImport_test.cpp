@@ -14,7 +14,6 @@
 #include "platform/status.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
-#include "tests/support/service_process.h"
 
 namespace import_testing {
 namespace {
@@ -92,15 +91,6 @@ class ImportSettingsTest : public ImportTest {
     return std::to_string(bytes.size()) + stream;
   }
 
-  void InstallPfwLibrary() {
-    std::string bytes;
-    ASSERT_TRUE(
-        platform::ReadFile(
-            platform::Utf8ToUtf16(testing_support::ProgramInBinFolder("BsnPfwCommon.so")), &bytes)
-            .ok());
-    WriteServerFile("BsnPfwCommon.so", bytes);
-  }
-
   const std::u16string message133_ = platform::FormatMessageText(platform::kMsgDataFileCorrupted);
   static constexpr char kTargetIni[] =
       "[Global Setting]\r\nShared=target\r\nServerID=target-id\r\n";
@@ -108,7 +98,7 @@ class ImportSettingsTest : public ImportTest {
 };
 
 TEST_F(ImportSettingsTest, ImportsAnArchiveFromExtractionToTheMigrations) {
-  InstallPfwLibrary();
+  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
   WriteServerFile("ous.ini", "target ous");
   const std::u16string archive =
       WriteArchive("old.zip", {{"Private\\PFW\\profile.dat", "firewall profile"},
@@ -154,7 +144,7 @@ TEST_F(ImportSettingsTest, ImportsAnArchiveFromExtractionToTheMigrations) {
 
 TEST_F(ImportSettingsTest, AnArchiveWithoutPackageIsExtractedAndThenRefused) {
   WriteServerFile("ous.ini", "target ous");
-  InstallPfwLibrary();
+  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
   service_.Start();
   EXPECT_FALSE(importer_->ImportSettingsFromFile(WriteArchive("a.zip", {{"ous.ini", "source"}})));
   service_.Stop();
@@ -166,7 +156,7 @@ TEST_F(ImportSettingsTest, AnArchiveWithoutPackageIsExtractedAndThenRefused) {
 }
 
 TEST_F(ImportSettingsTest, APackageWithoutRecordsStillMergesAndMigrates) {
-  InstallPfwLibrary();
+  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
   SKVA_Server_Settings::SettingAggregation package = SamplePackage();
   package.clear_scanconfigs();
   service_.Start();
@@ -234,7 +224,7 @@ TEST_F(ImportSettingsTest, HostileArchivesWriteNothingOutsideTheInstallFolder) {
 }
 
 TEST_F(ImportSettingsTest, PackagesThatCannotBeReadImportNothing) {
-  InstallPfwLibrary();
+  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
   service_.Start();
   const std::vector<std::string> bad_packages = {
       "5321xgarbage",                      // no zlib stream
