@@ -12,6 +12,10 @@ bool CPortelleApp::InitInstance(const std::vector<std::u16string>& arguments) {
   CCustomCommandLineInfo command_line;
   ParseCommandLine(arguments, command_line);
   if (command_line.IsConsoleMode()) m_bConsoleMode = true;
+  if (!m_bConsoleMode && !OpenDialogUserInterface()) {
+    m_nExitCode = 1;
+    return false;
+  }
 
   double version = 0;
   std::u16string install_path;

@@ -25,6 +25,12 @@ class CPortelleApp {
   bool IsConsoleMode() const { return m_bConsoleMode; }
 
  protected:
+  // Dialog mode, before discovery: opens the user interface the dialog and
+  // its message boxes appear in, so that discovery's messages appear there
+  // too. False when no dialog can be shown; the run then ends with exit
+  // code 1 (the implementation has said why).
+  virtual bool OpenDialogUserInterface() { return true; }
+
   // Dialog mode: shows the main dialog for the discovered server and returns
   // the exit code.
   virtual int RunDialog(double server_version, int32_t service_pack, int32_t patch,

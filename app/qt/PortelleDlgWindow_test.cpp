@@ -1,0 +1,289 @@
+#include "app/qt/PortelleDlgWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/PortelleOperations.h"
+#include "app/qt/QtTestSupport.h"
+#include "package/PackageDataFile.h"
+#include "platform/string_table.h"
+#include "platform/text.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/service_process.h"
+#include "tests/support/temp_folder.h"
+#include "zip/ZipTestTools.h"
+
+namespace {
+
+using testing_support::TempFolder;
+
+QString Message(int id, const std::u16string& argument = {}) {
+  return QString::fromStdU16String(platform::FormatMessageText(id, argument));
+}
+
+// Template 102 as the resource script lays it out, in dialog units.
+const struct {
+  int id;
+  const char* text;
+  QRect units;
+} kControls[] = {
+    {kIdcVersion, "SKVA 10.6 Service Pack 2", {19, 15, 149, 8}},
+    {kIdcExport, "&Export", {250, 21, 50, 14}},
+    {kIdcPathLabel, "Export / Import file path:", {19, 29, 138, 12}},
+    {kIdcArchivePath, "C:\\SkvaMigrate.zip", {17, 45, 173, 14}},
+    {kIdcBrowse, "&Browse...", {198, 45, 45, 14}},
+    {kIdcImport, "&Import", {250, 45, 50, 14}},
+    {kIdcClose, "&Close", {250, 68, 50, 14}},
+};
+
+// Records whether a widget was enabled each time it was painted.
+class PaintRecorder : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) enabled_.push_back(static_cast<QWidget*>(watched)->isEnabled());
+    return false;
+  }
+  std::vector<bool> enabled_;
+};
+
+// The engines' operations, with a look at the window as each one starts.
+class WatchedOperations : public IPortelleOperations {
+ public:
+  bool Export(double server_version, const std::u16string& install_path, int32_t service_pack,
+              int32_t patch, const std::u16string& archive) override {
+    if (on_start_) on_start_();
+    return engines_.Export(server_version, install_path, service_pack, patch, archive);
+  }
+  bool Import(const std::u16string& install_path, const std::u16string& archive) override {
+    if (on_start_) on_start_();
+    return engines_.Import(install_path, archive);
+  }
+
+  std::function<void()> on_start_;
+
+ private:
+  CPortelleOperations engines_;
+};
+
+// The dialog on the offscreen platform for a 10.6 SP2 server whose install
+// folder lies in a fresh folder, which is also the current folder. No
+// database or log service listens unless a test starts one.
+class DialogWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_.Write("server/bsnscan.ini", "[Global Setting]\r\nOleLayer=1\r\n");
+    window_ = std::make_unique<CPortelleDlgWindow>(operations_, 10.6, 2, 0, dir_.Wide("server/"));
+    window_->show();
+  }
+
+  QPushButton* Button(int id) { return qobject_cast<QPushButton*>(window_->Control(id)); }
+  QString EditText() { return qobject_cast<QLineEdit*>(window_->Control(kIdcArchivePath))->text(); }
+  QString Folder() const { return QDir(QString::fromStdString(dir_.path())).absolutePath(); }
+
+  // Browse, typing `name` below the folder into the file dialog.
+  void Browse(const std::string& name) {
+    ui_.ChooseNextFile(Folder() + "/" + QString::fromStdString(name));
+    Button(kIdcBrowse)->click();
+    ASSERT_EQ(EditText(), Folder() + "/" + QString::fromStdString(name));
+  }
+
+  void ExpectButtonsEnabled() {
+    for (const int id : {kIdcExport, kIdcBrowse, kIdcImport, kIdcClose}) {
+      EXPECT_TRUE(window_->Control(id)->isEnabled()) << id;
+    }
+  }
+
+  TempFolder dir_;
+  testing_support::ScopedEnvironmentVariable pipes_{"BASTIONEL_PIPE_DIR", dir_.path() + "pipes"};
+  zip_testing::ScopedCurrentFolder current_{dir_.path()};
+  qt_testing::AnsweredUserInterface ui_;
+  WatchedOperations operations_;
+  std::unique_ptr<CPortelleDlgWindow> window_;
+};
+
+TEST_F(DialogWindowTest, OpensWithTheControlsOfTheTemplate) {
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_EQ(window_->windowTitle(), "Korvane Bastionel Portelle");
+  EXPECT_FALSE(window_->windowIcon().isNull());
+  EXPECT_EQ(window_->minimumSize(), window_->maximumSize());  // fixed size
+  EXPECT_EQ(window_->font().pointSize(), 8);
+  for (const auto& c : kControls) {
+    EXPECT_EQ(window_->GetControlText(c.id), platform::Utf8ToUtf16(c.text)) << c.text;
+  }
+  for (const int id : {kIdcVersion, kIdcPathLabel}) {
+    EXPECT_NE(qobject_cast<QLabel*>(window_->Control(id)), nullptr) << id;
+  }
+  for (const int id : {kIdcExport, kIdcBrowse, kIdcImport, kIdcClose}) {
+    EXPECT_NE(Button(id), nullptr) << id;
+  }
+  const auto* edit = qobject_cast<QLineEdit*>(window_->Control(kIdcArchivePath));
+  ASSERT_NE(edit, nullptr);
+  EXPECT_TRUE(edit->isReadOnly());
+  EXPECT_TRUE(Button(kIdcImport)->isEnabled());  // 10.6 SP2 without patch
+  EXPECT_EQ(window_->Control(4711), nullptr);
+
+  CPortelleDlgWindow older(operations_, 10.5, 0, 0, dir_.Wide("server/"));
+  EXPECT_EQ(older.GetControlText(kIdcVersion), u"SKVA 10.5");
+  EXPECT_FALSE(older.Control(kIdcImport)->isEnabled());
+}
+
+TEST_F(DialogWindowTest, ControlsSitWhereTheTemplatePutsThemAndShowTheirWholeText) {
+  const DialogBaseUnits base = window_->base_units();
+  const QFontMetrics metrics(window_->font());
+  EXPECT_EQ(base.cy, metrics.height());
+  EXPECT_EQ(window_->size(), MapDialogRect(QRect(0, 0, 315, 112), base).size());
+  for (const auto& c : kControls) {
+    const QWidget* control = window_->Control(c.id);
+    EXPECT_EQ(control->geometry(), MapDialogRect(c.units, base)) << c.text;
+    EXPECT_TRUE(window_->rect().contains(control->geometry())) << c.text;
+  }
+  // Nothing is clipped: the labels hold their text, the buttons their
+  // caption with room for the frame, the edit a line of text.
+  for (const int id : {kIdcVersion, kIdcPathLabel}) {
+    const QWidget* label = window_->Control(id);
+    const QString text = QString::fromStdU16String(window_->GetControlText(id));
+    EXPECT_LE(metrics.horizontalAdvance(text), label->width()) << id;
+    EXPECT_LE(metrics.height(), label->height()) << id;
+  }
+  for (const int id : {kIdcExport, kIdcBrowse, kIdcImport, kIdcClose}) {
+    const QString caption = Button(id)->text().remove('&');
+    EXPECT_LE(metrics.horizontalAdvance(caption) + 2 * base.cx, Button(id)->width()) << id;
+    EXPECT_LE(metrics.height() + 4, Button(id)->height()) << id;
+  }
+  EXPECT_LE(metrics.height() + 4, window_->Control(kIdcArchivePath)->height());
+  // The rows and the button column line up.
+  EXPECT_EQ(Button(kIdcBrowse)->y(), window_->Control(kIdcArchivePath)->y());
+  EXPECT_EQ(Button(kIdcImport)->y(), window_->Control(kIdcArchivePath)->y());
+  for (const int id : {kIdcImport, kIdcClose}) {
+    EXPECT_EQ(Button(id)->x(), Button(kIdcExport)->x());
+    EXPECT_EQ(Button(id)->width(), Button(kIdcExport)->width());
+  }
+}
+
+TEST_F(DialogWindowTest, CloseAndEscapeEndTheDialogAsCancel) {
+  Button(kIdcClose)->click();
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_EQ(window_->result(), QDialog::Rejected);
+
+  window_->show();
+  window_->setResult(QDialog::Accepted);
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(window_.get(), &escape);
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_EQ(window_->result(), QDialog::Rejected);
+  EXPECT_TRUE(ui_.boxes().empty());
+}
+
+TEST_F(DialogWindowTest, ExportWritesTheArchiveOfTheDatabaseService) {
+  dir_.Write("fixture.json", R"({"domains": [
+    {"uid": "a", "entry": "Sales", "name": "root\\Sales", "config": ["1", "0", "C:\\Q"]},
+    {"uid": "b", "parent": "a", "entry": "PC-B"}]})");
+  testing_support::ServiceProcess service;
+  ASSERT_TRUE(service.Start(testing_support::ProgramInBinFolder("bastionel-dbservice"),
+                            {"--db", dir_.path() + "state.db", "--fixture", dir_.path() + "fixture.json"},
+                            {"BASTIONEL_PIPE_DIR=" + dir_.path() + "pipes"}))
+      << service.standard_error();
+
+  Browse("export.zip");  // a name that does not exist yet
+  Button(kIdcExport)->click();
+  const QString archive = Folder() + "/export.zip";
+  ASSERT_EQ(ui_.boxes().size(), 1u);
+  EXPECT_EQ(ui_.boxes()[0].title, "Korvane Bastionel Portelle");
+  EXPECT_EQ(ui_.boxes()[0].icon, QMessageBox::Information);
+  EXPECT_EQ(ui_.boxes()[0].text, Message(platform::kMsgExportSucceeded, archive.toStdU16String()));
+  EXPECT_EQ(service.Stop(), 0);
+  ExpectButtonsEnabled();
+
+  // The package in the archive holds both domains of the service.
+  TempFolder listing;
+  const std::vector<std::string> members = zip_testing::ListWithPython(listing, archive.toStdString());
+  size_t package_member = members.size();
+  for (size_t i = 0; i < members.size(); ++i) {
+    if (members[i].rfind("skva.dat|", 0) == 0) package_member = i;
+  }
+  ASSERT_LT(package_member, members.size());
+  listing.Write("check/skva.dat", listing.Read("member" + std::to_string(package_member)));
+  SKVA_Server_Settings::SettingAggregation package;
+  ASSERT_TRUE(package::ReadPackageDataFile(listing.Wide("check/"), u"test", &package));
+  EXPECT_EQ(package.original_skva_ver(), 10.6);
+  EXPECT_EQ(package.original_servicepack_ver(), 2);
+  EXPECT_EQ(package.scanconfigs_size(), 2);
+}
+
+TEST_F(DialogWindowTest, ArchivePathsThatCannotBeWrittenLeaveTheDialogUsable) {
+  // The first-start path names a folder: asked to overwrite it, the export
+  // fails and the folder stays. An archive that cannot be created is only
+  // logged by the export, so no success message follows.
+  dir_.MakeFolder("C:/SkvaMigrate.zip");
+  ui_.QueueAnswer(QMessageBox::Yes);
+  Button(kIdcExport)->click();
+  ASSERT_EQ(ui_.boxes().size(), 1u);
+  EXPECT_EQ(ui_.boxes()[0].text, Message(platform::kMsgArchiveExists, u"C:\\SkvaMigrate.zip"));
+  EXPECT_TRUE(QFileInfo(Folder() + "/C:/SkvaMigrate.zip").isDir());
+  ExpectButtonsEnabled();
+
+  // A path below a file cannot be created, not even by the superuser.
+  dir_.Write("file.txt", "text");
+  Browse("file.txt/out.zip");
+  ui_.Clear();
+  Button(kIdcExport)->click();
+  EXPECT_TRUE(ui_.boxes().empty());
+  ExpectButtonsEnabled();
+
+  // The dialog goes on working.
+  Browse("good.zip");
+  ui_.Clear();
+  Button(kIdcExport)->click();
+  ASSERT_EQ(ui_.boxes().size(), 1u);
+  EXPECT_EQ(ui_.boxes()[0].text,
+            Message(platform::kMsgExportSucceeded, (Folder() + "/good.zip").toStdU16String()));
+  EXPECT_TRUE(dir_.Exists("good.zip"));
+}
+
+TEST_F(DialogWindowTest, AnImportThatFailsHalfWayReenablesTheButtons) {
+  // A well-formed archive whose package is damaged: extraction succeeds,
+  // reading the package fails.
+  ASSERT_TRUE(zip_testing::WriteWithPython(dir_, dir_.Native("broken.zip"),
+                                           "z.writestr('skva.dat', b'12x\\x00garbage')"));
+  Browse("broken.zip");
+  PaintRecorder paints;
+  Button(kIdcImport)->installEventFilter(&paints);
+  std::vector<bool> painted_when_the_import_started;
+  operations_.on_start_ = [&] { painted_when_the_import_started = paints.enabled_; };
+  std::vector<bool> import_enabled;
+  ui_.OnEachBox([&](const qt_testing::AnsweredUserInterface::Box&) {
+    import_enabled.push_back(Button(kIdcImport)->isEnabled());
+  });
+  ui_.QueueAnswer(QMessageBox::Yes);
+  Button(kIdcImport)->click();
+
+  ASSERT_EQ(ui_.boxes().size(), 2u);
+  EXPECT_EQ(ui_.boxes()[0].text, Message(platform::kMsgImportWarning));
+  EXPECT_EQ(ui_.boxes()[0].icon, QMessageBox::Question);
+  EXPECT_EQ(ui_.boxes()[1].text, Message(platform::kMsgDataFileCorrupted));
+  EXPECT_EQ(ui_.boxes()[1].icon, QMessageBox::Critical);
+  // The engine's message came while the buttons were disabled; afterwards
+  // they are enabled again.
+  EXPECT_EQ(import_enabled, (std::vector<bool>{true, false}));
+  ExpectButtonsEnabled();
+  // The window was painted with the buttons disabled before the import ran,
+  // and is painted again once it has returned.
+  EXPECT_EQ(painted_when_the_import_started, std::vector<bool>{false});
+  QApplication::processEvents();
+  EXPECT_TRUE(paints.enabled_.back());
+}
+
+}  // namespace
