@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 
 #include "platform/string_table.h"
@@ -86,6 +87,11 @@ void CPortelleDlgWindow::CreateControls() {
         // A line edit scrolls horizontally through a text wider than itself.
         auto* edit = new QLineEdit(this);
         edit->setReadOnly(true);
+        // Only Browse changes the path: the field has the dialog's colour,
+        // as read-only edits have, so that it does not invite typing.
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+        edit->setPalette(palette);
         widget = edit;
         break;
       }
