@@ -27,6 +27,7 @@ namespace {
 using json = nlohmann::json;
 using dbservice::FromUtf16Le;
 using dbservice::ToUtf16Le;
+using testing_support::DomainRecord;
 
 constexpr char kRoot[] = "00000000-0000-0000-0000-000000000000";
 constexpr char kSales[] = "3f2504e0-4f89-11d3-9a0c-0305e82c3301";
@@ -73,7 +74,7 @@ class DbClientServiceTest : public ::testing::Test {
       if (marker == std::string::npos) {
         EXPECT_FALSE(entry.contains("reply_pipe"));
       } else {
-        const std::string txn = entry["arguments"][0];
+        const std::string txn = entry["arguments"].at(0);
         EXPECT_EQ(entry.value("reply_pipe", ""), "DbCln_" + txn);
         const int32_t number = std::stoi(txn);
         EXPECT_EQ(platform::FormatA("%d", number), txn);
@@ -171,6 +172,7 @@ TEST_F(DbClientServiceTest, EveryTextCommandGoesOutAsTheServiceExpectsIt) {
       "DB_EXPORT\t<txn>\t" + pc7 + "\t0",
   });
   const json dump = stand_in_.Dump();
+  ASSERT_EQ(dump["domains"].size(), 2u);
   EXPECT_EQ(dump["domains"][1]["parent"], kRoot);
   EXPECT_EQ(dump["domains"][1]["config"], json({"1", "", "5"}));
 }
@@ -186,20 +188,19 @@ TEST_F(DbClientServiceTest, OddRepliesAreReadAsTheClientReadsThem) {
   // More than one receive buffer of configuration.
   const std::string big(300000, 'x');
   domains.push_back({{"uid", "huge"}, {"entry", "huge"}, {"config", "1\t" + big + "\t2"}});
-  Start(json{{"domains", domains},
-             {"faults",
-              {{{"command", "DB_GET_STATUS"}, {"match", "abc"}, {"reply", "abc"}},
-               {{"command", "DB_GET_STATUS"}, {"match", "minus"}, {"reply", " -42xyz"}},
-               {{"command", "DB_GET_CLIENT_PASSWORD"}, {"match", "one"}, {"reply", "only"}},
-               {{"command", "DB_GET_CLIENT_PASSWORD"}, {"match", "lf"}, {"reply", "un\nul\tmore"}},
-               {{"command", "DB_GET_SPYWARE_WHITE_LIST"}, {"match", "list"}, {"reply", "5\t\t6"}},
-               {{"command", "DB_GET_KSRC_DEST_SCAN_TYPE"}, {"match", "minus"}, {"reply", "-1"}},
-               {{"command", "DB_GET_SERVICE_SWITCH"}, {"match", "short"}, {"reply", "7"}},
-               {{"command", "DB_GET_DOMAIN"}, {"match", "pieces"}, {"pieces", 5}},
-               {{"command", "DB_EXPORT"}, {"match", "huge"}, {"pieces", 3}, {"pause_ms", 5}},
-               {{"command", "DB_GET_CLN_DOMAIN_NAME_AND_UID"},
-                {"match", "late"},
-                {"delay_ms", 200}}}}}
+  Start(json{
+      {"domains", domains},
+      {"faults",
+       {{{"command", "DB_GET_STATUS"}, {"match", "abc"}, {"reply", "abc"}},
+        {{"command", "DB_GET_STATUS"}, {"match", "minus"}, {"reply", " -42xyz"}},
+        {{"command", "DB_GET_CLIENT_PASSWORD"}, {"match", "one"}, {"reply", "only"}},
+        {{"command", "DB_GET_CLIENT_PASSWORD"}, {"match", "lf"}, {"reply", "un\nul\tmore"}},
+        {{"command", "DB_GET_SPYWARE_WHITE_LIST"}, {"match", "list"}, {"reply", "5\t\t6"}},
+        {{"command", "DB_GET_KSRC_DEST_SCAN_TYPE"}, {"match", "minus"}, {"reply", "-1"}},
+        {{"command", "DB_GET_SERVICE_SWITCH"}, {"match", "short"}, {"reply", "7"}},
+        {{"command", "DB_GET_DOMAIN"}, {"match", "pieces"}, {"pieces", 5}},
+        {{"command", "DB_EXPORT"}, {"match", "huge"}, {"pieces", 3}, {"pause_ms", 5}},
+        {{"command", "DB_GET_CLN_DOMAIN_NAME_AND_UID"}, {"match", "late"}, {"delay_ms", 200}}}}}
             .dump());
 
   int32_t status = 99;
@@ -292,17 +293,6 @@ TEST_F(DbClientServiceTest, RepliesThatNeverComeTimeOut) {
   EXPECT_EQ(journal[1]["reply"], "dropped by fault");
 }
 
-tagCln_CgiOnStart DomainRecord(std::u16string_view uid, std::u16string_view entry,
-                               std::u16string_view name, std::u16string_view parent) {
-  tagCln_CgiOnStart record;
-  record.SetRecordType(2);
-  EXPECT_TRUE(record.SetDomainUid(uid) && record.SetEntryName(entry) &&
-              record.SetDomainName(name) && record.SetVersionText(u"0.0") &&
-              record.SetParentUid(parent));
-  record.SetInitialValue(-1);
-  return record;
-}
-
 TEST_F(DbClientServiceTest, ClientOnStartCreatesTheDomainAndReadsTheStatus) {
   Start(R"({"domains": [{"uid": "old", "entry": "Old"}],
             "faults": [{"command": "DBV2_CLIENT_ON_START", "match": "Refused", "status": -1},
@@ -311,8 +301,7 @@ TEST_F(DbClientServiceTest, ClientOnStartCreatesTheDomainAndReadsTheStatus) {
     tagCln_CgiOnStart record;
     int32_t status;
   } cases[] = {
-      {DomainRecord(kSalesW, u"Sales", u"root\\Sales", u"00000000-0000-0000-0000-000000000000"),
-       0},
+      {DomainRecord(kSalesW, u"Sales", u"root\\Sales", u"00000000-0000-0000-0000-000000000000"), 0},
       {DomainRecord(kSalesW, u"Again", u"root\\Again", u"00000000-0000-0000-0000-000000000000"),
        -1},  // the UID exists already
       {DomainRecord(u"r", u"Refused", u"root\\Refused", kSalesW), -1},
@@ -329,28 +318,43 @@ TEST_F(DbClientServiceTest, ClientOnStartCreatesTheDomainAndReadsTheStatus) {
 
   const json dump = stand_in_.Dump();
   ASSERT_EQ(dump["domains"].size(), 3u);
-  EXPECT_EQ(dump["domains"][1], json::parse(std::string(R"({"uid": ")") + kSales + R"(",
-      "parent": "00000000-0000-0000-0000-000000000000", "entry": "Sales",
-      "name": "root\\Sales", "third": "", "config": null, "status": 0, "spyware": [],
-      "uninstall_password": "", "unload_password": "", "dest_scan_type": 0,
-      "service_switch": [0, 0, 0]})"));
-  EXPECT_EQ(dump["tree"][1], json::parse(std::string(R"({"uid": ")") + kSales +
-                                         R"(", "entry": "Sales", "children": [{"uid": ")" +
-                                         kPc7 + R"(", "entry": "Lab", "children": []}]})"));
+  EXPECT_EQ(dump["domains"][1], (json{{"uid", kSales},
+                                      {"parent", kRoot},
+                                      {"entry", "Sales"},
+                                      {"name", "root\\Sales"},
+                                      {"third", ""},
+                                      {"config", nullptr},
+                                      {"status", 0},
+                                      {"spyware", json::array()},
+                                      {"uninstall_password", ""},
+                                      {"unload_password", ""},
+                                      {"dest_scan_type", 0},
+                                      {"service_switch", {0, 0, 0}}}));
+  const json no_children = json::array();
+  EXPECT_EQ(dump["tree"],
+            (json{{{"uid", "old"}, {"entry", "Old"}, {"children", no_children}},
+                  {{"uid", kSales},
+                   {"entry", "Sales"},
+                   {"children", {{{"uid", kPc7}, {"entry", "Lab"}, {"children", no_children}}}}}}));
   const json& journal = dump["journal"];
   ASSERT_EQ(journal.size(), 5u);
-  const std::string thread = platform::FormatA("%d", static_cast<int32_t>(platform::GetCurrentThreadId()));
+  const std::string thread =
+      platform::FormatA("%d", static_cast<int32_t>(platform::GetCurrentThreadId()));
   for (int i = 0; i < 4; ++i) {
     SCOPED_TRACE(journal[i].dump());
     EXPECT_EQ(journal[i]["kind"], "message");
     EXPECT_EQ(journal[i]["command"], "DBV2_CLIENT_ON_START");
-    const std::string pipe = journal[i]["reply_pipe"];
+    const std::string pipe = journal[i].value("reply_pipe", "");
     EXPECT_TRUE(pipe.starts_with("0105DBV2_CLIENT_ON_START") && pipe.ends_with(thread));
   }
-  EXPECT_EQ(journal[3]["arguments"], json::parse(std::string(R"({"uid": ")") + kPc7 +
-                                                 R"(", "entry": "Lab", "name": "root\\Sales\\Lab",
-      "parent": ")" + kSales + R"(", "record_type": 2, "version": "0.0", "initial_value": -1,
-      "other_nonzero_bytes": 0})"));
+  EXPECT_EQ(journal[3]["arguments"], (json{{"uid", kPc7},
+                                           {"entry", "Lab"},
+                                           {"name", "root\\Sales\\Lab"},
+                                           {"parent", kSales},
+                                           {"record_type", 2},
+                                           {"version", "0.0"},
+                                           {"initial_value", -1},
+                                           {"other_nonzero_bytes", 0}}));
   EXPECT_EQ(journal[0]["outcome"], "created");
   EXPECT_EQ(journal[1]["outcome"], "refused: the UID exists already");
   EXPECT_EQ(journal[2]["outcome"], "refused: fault injected");

@@ -119,14 +119,8 @@ class DbServiceTest : public ::testing::Test {
   // DBV2_CLIENT_ON_START with the record the domain import fills.
   static std::optional<int32_t> Create(std::u16string_view uid, std::u16string_view entry,
                                        std::u16string_view name, std::u16string_view parent) {
-    tagCln_CgiOnStart record;
-    record.SetRecordType(2);
-    EXPECT_TRUE(record.SetDomainUid(uid) && record.SetEntryName(entry) &&
-                record.SetDomainName(name) && record.SetVersionText(u"0.0") &&
-                record.SetParentUid(parent));
-    record.SetInitialValue(-1);
     CMsgSerializer message(u"DBV2_CLIENT_ON_START");
-    message.WriteObject(record);
+    message.WriteObject(testing_support::DomainRecord(uid, entry, name, parent));
     return Exchange(&message);
   }
 

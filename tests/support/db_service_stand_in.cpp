@@ -49,4 +49,15 @@ nlohmann::json DbServiceStandIn::Dump() const {
   return parsed;
 }
 
+tagCln_CgiOnStart DomainRecord(std::u16string_view uid, std::u16string_view entry,
+                               std::u16string_view name, std::u16string_view parent) {
+  tagCln_CgiOnStart record;
+  record.SetRecordType(2);
+  EXPECT_TRUE(record.SetDomainUid(uid) && record.SetEntryName(entry) &&
+              record.SetDomainName(name) && record.SetVersionText(u"0.0") &&
+              record.SetParentUid(parent));
+  record.SetInitialValue(-1);
+  return record;
+}
+
 }  // namespace testing_support

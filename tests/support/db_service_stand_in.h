@@ -15,8 +15,10 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "dbclient/ipc_records.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/service_process.h"
 #include "tests/support/temp_folder.h"
@@ -61,6 +63,13 @@ class DbServiceStandIn {
   std::string socket_;
   ServiceProcess service_;
 };
+
+// A DBV2_CLIENT_ON_START record filled as the domain import fills it:
+// record type 2, the UID, entry name, domain name and parent UID, the version
+// text "0.0" and the initial value -1. A text that does not fit its field
+// fails the test.
+tagCln_CgiOnStart DomainRecord(std::u16string_view uid, std::u16string_view entry,
+                               std::u16string_view name, std::u16string_view parent);
 
 }  // namespace testing_support
 
