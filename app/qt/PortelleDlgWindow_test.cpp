@@ -21,8 +21,8 @@
 #include "package/PackageDataFile.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
+#include "tests/support/db_service_stand_in.h"
 #include "tests/support/scoped_environment.h"
-#include "tests/support/service_process.h"
 #include "tests/support/temp_folder.h"
 #include "zip/ZipTestTools.h"
 
@@ -188,14 +188,11 @@ TEST_F(DialogWindowTest, CloseAndEscapeEndTheDialogAsCancel) {
 }
 
 TEST_F(DialogWindowTest, ExportWritesTheArchiveOfTheDatabaseService) {
-  dir_.Write("fixture.json", R"({"domains": [
+  testing_support::DbServiceStandIn stand_in;  // its pipe folder for the test's lifetime
+  ASSERT_TRUE(stand_in.Start(R"({"domains": [
     {"uid": "a", "entry": "Sales", "name": "root\\Sales", "config": ["1", "0", "C:\\Q"]},
-    {"uid": "b", "parent": "a", "entry": "PC-B"}]})");
-  testing_support::ServiceProcess service;
-  ASSERT_TRUE(service.Start(testing_support::ProgramInBinFolder("bastionel-dbservice"),
-                            {"--db", dir_.path() + "state.db", "--fixture", dir_.path() + "fixture.json"},
-                            {"BASTIONEL_PIPE_DIR=" + dir_.path() + "pipes"}))
-      << service.standard_error();
+    {"uid": "b", "parent": "a", "entry": "PC-B"}]})"))
+      << stand_in.service().standard_error();
 
   Browse("export.zip");  // a name that does not exist yet
   Button(kIdcExport)->click();
@@ -204,7 +201,7 @@ TEST_F(DialogWindowTest, ExportWritesTheArchiveOfTheDatabaseService) {
   EXPECT_EQ(ui_.boxes()[0].title, "Korvane Bastionel Portelle");
   EXPECT_EQ(ui_.boxes()[0].icon, QMessageBox::Information);
   EXPECT_EQ(ui_.boxes()[0].text, Message(platform::kMsgExportSucceeded, archive.toStdU16String()));
-  EXPECT_EQ(service.Stop(), 0);
+  EXPECT_EQ(stand_in.service().Stop(), 0);
   ExpectButtonsEnabled();
 
   // The package in the archive holds both domains of the service.
