@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <nlohmann/json.hpp>
 
@@ -162,6 +163,14 @@ void CDbService::Serve(platform::PipeStream* stream) {
     std::fprintf(stderr, "bastionel-dbservice: %s request: %s\n", entry.command.c_str(), e.what());
   }
   reply_client.Close();
+  if (fault != nullptr && fault->crash) {
+    // No clean-up at all: the listening socket's file stays, so later
+    // clients find a pipe nobody serves, as after a real crash.
+    std::fprintf(stderr, "bastionel-dbservice: crashing after %s as the fixture asks\n",
+                 entry.command.c_str());
+    std::fflush(nullptr);
+    std::_Exit(kCrashExitCode);
+  }
 }
 
 std::string CDbService::SendReply(const std::u16string& pipe, const std::string& bytes,
