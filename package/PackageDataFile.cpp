@@ -101,7 +101,13 @@ bool ReadPackage(std::u16string_view install_path, std::u16string_view caller,
     DEBUG_LOG(70, u"%s - failed to allocate memory!", caller);
     return false;
   }
+  return DecodePackageData(file_bytes, caller, package);
+}
 
+}  // namespace
+
+bool DecodePackageData(std::string_view file_bytes, std::u16string_view caller,
+                 SKVA_Server_Settings::SettingAggregation* package) {
   // Without a number nothing is read as stream either; uncompress() then
   // fails on the empty input.
   const StoredLength length = ParseStoredLength(file_bytes);
@@ -150,8 +156,6 @@ bool ReadPackage(std::u16string_view install_path, std::u16string_view caller,
   }
   return true;
 }
-
-}  // namespace
 
 std::u16string PackageDataFilePath(std::u16string_view install_path) {
   std::u16string path(install_path);
