@@ -123,6 +123,10 @@ void CDbService::Serve(platform::PipeStream* stream) {
   }
   const bool parsed = request.kind != Request::Kind::kUnparseable;
   const FaultRule* fault = parsed ? FindFault(request) : nullptr;
+  // A crashing service's pipe is gone before its last reply arrives, so the
+  // client's next request fails at once instead of waiting for a reply
+  // that will never come.
+  if (fault != nullptr && fault->crash) m_pListener->Close();
   entry.kind = KindName(request.kind);
   entry.command = Utf8(request.command);
   entry.reply_pipe = Utf8(request.reply_pipe);
@@ -164,8 +168,6 @@ void CDbService::Serve(platform::PipeStream* stream) {
   }
   reply_client.Close();
   if (fault != nullptr && fault->crash) {
-    // No clean-up at all: the listening socket's file stays, so later
-    // clients find a pipe nobody serves, as after a real crash.
     std::fprintf(stderr, "bastionel-dbservice: crashing after %s as the fixture asks\n",
                  entry.command.c_str());
     std::fflush(nullptr);
