@@ -1,9 +1,12 @@
 #include "dbclient/pipe_test_peer.h"
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <utility>
 
+#include "dbclient/MsgSerializer.h"
+#include "dbclient/OSException.h"
 #include "log/DebugLog.h"
 #include "platform/text.h"
 
@@ -41,30 +44,102 @@ std::vector<std::u16string> Split(std::u16string_view text, size_t limit = SIZE_
   return tokens;
 }
 
-// The identifier of a serialized message, its fourth item (after the
-// version, the header and the command name); empty when the bytes end
-// before it.
-std::u16string MessageId(const std::string& bytes) {
-  size_t pos = 0;
-  for (int item = 1;; ++item) {
-    if (bytes.size() - pos < 4) return {};
-    uint32_t count = 0;
-    for (int i = 3; i >= 0; --i) count = (count << 8) | static_cast<uint8_t>(bytes[pos + i]);
-    pos += 4;
-    if (bytes.size() - pos < count) return {};
-    if (item == 4) return ToText(bytes.substr(pos, count));
-    pos += count;
+// A serialized message opens with its version item: count 4, value 1.
+constexpr std::string_view kMessageStart("\x04\0\0\0\x01\0\0\0", 8);
+
+// Wakes a thread blocked in accepting on `name` with a connection that
+// carries nothing.
+void ConnectEmpty(std::u16string_view name) {
+  platform::PipeStream wake;
+  if (wake.Connect(name, kPeerDeadlineMs).ok()) wake.Close();
+}
+
+DbRequest ParseRequest(std::string bytes) {
+  DbRequest request;
+  request.bytes = std::move(bytes);
+  if (request.bytes.starts_with(kMessageStart)) {
+    request.serialized = true;
+    CMsgSerializer message(nullptr);
+    try {
+      message.Load(request.bytes.data(), static_cast<uint32_t>(request.bytes.size()));
+      request.command = message.GetCommandName();
+      request.message_id = message.GetMessageId();
+    } catch (const CIPCMsgBufferException&) {
+      // A message start that cannot be read names no command and no reply pipe.
+    }
+    return request;
   }
+  request.text = ToText(request.bytes);
+  request.tokens = Split(request.text);
+  request.command = request.tokens.front();
+  return request;
 }
 
 }  // namespace
 
 std::u16string ReplyPipeOf(const std::string& request) {
-  static const std::string kVersionItem("\x04\x00\x00\x00\x01\x00\x00\x00", 8);
-  if (request.compare(0, kVersionItem.size(), kVersionItem) == 0) return MessageId(request);
-  const std::vector<std::u16string> tokens = Split(ToText(request));
-  if (tokens.size() < 2) return {};
-  return u"DbCln_" + tokens[1];
+  const DbRequest parsed = ParseRequest(request);
+  if (parsed.serialized) return parsed.message_id;
+  if (parsed.tokens.size() < 2) return {};
+  return u"DbCln_" + parsed.tokens[1];
+}
+
+DbScriptedPeer::DbScriptedPeer(DbHandler handler, bool keep_requests)
+    : handler_(std::move(handler)), keep_requests_(keep_requests) {
+  if (listener_.Listen(u"DbServerNamePipe", 64).ok()) thread_ = std::thread([this] { Serve(); });
+}
+
+DbScriptedPeer::~DbScriptedPeer() { Stop(); }
+
+void DbScriptedPeer::Stop() {
+  if (!thread_.joinable()) return;
+  stopping_ = true;
+  ConnectEmpty(u"DbServerNamePipe");
+  thread_.join();
+  listener_.Close();
+}
+
+std::vector<DbRequest> DbScriptedPeer::RequestsFor(std::u16string_view command) const {
+  std::vector<DbRequest> found;
+  for (const DbRequest& request : requests_) {
+    if (request.command == command) found.push_back(request);
+  }
+  return found;
+}
+
+std::string DbScriptedPeer::TextReply(std::u16string_view text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+std::string DbScriptedPeer::StatusReply(const char16_t* command, int32_t status) {
+  CMsgSerializer reply(command);
+  reply << status;
+  return std::string(reinterpret_cast<const char*>(reply.GetBytes()), reply.GetByteLength());
+}
+
+void DbScriptedPeer::Serve() {
+  for (;;) {
+    platform::PipeStream client;
+    if (!listener_.Accept(&client, -1).ok()) return;
+    std::string bytes = ReadAll(client);
+    client.Close();
+    if (bytes.empty()) {
+      if (stopping_) return;
+      continue;
+    }
+    DbRequest request = ParseRequest(std::move(bytes));
+    const DbAnswer answer = handler_(request);
+    const std::u16string reply_pipe =
+        request.serialized ? request.message_id
+                           : (request.tokens.size() > 1 ? u"DbCln_" + request.tokens[1] : u"");
+    if (answer.has_value() && !reply_pipe.empty()) {
+      platform::PipeStream reply;
+      if (reply.Connect(reply_pipe, kPeerDeadlineMs).ok()) {
+        reply.Write(answer->data(), answer->size());
+      }
+    }
+    if (keep_requests_) requests_.push_back(std::move(request));
+  }
 }
 
 DbServicePeer::DbServicePeer(Answer answer, std::vector<std::string> pieces)
@@ -99,25 +174,62 @@ void DbServicePeer::Serve() {
 }
 
 LogRecorder::LogRecorder() {
-  // Room for every record a test sends before it looks at them.
-  listener_.Listen(debug_log::kLogPipeName, 256);
+  // Room for the lines logged while the thread is busy with one.
+  if (!listener_.Listen(debug_log::kLogPipeName, 256).ok()) return;
   debug_log::ProcessGate().OnSent(true);
+  thread_ = std::thread([this] { Serve(); });
 }
 
-const std::vector<LogRecord>& LogRecorder::records() {
-  platform::PipeStream stream;
-  while (listener_.Accept(&stream, 0).ok()) {
+LogRecorder::~LogRecorder() {
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  ConnectEmpty(debug_log::kLogPipeName);
+  thread_.join();
+}
+
+void LogRecorder::Serve() {
+  for (;;) {
+    platform::PipeStream stream;
+    if (!listener_.Accept(&stream, -1).ok()) return;
+    const std::string bytes = ReadAll(stream);
+    stream.Close();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (bytes.empty()) {
+      // A marker: every record sent before it has been taken.
+      ++markers_seen_;
+      marker_seen_.notify_all();
+      if (stopping_) return;
+      continue;
+    }
     // LOG_WRITE, time, process, thread, level, source, line, text; the text
     // is the rest of the record, whatever TABs a logged command holds.
-    const std::vector<std::u16string> fields = Split(ToText(ReadAll(stream)), 8);
+    const std::vector<std::u16string> fields = Split(ToText(bytes), 8);
     if (fields.size() < 8) continue;
     LogRecord record;
     record.level = std::stoi(platform::Utf16ToUtf8(fields[4]));
     record.source = fields[5];
     const size_t module_end = fields[7].find(u']', 3);
     record.message = fields[7].substr(module_end == std::u16string::npos ? 0 : module_end + 1);
-    records_.push_back(std::move(record));
+    received_.push_back(std::move(record));
   }
+}
+
+void LogRecorder::Flush() {
+  if (!thread_.joinable()) return;
+  ConnectEmpty(debug_log::kLogPipeName);
+  ++markers_sent_;
+  std::unique_lock<std::mutex> lock(mutex_);
+  marker_seen_.wait_for(lock, std::chrono::milliseconds(kPeerDeadlineMs),
+                        [this] { return markers_seen_ >= markers_sent_; });
+}
+
+const std::vector<LogRecord>& LogRecorder::records() {
+  Flush();
+  std::lock_guard<std::mutex> lock(mutex_);
+  records_ = received_;
   return records_;
 }
 
@@ -128,6 +240,14 @@ bool LogRecorder::Has(int level, std::u16string_view source, std::u16string_view
     }
   }
   return false;
+}
+
+size_t LogRecorder::Count(std::u16string_view source, std::u16string_view message) {
+  size_t count = 0;
+  for (const LogRecord& record : records()) {
+    if (record.source == source && record.message == message) ++count;
+  }
+  return count;
 }
 
 }  // namespace dbclient_testing

@@ -11,6 +11,7 @@
 #include "ini/Portelle_Ini_Util.h"
 #include "log/DebugLog.h"
 #include "migrate/PortelleDataMigrater.h"
+#include "package/IniSections.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
 
@@ -20,36 +21,6 @@ constexpr char16_t kLogSource[] = u"PortelleExport";
 
 using util_HelperFunctions::DuplicateIniKeyValue;
 using util_HelperFunctions::DuplicateIniSection;
-
-// The sections of the main INI file copied whole, in this order.
-constexpr std::array<std::u16string_view, 26> kWholeSections = {
-    u"Manual Scan Configuration",
-    u"Real Time Scan Configuration",
-    u"Prescheduled Scan Configuration",
-    u"Scan Now Configuration",
-    u"Manual Scan Configuration Ex",
-    u"Real Time Scan Configuration Ex",
-    u"Prescheduled Scan Configuration Ex",
-    u"Scan Now Configuration Ex",
-    u"Spyware Manual Scan Configuration",
-    u"Spyware Real Time Scan Configuration",
-    u"Spyware Prescheduled Scan Configuration",
-    u"Spyware Scan Now Configuration",
-    u"LOCATION_AWARENESS_INI_SECTION",
-    u"DefinedList",
-    u"Global Setting",
-    u"INI_SCHEDULED_UPDATE_SECTION",
-    u"INI_STANDARD_ALERT_SECTION",
-    u"INI_STANDARD_ALERT_SPYWARE_SECTION",
-    u"INI_STANDARD_ALERT_DLP_SECTION",
-    u"INI_OUTBREAK_ALERT_SECTION",
-    u"INI_OUTBREAK_ALERT_SPYWARE_SECTION",
-    u"INI_CLIENT_SECTION",
-    u"CAV_INI_SESSION",
-    u"INI_REESTABLISH_COMMUNICATION_SECTION",
-    u"INI_SCHEDULED_DELETE_LOG_SECTION",
-    u"INI_UNREACHABLE_NETWORK_SETTING_SECTION",
-};
 
 struct KeyWithDefault {
   std::u16string_view key;
@@ -93,9 +64,10 @@ bool CExportSkvaSettings::ExportFromIni() {
   const std::u16string private_ini = m_wstrServerPath + u"private\\bsnserver.ini";
   const std::u16string temp_ini = TempIniPath();
 
-  for (std::u16string_view section : kWholeSections) {
+  for (std::u16string_view section : package::kWholeMainIniSections) {
     DuplicateIniSection(main_ini, section, temp_ini);
   }
+  DuplicateIniSection(main_ini, package::kUnreachableNetworkSection, temp_ini);
   for (const KeyWithDefault& k : kServerKeys) {
     DuplicateIniKeyValue(main_ini, kServerSection, k.key, k.default_value, temp_ini);
   }

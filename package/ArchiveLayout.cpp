@@ -1,6 +1,7 @@
 #include "package/ArchiveLayout.h"
 
 #include "package/PackageDataFile.h"
+#include "platform/text.h"
 
 namespace package {
 namespace {
@@ -44,7 +45,37 @@ ArchiveMember MakeMember(MemberKind kind, std::u16string name, std::u16string_vi
   return ArchiveMember{kind, std::move(name), std::move(read), when_missing};
 }
 
+// Whether `name` is `folder` followed by one file name without a folder.
+bool IsFileDirectlyIn(std::u16string_view name, std::u16string_view folder) {
+  if (name.size() <= folder.size() ||
+      !platform::EqualsIgnoreCase(name.substr(0, folder.size()), folder)) {
+    return false;
+  }
+  return name.find_first_of(u"\\/", folder.size()) == std::u16string_view::npos;
+}
+
+bool MatchesRowName(const LayoutRow& row, std::u16string_view row_name, std::u16string_view name) {
+  if (row.kind == MemberKind::kFolderFiles) return IsFileDirectlyIn(name, row_name);
+  if (!row.alert_files) return platform::EqualsIgnoreCase(name, row_name);
+  for (const std::u16string_view alert : kAlertFileNames) {
+    if (name.size() == row_name.size() + alert.size() &&
+        platform::EqualsIgnoreCase(name.substr(0, row_name.size()), row_name) &&
+        platform::EqualsIgnoreCase(name.substr(row_name.size()), alert)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+bool IsArchiveMemberName(std::u16string_view name) {
+  for (const LayoutRow& row : kLayout) {
+    if (MatchesRowName(row, row.name, name)) return true;
+    if (row.since_version != 0 && MatchesRowName(row, row.older_name, name)) return true;
+  }
+  return false;
+}
 
 std::vector<ArchiveMember> ArchiveMembers(double server_version) {
   std::vector<ArchiveMember> members;

@@ -70,6 +70,13 @@ struct ArchiveMember {
 // version `server_version`.
 std::vector<ArchiveMember> ArchiveMembers(double server_version);
 
+// Whether `name` (a member name with backslashes as separators) is a member
+// that an export archive of some source version holds: one of the listed
+// files under either of its names, or a file directly in a listed folder.
+// Letter case is ignored, as it is by the Windows file names members land
+// on. The import extracts nothing else into the server's folder.
+bool IsArchiveMemberName(std::u16string_view name);
+
 }  // namespace package
 
 #endif  // PORTELLE_PACKAGE_ARCHIVELAYOUT_H_

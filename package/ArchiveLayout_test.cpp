@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace {
 
 using package::ArchiveMember;
@@ -70,6 +72,33 @@ TEST(ArchiveLayoutTest, KindsSourcesAndMissingFileBehaviour) {
   check(16, MemberKind::kFile, u"sscfg.ini", MissingFile::kSkippedSilently);
   check(17, MemberKind::kFile, u"admin\\ssnotify.ini", MissingFile::kSkippedSilently);
   check(18, MemberKind::kPackageDataFile, u"skva.dat", MissingFile::kNotTested);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ArchiveLayoutTest, MemberNamesOfEverySourceLayoutAreKnownAndNothingElse) {
+  for (const double version : {8.0, 10.01, 10.49, 10.6}) {
+    for (const ArchiveMember& member : ArchiveMembers(version)) {
+      if (member.kind == MemberKind::kFolderFiles) continue;
+      EXPECT_TRUE(package::IsArchiveMemberName(member.name)) << version;
+    }
+  }
+  for (const std::u16string_view known :
+       {u"Private\\PFW\\profile.dat", u"private\\pfw\\Policy.ini", u"ADMIN\\alert.msg",
+        u"alertwsr.MSG", u"Admin\\SSNOTIFY.ini", u"SKVA.DAT"}) {
+    EXPECT_TRUE(package::IsArchiveMemberName(known)) << platform::Utf16ToUtf8(known);
+  }
+  // Files in other places, in subfolders of the firewall folder, the folder
+  // itself, and names that merely begin or end like a member.
+  for (const std::u16string_view unknown :
+       {u"bsnscan.ini", u"private\\bsnserver.ini", u"BsnPfwCommon.so", u"SvcCfgRunner",
+        u"Private\\PFW\\", u"Private\\PFW\\sub\\x.dat", u"Private\\PFW\\sub/x.dat",
+        u"Private\\DlpClc.xml", u"Admin\\ALERT.MSG.bak", u"Admin\\", u"Admin\\Admin\\ALERT.MSG",
+        u"Private\\ssnotify.ini", u"x\\skva.dat", u""}) {
+    EXPECT_FALSE(package::IsArchiveMemberName(unknown)) << platform::Utf16ToUtf8(unknown);
+  }
 }
 
 }  // namespace

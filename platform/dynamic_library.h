@@ -33,13 +33,15 @@ class DynamicLibrary {
   // file_system.h), binding all its symbols now and keeping them out of the
   // global namespace. A library loaded before is unloaded first. A name
   // without a folder is looked up along the system's library path. On
-  // failure returns false and error() says why.
+  // failure returns false, error() says why and GetLastError() holds the
+  // system error (ENOENT for a missing file, ENOEXEC for a file that is no
+  // library).
   bool Load(std::u16string_view path);
   bool is_loaded() const { return handle_ != nullptr; }
   void Unload();
 
   // The entry point `name`; nullptr, with error() set, when the library has
-  // none or nothing is loaded.
+  // none (GetLastError() ENOENT) or nothing is loaded (EINVAL).
   EntryPoint GetEntryPoint(const char* name);
 
   template <typename Function>

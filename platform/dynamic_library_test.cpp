@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <utility>
 
+#include "platform/file_system.h"
+#include "platform/status.h"
 #include "platform/system.h"
 #include "tests/support/temp_folder.h"
 
@@ -26,8 +29,10 @@ TEST(DynamicLibraryTest, LoadsResolvesAndUnloads) {
   ASSERT_NE(answer, nullptr);
   EXPECT_EQ(answer(1), 43);
 
+  SetLastError(0);
   EXPECT_EQ(library.GetEntryPoint("NoSuchEntryPoint"), nullptr);
   EXPECT_NE(library.error().find("NoSuchEntryPoint"), std::string::npos) << library.error();
+  EXPECT_EQ(GetLastError(), ENOENT);
 
   DynamicLibrary moved = std::move(library);
   EXPECT_FALSE(library.is_loaded());
@@ -44,11 +49,29 @@ TEST(DynamicLibraryTest, MissingFileFailsWithAReason) {
   EXPECT_FALSE(library.Load(dir.Wide("zlibwapi.so")));
   EXPECT_FALSE(library.is_loaded());
   EXPECT_FALSE(library.error().empty());
+  EXPECT_EQ(GetLastError(), ENOENT);
 
   // A file that is not a library fails the same way.
   dir.Write("zlibwapi.so", "not a library");
   EXPECT_FALSE(library.Load(dir.Wide("zlibwapi.so")));
   EXPECT_FALSE(library.error().empty());
+  EXPECT_EQ(GetLastError(), ENOEXEC);
+}
+
+TEST(DynamicLibraryTest, ADotFolderNameLoadsFromTheCurrentFolder) {
+  testing_support::TempFolder dir;
+  std::string bytes;
+  ASSERT_TRUE(ReadFile(TestModulePath(), &bytes).ok());
+  dir.Write("Module.so", bytes);
+  std::u16string previous;
+  ASSERT_TRUE(GetCurrentFolder(&previous).ok());
+  ASSERT_TRUE(SetCurrentFolder(dir.wpath()).ok());
+  DynamicLibrary library;
+  // Backslashes and any letter case, as a Windows name is written.
+  const bool loaded = library.Load(u".\\module.so");
+  ASSERT_TRUE(SetCurrentFolder(previous).ok());
+  ASSERT_TRUE(loaded) << library.error();
+  EXPECT_NE(library.GetEntryPoint("PortelleTestModuleAnswer"), nullptr);
 }
 
 TEST(DynamicLibraryTest, WindowsLibraryNamesMapToThisPlatformsFiles) {

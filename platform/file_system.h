@@ -95,6 +95,7 @@ class File {
     kRead,          // existing file, read only
     kCreateAlways,  // write only; created or truncated
     kCreateNew,     // write only; fails with EEXIST when the file exists
+    kAppend,        // write only; created when missing, every write at the end
   };
 
   File() = default;

@@ -380,6 +380,7 @@ Status File::Open(std::u16string_view name, Mode mode) {
     case Mode::kRead: flags |= O_RDONLY; break;
     case Mode::kCreateAlways: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
     case Mode::kCreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
+    case Mode::kAppend: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
   }
   const std::string native = NativePath(name);
   fd_ = ::open(native.c_str(), flags, 0666);

@@ -180,6 +180,16 @@ TEST_F(FileSystemTest, StreamingFileReadsAndWrites) {
   EXPECT_EQ(closed.SetTimes(0, 0).code(), EBADF);
 }
 
+TEST_F(FileSystemTest, AppendingCreatesAMissingFileAndWritesAtTheEnd) {
+  for (const std::string_view piece : {"ab", "cd"}) {
+    File out;
+    ASSERT_TRUE(out.Open(dir_.Wide("log.txt"), File::Mode::kAppend).ok());
+    ASSERT_TRUE(out.Write(piece.data(), piece.size()).ok());
+    ASSERT_TRUE(out.Close().ok());
+  }
+  EXPECT_EQ(dir_.Read("log.txt"), "abcd");
+}
+
 TEST_F(FileSystemTest, OpenFileTimesCanBeSet) {
   File out;
   ASSERT_TRUE(out.Open(dir_.Wide("timed.bin"), File::Mode::kCreateAlways).ok());

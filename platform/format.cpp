@@ -22,18 +22,18 @@ void Pad(std::basic_string<Char>& out, size_t count, Char c) {
 }
 
 // Writes `body` (already converted) with the sign/prefix, zero padding and
-// field width of `spec`.
+// field width of `directive`.
 template <typename Char>
-void EmitNumber(std::basic_string<Char>& out, const Spec& spec, std::string_view prefix,
+void EmitNumber(std::basic_string<Char>& out, const Directive& directive, std::string_view prefix,
                 std::string_view body, bool zero_pad_allowed) {
   const size_t len = prefix.size() + body.size();
-  const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+  const size_t width = directive.width > 0 ? static_cast<size_t>(directive.width) : 0;
   const size_t fill = width > len ? width - len : 0;
-  if (spec.left) {
+  if (directive.left) {
     AppendAscii(out, prefix);
     AppendAscii(out, body);
     Pad(out, fill, Char(' '));
-  } else if (spec.zero && zero_pad_allowed) {
+  } else if (directive.zero && zero_pad_allowed) {
     AppendAscii(out, prefix);
     Pad(out, fill, Char('0'));
     AppendAscii(out, body);
@@ -45,11 +45,11 @@ void EmitNumber(std::basic_string<Char>& out, const Spec& spec, std::string_view
 }
 
 template <typename Char>
-void FormatInteger(std::basic_string<Char>& out, const Spec& spec, const Arg& arg) {
-  const int bits = spec.int_bits;
+void FormatInteger(std::basic_string<Char>& out, const Directive& directive, const Arg& arg) {
+  const int bits = directive.int_bits;
   const uint64_t mask = bits >= 64 ? ~uint64_t{0} : ((uint64_t{1} << bits) - 1);
   uint64_t value = arg.bits & mask;
-  const char conv = spec.conversion;
+  const char conv = directive.conversion;
   bool negative = false;
   if (conv == 'd' || conv == 'i') {
     const bool top = bits < 64 ? ((value >> (bits - 1)) & 1) != 0 : (value >> 63) != 0;
@@ -63,37 +63,37 @@ void FormatInteger(std::basic_string<Char>& out, const Spec& spec, const Arg& ar
   if (conv == 'x' || conv == 'X') base = 16;
   if (conv == 'o') base = 8;
   char* end = digits;
-  if (!(spec.precision == 0 && value == 0)) {
+  if (!(directive.precision == 0 && value == 0)) {
     end = std::to_chars(digits, digits + sizeof digits, value, base).ptr;
   }
   std::string body(digits, end);
   if (conv == 'X') {
     for (char& c : body) c = static_cast<char>(c >= 'a' && c <= 'f' ? c - 32 : c);
   }
-  if (spec.precision > 0 && body.size() < static_cast<size_t>(spec.precision)) {
-    body.insert(0, static_cast<size_t>(spec.precision) - body.size(), '0');
+  if (directive.precision > 0 && body.size() < static_cast<size_t>(directive.precision)) {
+    body.insert(0, static_cast<size_t>(directive.precision) - body.size(), '0');
   }
   std::string prefix;
   if (negative) {
     prefix = "-";
-  } else if ((conv == 'd' || conv == 'i') && spec.plus) {
+  } else if ((conv == 'd' || conv == 'i') && directive.plus) {
     prefix = "+";
-  } else if ((conv == 'd' || conv == 'i') && spec.space) {
+  } else if ((conv == 'd' || conv == 'i') && directive.space) {
     prefix = " ";
   }
-  if (spec.alt && value != 0) {
+  if (directive.alt && value != 0) {
     if (conv == 'x') prefix += "0x";
     if (conv == 'X') prefix += "0X";
     if (conv == 'o' && body[0] != '0') body.insert(0, "0");
   }
-  EmitNumber(out, spec, prefix, body, spec.precision < 0);
+  EmitNumber(out, directive, prefix, body, directive.precision < 0);
 }
 
 template <typename Char>
-void FormatFloat(std::basic_string<Char>& out, const Spec& spec, double value) {
-  const char conv = spec.conversion;
+void FormatFloat(std::basic_string<Char>& out, const Directive& directive, double value) {
+  const char conv = directive.conversion;
   const bool upper = conv == 'F' || conv == 'E' || conv == 'G' || conv == 'A';
-  int precision = spec.precision < 0 ? 6 : spec.precision;
+  int precision = directive.precision < 0 ? 6 : directive.precision;
   std::chars_format format = std::chars_format::fixed;
   if (conv == 'e' || conv == 'E') format = std::chars_format::scientific;
   if (conv == 'g' || conv == 'G') {
@@ -111,7 +111,7 @@ void FormatFloat(std::basic_string<Char>& out, const Spec& spec, double value) {
   } else {
     char buffer[400];
     std::to_chars_result r;
-    if (format == std::chars_format::hex && spec.precision < 0) {
+    if (format == std::chars_format::hex && directive.precision < 0) {
       r = std::to_chars(buffer, buffer + sizeof buffer, magnitude, format);
     } else {
       r = std::to_chars(buffer, buffer + sizeof buffer, magnitude, format, precision);
@@ -121,19 +121,19 @@ void FormatFloat(std::basic_string<Char>& out, const Spec& spec, double value) {
     } else {
       body.assign(buffer, r.ptr);
       if (format == std::chars_format::hex) body.insert(0, "0x");
-      if (spec.alt && precision == 0 && format == std::chars_format::fixed) body += ".";
+      if (directive.alt && precision == 0 && format == std::chars_format::fixed) body += ".";
     }
   }
   if (upper) {
     for (char& c : body) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
   }
-  std::string prefix = negative ? "-" : spec.plus ? "+" : spec.space ? " " : "";
+  std::string prefix = negative ? "-" : directive.plus ? "+" : directive.space ? " " : "";
   const bool finite = body != "nan" && body != "inf" && body != "NAN" && body != "INF";
-  EmitNumber(out, spec, prefix, body, finite);
+  EmitNumber(out, directive, prefix, body, finite);
 }
 
 template <typename Char>
-void FormatString(std::basic_string<Char>& out, const Spec& spec, const Arg& arg) {
+void FormatString(std::basic_string<Char>& out, const Directive& directive, const Arg& arg) {
   std::basic_string<Char> converted;
   std::basic_string_view<Char> text;
   if (arg.null_string) {
@@ -154,32 +154,32 @@ void FormatString(std::basic_string<Char>& out, const Spec& spec, const Arg& arg
       text = converted;
     }
   }
-  if (spec.precision >= 0 && text.size() > static_cast<size_t>(spec.precision)) {
-    text = text.substr(0, static_cast<size_t>(spec.precision));
+  if (directive.precision >= 0 && text.size() > static_cast<size_t>(directive.precision)) {
+    text = text.substr(0, static_cast<size_t>(directive.precision));
   }
-  const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+  const size_t width = directive.width > 0 ? static_cast<size_t>(directive.width) : 0;
   const size_t fill = width > text.size() ? width - text.size() : 0;
-  if (!spec.left) Pad(out, fill, Char(' '));
+  if (!directive.left) Pad(out, fill, Char(' '));
   out.append(text);
-  if (spec.left) Pad(out, fill, Char(' '));
+  if (directive.left) Pad(out, fill, Char(' '));
 }
 
 template <typename Char>
-void FormatChar(std::basic_string<Char>& out, const Spec& spec, const Arg& arg) {
-  const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+void FormatChar(std::basic_string<Char>& out, const Directive& directive, const Arg& arg) {
+  const size_t width = directive.width > 0 ? static_cast<size_t>(directive.width) : 0;
   const size_t fill = width > 1 ? width - 1 : 0;
-  if (!spec.left) Pad(out, fill, Char(' '));
+  if (!directive.left) Pad(out, fill, Char(' '));
   out.push_back(static_cast<Char>(arg.bits));
-  if (spec.left) Pad(out, fill, Char(' '));
+  if (directive.left) Pad(out, fill, Char(' '));
 }
 
 template <typename Char>
-void FormatPointer(std::basic_string<Char>& out, const Spec& spec, const Arg& arg) {
+void FormatPointer(std::basic_string<Char>& out, const Directive& directive, const Arg& arg) {
   char buffer[17];
   const auto value = reinterpret_cast<uintptr_t>(arg.pointer);
   for (int k = 15; k >= 0; --k) buffer[15 - k] = "0123456789ABCDEF"[(value >> (4 * k)) & 0xF];
   buffer[16] = 0;
-  Spec plain = spec;
+  Directive plain = directive;
   plain.zero = false;
   EmitNumber(out, plain, "", std::string_view(buffer, 16), false);
 }
@@ -209,47 +209,47 @@ void FormatTo(std::basic_string<Char>& out, std::basic_string_view<Char> fmt,
       i = percent + 2;
       continue;
     }
-    Spec spec;
-    i = ParseSpec(fmt, percent + 1, &spec);
-    if (spec.conversion == 0) {  // not a conversion: keep the text as it stands
+    Directive directive;
+    i = ParseDirective(fmt, percent + 1, &directive);
+    if (directive.conversion == 0) {  // not a conversion: keep the text as it stands
       out.append(fmt.substr(percent, i - percent));
       continue;
     }
-    if (spec.width_arg) {
+    if (directive.width_arg) {
       int w = 0;
       take_int(&w);
       if (w < 0) {
-        spec.left = true;
+        directive.left = true;
         w = -w;
       }
-      spec.width = w > 100000 ? 100000 : w;
+      directive.width = w > 100000 ? 100000 : w;
     }
-    if (spec.precision_arg) {
+    if (directive.precision_arg) {
       int p = -1;
       take_int(&p);
-      spec.precision = p < 0 ? -1 : (p > 100000 ? 100000 : p);
+      directive.precision = p < 0 ? -1 : (p > 100000 ? 100000 : p);
     }
     if (next >= args.size()) continue;  // missing argument: nothing is written
     const Arg& arg = args[next++];
-    const ArgType expected = ExpectedType<Char>(spec);
+    const ArgType expected = ExpectedType<Char>(directive);
     if (arg.type != expected) continue;  // unreachable for checked formats
     switch (expected) {
       case ArgType::kInt:
-        if (spec.conversion == 'c' || spec.conversion == 'C') {
-          FormatChar(out, spec, arg);
+        if (directive.conversion == 'c' || directive.conversion == 'C') {
+          FormatChar(out, directive, arg);
         } else {
-          FormatInteger(out, spec, arg);
+          FormatInteger(out, directive, arg);
         }
         break;
       case ArgType::kFloat:
-        FormatFloat(out, spec, arg.real);
+        FormatFloat(out, directive, arg.real);
         break;
       case ArgType::kWide:
       case ArgType::kNarrow:
-        FormatString(out, spec, arg);
+        FormatString(out, directive, arg);
         break;
       case ArgType::kPointer:
-        FormatPointer(out, spec, arg);
+        FormatPointer(out, directive, arg);
         break;
       case ArgType::kUnsupported:
         break;

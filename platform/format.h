@@ -140,8 +140,8 @@ struct ArgInfo {
   uint8_t bytes;
 };
 
-// One parsed conversion specification.
-struct Spec {
+// One parsed conversion directive (flags, width, precision, length, letter).
+struct Directive {
   bool left = false, plus = false, space = false, alt = false, zero = false;
   int width = -1;          // -1: none
   int precision = -1;      // -1: none
@@ -152,39 +152,39 @@ struct Spec {
   char conversion = 0; // 0: invalid
 };
 
-// Parses the specification that starts after a '%' at fmt[i]; returns the
+// Parses the directive that starts after a '%' at fmt[i]; returns the
 // index after it. Shared by the compile-time check and the formatter.
 template <typename Char>
-constexpr size_t ParseSpec(std::basic_string_view<Char> fmt, size_t i, Spec* spec) {
+constexpr size_t ParseDirective(std::basic_string_view<Char> fmt, size_t i, Directive* directive) {
   const size_t n = fmt.size();
   for (; i < n; ++i) {
     const Char c = fmt[i];
-    if (c == '-') spec->left = true;
-    else if (c == '+') spec->plus = true;
-    else if (c == ' ') spec->space = true;
-    else if (c == '#') spec->alt = true;
-    else if (c == '0') spec->zero = true;
+    if (c == '-') directive->left = true;
+    else if (c == '+') directive->plus = true;
+    else if (c == ' ') directive->space = true;
+    else if (c == '#') directive->alt = true;
+    else if (c == '0') directive->zero = true;
     else break;
   }
   if (i < n && fmt[i] == '*') {
-    spec->width_arg = true;
+    directive->width_arg = true;
     ++i;
   } else {
     for (; i < n && fmt[i] >= '0' && fmt[i] <= '9'; ++i) {
-      spec->width = (spec->width < 0 ? 0 : spec->width) * 10 + (fmt[i] - '0');
-      if (spec->width > 100000) spec->width = 100000;
+      directive->width = (directive->width < 0 ? 0 : directive->width) * 10 + (fmt[i] - '0');
+      if (directive->width > 100000) directive->width = 100000;
     }
   }
   if (i < n && fmt[i] == '.') {
     ++i;
-    spec->precision = 0;
+    directive->precision = 0;
     if (i < n && fmt[i] == '*') {
-      spec->precision_arg = true;
+      directive->precision_arg = true;
       ++i;
     } else {
       for (; i < n && fmt[i] >= '0' && fmt[i] <= '9'; ++i) {
-        spec->precision = spec->precision * 10 + (fmt[i] - '0');
-        if (spec->precision > 100000) spec->precision = 100000;
+        directive->precision = directive->precision * 10 + (fmt[i] - '0');
+        if (directive->precision > 100000) directive->precision = 100000;
       }
     }
   }
@@ -193,35 +193,35 @@ constexpr size_t ParseSpec(std::basic_string_view<Char> fmt, size_t i, Spec* spe
     const Char c = fmt[i];
     if (c == 'h') {
       ++i;
-      spec->char_kind = 'h';
-      spec->int_bits = 16;
+      directive->char_kind = 'h';
+      directive->int_bits = 16;
       if (i < n && fmt[i] == 'h') {
-        spec->int_bits = 8;
+        directive->int_bits = 8;
         ++i;
       }
     } else if (c == 'l') {
       ++i;
-      spec->char_kind = 'l';
+      directive->char_kind = 'l';
       if (i < n && fmt[i] == 'l') {
-        spec->int_bits = 64;
+        directive->int_bits = 64;
         ++i;
       }
     } else if (c == 'w') {
       ++i;
-      spec->char_kind = 'l';
+      directive->char_kind = 'l';
     } else if (c == 'j' || c == 'z' || c == 't') {
       ++i;
-      spec->int_bits = 64;
+      directive->int_bits = 64;
     } else if (c == 'L') {
       ++i;
     } else if (c == 'I') {
       ++i;
-      spec->int_bits = 64;
+      directive->int_bits = 64;
       if (i + 1 < n && fmt[i] == '6' && fmt[i + 1] == '4') {
         i += 2;
       } else if (i + 1 < n && fmt[i] == '3' && fmt[i + 1] == '2') {
         i += 2;
-        spec->int_bits = 32;
+        directive->int_bits = 32;
       }
     }
   }
@@ -231,19 +231,19 @@ constexpr size_t ParseSpec(std::basic_string_view<Char> fmt, size_t i, Spec* spe
     case 'd': case 'i': case 'u': case 'x': case 'X': case 'o': case 'c': case 'C':
     case 's': case 'S': case 'f': case 'F': case 'e': case 'E': case 'g': case 'G':
     case 'a': case 'A': case 'p':
-      spec->conversion = static_cast<char>(c);
+      directive->conversion = static_cast<char>(c);
       break;
     default:
-      spec->conversion = 0;
+      directive->conversion = 0;
   }
   return i + 1;
 }
 
 // What kind of argument a conversion consumes in a format of char type Char.
 template <typename Char>
-constexpr ArgType ExpectedType(const Spec& spec) {
+constexpr ArgType ExpectedType(const Directive& directive) {
   constexpr bool wide_format = sizeof(Char) == 2;
-  switch (spec.conversion) {
+  switch (directive.conversion) {
     case 'd': case 'i': case 'u': case 'x': case 'X': case 'o': case 'c': case 'C':
       return ArgType::kInt;
     case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': case 'a': case 'A':
@@ -252,9 +252,9 @@ constexpr ArgType ExpectedType(const Spec& spec) {
       return ArgType::kPointer;
     case 's':
     case 'S': {
-      bool wide = (spec.conversion == 's') == wide_format;
-      if (spec.char_kind == 'h') wide = false;
-      if (spec.char_kind == 'l') wide = true;
+      bool wide = (directive.conversion == 's') == wide_format;
+      if (directive.char_kind == 'h') wide = false;
+      if (directive.char_kind == 'l') wide = true;
       return wide ? ArgType::kWide : ArgType::kNarrow;
     }
     default:
@@ -279,16 +279,16 @@ consteval void Validate(std::basic_string_view<Char> fmt, const std::array<ArgIn
       i += 2;
       continue;
     }
-    Spec spec;
-    i = ParseSpec(fmt, i + 1, &spec);
-    if (spec.conversion == 0) format_error_invalid_conversion();
-    if (spec.width_arg) take_int();
-    if (spec.precision_arg) take_int();
+    Directive directive;
+    i = ParseDirective(fmt, i + 1, &directive);
+    if (directive.conversion == 0) format_error_invalid_conversion();
+    if (directive.width_arg) take_int();
+    if (directive.precision_arg) take_int();
     if (next >= N) format_error_too_few_arguments();
     const ArgInfo arg = args[next++];
-    if (arg.type != ExpectedType<Char>(spec)) format_error_argument_kind_does_not_match_conversion();
-    if (arg.type == ArgType::kInt && spec.conversion != 'c' && spec.conversion != 'C' &&
-        arg.bytes * 8 > (spec.int_bits < 32 ? 32 : spec.int_bits)) {
+    if (arg.type != ExpectedType<Char>(directive)) format_error_argument_kind_does_not_match_conversion();
+    if (arg.type == ArgType::kInt && directive.conversion != 'c' && directive.conversion != 'C' &&
+        arg.bytes * 8 > (directive.int_bits < 32 ? 32 : directive.int_bits)) {
       format_error_integer_argument_wider_than_conversion();
     }
   }

@@ -16,9 +16,7 @@
 
 #include "dbclient/CmdProtocol.h"
 #include "dbclient/MsgSerializer.h"
-#include "dbclient/SettingContainer.h"
 #include "dbclient/dbcl_Command.h"
-#include "dbclient/dbcl_CommandWords.h"
 #include "dbclient/ipc_records.h"
 #include "dbclient/pipe_Server.h"
 #include "dbclient/pipe_Util.h"
@@ -26,7 +24,7 @@
 #include "platform/named_pipe.h"
 #include "platform/text.h"
 #include "server/dbservice/wire_text.h"
-#include "tests/support/scoped_environment.h"
+#include "tests/support/db_service_stand_in.h"
 #include "tests/support/service_process.h"
 #include "tests/support/temp_folder.h"
 
@@ -58,36 +56,16 @@ bool NeverConnected(platform::PipeListener* listener) {
 
 class DbServiceTest : public ::testing::Test {
  protected:
-  DbServiceTest()
-      : pipes_(dir_.path() + "pipes"),
-        pipe_dir_("BASTIONEL_PIPE_DIR", pipes_),
-        db_(dir_.path() + "state.db"),
-        socket_(pipes_ + "/DbServerNamePipe") {}
-
-  static std::string Program() {
-    return testing_support::ProgramInBinFolder("bastionel-dbservice");
-  }
-  std::vector<std::string> Environment() const { return {"BASTIONEL_PIPE_DIR=" + pipes_}; }
+  static std::string Program() { return testing_support::DbServiceStandIn::Program(); }
+  std::vector<std::string> Environment() const { return stand_in_.Environment(); }
 
   // Starts the service on the database, seeded with `fixture` unless empty.
   bool Start(ServiceProcess* service, const std::string& fixture,
-             std::vector<std::string> options = {}) {
-    std::vector<std::string> arguments{"--db", db_};
-    if (!fixture.empty()) {
-      dir_.Write("fixture.json", fixture);
-      arguments.insert(arguments.end(), {"--fixture", dir_.path() + "fixture.json"});
-    }
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    return service->Start(Program(), arguments, Environment());
+             const std::vector<std::string>& options = {}) {
+    return stand_in_.Start(service, fixture, options);
   }
 
-  // What --dump prints, parsed; works beside the running service.
-  json Dump() {
-    ServiceProcess dump;
-    EXPECT_TRUE(dump.Spawn(Program(), {"--db", db_, "--dump"}, Environment()));
-    EXPECT_EQ(dump.Wait(), 0) << dump.standard_error();
-    return json::parse(dump.standard_output());
-  }
+  json Dump() const { return stand_in_.Dump(); }
 
   // A text command with a reply: the word, a fresh transaction number, the
   // arguments. Fails the test when no reply comes.
@@ -141,14 +119,8 @@ class DbServiceTest : public ::testing::Test {
   // DBV2_CLIENT_ON_START with the record the domain import fills.
   static std::optional<int32_t> Create(std::u16string_view uid, std::u16string_view entry,
                                        std::u16string_view name, std::u16string_view parent) {
-    tagCln_CgiOnStart record;
-    record.SetRecordType(2);
-    EXPECT_TRUE(record.SetDomainUid(uid) && record.SetEntryName(entry) &&
-                record.SetDomainName(name) && record.SetVersionText(u"0.0") &&
-                record.SetParentUid(parent));
-    record.SetInitialValue(-1);
     CMsgSerializer message(u"DBV2_CLIENT_ON_START");
-    message.WriteObject(record);
+    message.WriteObject(testing_support::DomainRecord(uid, entry, name, parent));
     return Exchange(&message);
   }
 
@@ -166,12 +138,11 @@ class DbServiceTest : public ::testing::Test {
     return Exchange(&message);
   }
 
-  testing_support::TempFolder dir_;
-  const std::string pipes_;
-  testing_support::ScopedEnvironmentVariable pipe_dir_;
-  const std::string db_;
-  const std::string socket_;
-  ServiceProcess service_;
+  testing_support::DbServiceStandIn stand_in_;
+  const testing_support::TempFolder& dir_ = stand_in_.folder();
+  const std::string& db_ = stand_in_.database();
+  const std::string& socket_ = stand_in_.socket();
+  ServiceProcess& service_ = stand_in_.service();
   int32_t transaction_ = 100;
 };
 
@@ -305,65 +276,6 @@ TEST_F(DbServiceTest, AnImportCreatesLinksAndStoresWhatTheDumpShows) {
   EXPECT_EQ(journal[9]["outcome"], "the parent lies within the domain; nothing changed");
   EXPECT_EQ(journal[10]["outcome"], "no such domain 'nobody'; nothing stored");
   EXPECT_EQ(dump["timing"]["requests"], 14);
-}
-
-// The client's own operations find in the stand-in the peer they were
-// written for.
-TEST_F(DbServiceTest, TheClientOperationsWorkAgainstTheStandIn) {
-  ASSERT_TRUE(Start(&service_, kSalesFixture)) << service_.standard_error();
-  SetDbReplyTimeoutUnitForTesting(kReplyWait);
-  std::string reply;
-  ASSERT_TRUE(dbGetDomain(kDbDomainListType, u"a", &reply));
-  EXPECT_EQ(Text(reply), "b\tPC-B\t\nc\tpc-c\tt-c\n");
-  ASSERT_TRUE(dbGetClnDomainName(u"a", &reply));
-  EXPECT_EQ(Text(reply), "root\\Sales\ta");
-  ASSERT_TRUE(dbFindDomainUid(u"pc-B", kDbDomainListType, kRoot, &reply));
-  EXPECT_EQ(Text(reply), "b");
-  int32_t status = 0;
-  ASSERT_TRUE(dbGetStatus(u"a", &status));
-  EXPECT_EQ(status, 1024);
-  CSettingContainerSpywareWhiteList list;
-  int32_t count = 1024;
-  ASSERT_TRUE(dbGetSpywareWhiteList(u"a", &list, &count));
-  EXPECT_EQ(list.GetList(), (std::vector<int32_t>{12, -40}));
-  tagDbClientPassword passwords;
-  passwords.SetDomainUid(u"a");
-  ASSERT_TRUE(dbGetClientPassword(&passwords));
-  EXPECT_EQ(passwords.GetUninstallPwd(), u"un");
-  EXPECT_EQ(passwords.GetUnloadPwd(), u"ul");
-  uint32_t scan_type = 0;
-  ASSERT_TRUE(dbGetKsrcDestScanType(u"a", &scan_type));
-  EXPECT_EQ(scan_type, 3u);
-  uint32_t first = 0;
-  int32_t second = 0, third = 0;
-  ASSERT_TRUE(dbGetServiceSwitch(u"a", &first, &second, &third));
-  EXPECT_EQ(first, 4294967295u);
-  EXPECT_EQ(second, -1);
-  EXPECT_EQ(third, 7);
-
-  tagCln_CgiOnStart record;
-  record.SetRecordType(2);
-  ASSERT_TRUE(record.SetDomainUid(u"n") && record.SetEntryName(u"New") &&
-              record.SetDomainName(u"root\\New") && record.SetVersionText(u"0.0") &&
-              record.SetParentUid(kRoot));
-  record.SetInitialValue(-1);
-  ASSERT_TRUE(dbClientOnStart(record, &status));
-  EXPECT_EQ(status, kDbClientOnStartCreated);
-  ASSERT_TRUE(dbClientOnStart(record, &status));
-  EXPECT_EQ(status, kDbClientOnStartRefused);
-  EXPECT_TRUE(dbSetDomainUid(u"n", u"a"));
-  EXPECT_TRUE(dbImport(u"n", ToUtf16Le(u"1\t\t2"), 0));
-  EXPECT_TRUE(dbSetDlpCfg(u"n", tagCln_DlpDCCfg(), tagCln_DlpClcCfg()));
-  ASSERT_TRUE(dbExport(u"n", &reply));
-  EXPECT_EQ(Text(reply), "1\t\t2");
-  SetDbReplyTimeoutUnitForTesting(CPipeServer::kSecond);
-
-  const json dump = Dump();
-  for (const json& e : dump["journal"])
-    EXPECT_EQ(e["kind"], e["command"].get<std::string>().starts_with("DBV2") ? "message" : "text")
-        << e;
-  EXPECT_EQ(dump["domains"][3]["parent"], "a");
-  EXPECT_EQ(dump["dlp"][0]["uid"], "n");
 }
 
 TEST_F(DbServiceTest, FaultsChangeOnlyTheRequestsTheyMatch) {

@@ -1,0 +1,90 @@
+// The import driver and the import of one domain record.
+#include "import/PortelleImport.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+#include "import/TextModeFile.h"
+#include "log/DebugLog.h"
+#include "package/PackageDataFile.h"
+#include "platform/file_system.h"
+
+namespace {
+
+constexpr char16_t kLogSource[] = u"PortelleImport";
+// A domain UID in a record: 36 characters.
+constexpr int32_t kUidChars = 36;
+
+// The first `chars` UTF-16LE characters of a byte field, as far as the field
+// holds whole characters.
+std::u16string FieldText(const std::string& bytes, int32_t chars) {
+  const size_t available = bytes.size() / sizeof(char16_t);
+  const size_t count = chars <= 0 ? 0 : std::min(available, static_cast<size_t>(chars));
+  std::u16string text(count, u'\0');
+  std::memcpy(text.data(), bytes.data(), count * sizeof(char16_t));
+  return text;
+}
+
+}  // namespace
+
+CImportSkvaSettings::CImportSkvaSettings(std::u16string install_path)
+    : m_wstrServerPath(std::move(install_path)) {
+  const platform::Status created = text_mode::CreateUnicodeFile(kDuplicateDomainListName);
+  if (!created.ok()) {
+    DEBUG_LOG(69, u"%s - cannot create the duplicate domain list: %S",
+              u"CImportSkvaSettings::CImportSkvaSettings", created.message());
+  }
+}
+
+CImportSkvaSettings::~CImportSkvaSettings() = default;
+
+std::u16string CImportSkvaSettings::MainIniPath() const {
+  return m_wstrServerPath + u"bsnscan.ini";
+}
+
+bool CImportSkvaSettings::ImportSettingsFromFile(const std::u16string& archive_path) {
+  static constexpr char16_t kFunc[] = u"CImportSkvaSettings::ImportSettingsFromFile";
+  DEBUG_LOG(68, u"%s - =>ImportSettingsFromFile(wstrImportFile[%s])", kFunc, archive_path);
+  bool result = false;
+  try {
+    if (ExtractFromZip(archive_path) &&
+        package::ReadPackageDataFile(m_wstrServerPath, kFunc, &m_package)) {
+      result = ImportToIni();
+      DEBUG_LOG(68, u"%s - there are %d items to import", kFunc, m_package.scanconfigs_size());
+      // A record that fails does not stop the others.
+      for (const SKVA_Server_Settings::ScanConfigs& record : m_package.scanconfigs()) {
+        ImportToDB(record);
+      }
+      MigratePFWSettings();
+      MigrateDLPTemplate();
+    }
+  } catch (const std::exception& e) {
+    // Nothing leaves the import as an exception; what was reached stays.
+    DEBUG_LOG(70, u"%s - Catch exception %S", kFunc, std::string(e.what()));
+  }
+  // Also after a failed extraction, which may have placed it already.
+  platform::DeleteFile(package::PackageDataFilePath(m_wstrServerPath));
+  DEBUG_LOG(68, u"%s - <=ImportSettingsFromFile(), return %d", kFunc, result ? 1 : 0);
+  return result;
+}
+
+bool CImportSkvaSettings::ImportToDB(const SKVA_Server_Settings::ScanConfigs& record) {
+  static constexpr char16_t kFunc[] = u"CImportSkvaSettings::ImportToDB";
+  DEBUG_LOG(68, u"%s - =>ImportToDB()", kFunc);
+  if (!record.has_domain_uid() || !record.has_computer_name()) {
+    DEBUG_LOG(8,
+              u"No domain UID or domain name was found; domain-level configurations were not "
+              u"imported.");
+    return true;
+  }
+  const std::u16string domain_uid = FieldText(record.domain_uid(), kUidChars);
+  const std::u16string entry_name = FieldText(record.computer_name(), record.computer_name_size());
+  const std::u16string domain_name = FieldText(record.domain_name(), record.domain_name_size());
+  const std::u16string parent_uid = FieldText(record.parent_uid(), kUidChars);
+  // A domain that existed already keeps its own scan configuration.
+  const bool added = AddDomains(domain_uid, entry_name, domain_name, parent_uid);
+  if (added) ImportScanConfigs(record, domain_uid);
+  DEBUG_LOG(8, u"<=ImportToDB()");
+  return added;
+}

@@ -1,0 +1,115 @@
+// CImportSkvaSettings: applies an export archive to the installed server.
+// One object serves one import, after the user has confirmed it:
+// ImportSettingsFromFile extracts the archive into the install folder, reads
+// the package skva.dat it carried, merges the package's INI settings into the
+// server's INI files, recreates every domain of the package through the
+// database service (a domain whose entry name exists already is left alone
+// and listed in DuplicateDomainList.txt) with its scan configuration and DLP
+// settings, and finally hands the firewall files and the DLP template to the
+// server's own migration components.
+//
+// Relative names depend on the current folder: the report
+// DuplicateDomainList.txt lies in the current folder of the process; the two
+// migration steps make the install folder current for their duration and
+// restore the previous one. skva.dat and tmp.ini in the install folder are
+// fixed names, so two imports (or an import and an export) must not run at
+// the same time.
+#ifndef PORTELLE_IMPORT_PORTELLEIMPORT_H_
+#define PORTELLE_IMPORT_PORTELLEIMPORT_H_
+
+#include <string>
+#include <string_view>
+
+#include "package/ServerSettings.pb.h"
+
+class CImportSkvaSettings {
+ public:
+  // The duplicate-domain report, in the process's current folder: one line
+  // "domain name\entry name" for each domain whose entry name existed
+  // already, UTF-16LE text with a byte-order mark and CR LF line ends.
+  static constexpr std::u16string_view kDuplicateDomainListName = u"DuplicateDomainList.txt";
+
+  // `install_path` is the server's install folder, ending in a separator.
+  // Creates DuplicateDomainList.txt in the current folder, or empties it, so
+  // that it holds only the byte-order mark of UTF-16LE text.
+  explicit CImportSkvaSettings(std::u16string install_path);
+  virtual ~CImportSkvaSettings();
+  CImportSkvaSettings(const CImportSkvaSettings&) = delete;
+  CImportSkvaSettings& operator=(const CImportSkvaSettings&) = delete;
+
+  // The whole import of the archive `archive_path` (".Zip" is appended to a
+  // name without a ".zip" ending). False when the archive could not be
+  // extracted or its package not read (the user has been told); otherwise
+  // the result of ImportToIni, whatever the later steps give. A package that
+  // is not a whole settings package is refused with message 133 and nothing
+  // of it is imported. skva.dat is deleted at the end in every case.
+  bool ImportSettingsFromFile(const std::u16string& archive_path);
+
+  // Extracts the archive's members into the install folder, keeping their
+  // folders and replacing existing files, then moves top-level alert files
+  // and ssnotify.ini into "Admin\". Only the members an export archive holds
+  // (package::IsArchiveMemberName) are extracted; others are skipped with a
+  // log line, so that an archive cannot place programs or libraries that the
+  // import or the server would run. True when the archive was opened and
+  // extracted; otherwise message 133 (or a zip exception's own text) has
+  // been shown. An archive or install path longer than 259 bytes in the
+  // system code page is refused rather than cut.
+  bool ExtractFromZip(const std::u16string& archive_path);
+
+  // Imports one domain record: AddDomains, then, when that returned true,
+  // ImportScanConfigs. A record without Domain_UID or Computer_Name is
+  // skipped (true, nothing sent). The byte fields are read as UTF-16LE text
+  // of their stored lengths (36 characters for the UIDs), never past the
+  // field's bytes: an odd last byte and a length beyond the field are
+  // ignored. Returns the result of AddDomains.
+  bool ImportToDB(const SKVA_Server_Settings::ScanConfigs& record);
+
+  // Creates one domain under `parent_uid`, or reports it as a duplicate when
+  // a domain of that entry name exists anywhere in the tree (the lookup
+  // always starts at the root): the line "domain name\entry name" is then
+  // appended to DuplicateDomainList.txt and the result is false. A value
+  // longer than its field in the creation record is not cut: the domain is
+  // not created (false, logged). A failed exchange or the refusal status -1
+  // shows message 134 (false); any other status but 0 is logged and counts
+  // as created (true).
+  bool AddDomains(const std::u16string& domain_uid, const std::u16string& entry_name,
+                  const std::u16string& domain_name, const std::u16string& parent_uid);
+
+  // Sends the record's Config_String to the database service for
+  // `domain_uid` as a new stream in the current layout, with the target
+  // server's four move directories and every number normalised, then the DLP
+  // settings picked out of the same tokens. True when both were sent. A list
+  // count above the layout's capacity marks a damaged record: nothing is
+  // sent for it.
+  bool ImportScanConfigs(const SKVA_Server_Settings::ScanConfigs& record,
+                         const std::u16string& domain_uid);
+
+  // Merges the package's INI settings (Global_Config_String) into bsnscan.ini
+  // and private\bsnserver.ini key by key, keeping the target's ServerID and
+  // move directories and never lowering its DiskReserved. Always true.
+  bool ImportToIni();
+
+  // Calls the firewall library BsnPfwCommon in the install folder: true when
+  // it loaded and both entry points were found and called.
+  bool MigratePFWSettings();
+
+  // Runs SvcCfgRunner.exe to migrate the DLP template copy
+  // Private\DlpClc.ori.xml into Private\DlpClc.xml, waits for it and removes
+  // the copy. False when the program could not be started (the copy stays).
+  bool MigrateDLPTemplate();
+
+  const SKVA_Server_Settings::SettingAggregation& package() const { return m_package; }
+  // Lets a test run the steps after the package was read on a package of its
+  // own.
+  void SetPackageForTesting(SKVA_Server_Settings::SettingAggregation package) {
+    m_package = std::move(package);
+  }
+
+ private:
+  std::u16string MainIniPath() const;
+
+  SKVA_Server_Settings::SettingAggregation m_package;
+  std::u16string m_wstrServerPath;
+};
+
+#endif  // PORTELLE_IMPORT_PORTELLEIMPORT_H_

@@ -1,0 +1,139 @@
+// The INI import: the exporting server's settings, carried as the bytes of
+// the export's staging INI file, are merged key by key into the target's INI
+// files. Values that belong to the target machine (its server ID and its
+// four move directories) are kept, and its reserved disk space is never
+// lowered.
+#include <array>
+#include <string>
+#include <vector>
+
+#include "import/PortelleImport.h"
+#include "import/TextModeFile.h"
+#include "ini/Portelle_Ini_Util.h"
+#include "log/DebugLog.h"
+#include "package/IniSections.h"
+#include "platform/file_system.h"
+#include "platform/profile.h"
+
+namespace {
+
+constexpr char16_t kLogSource[] = u"PortelleImport";
+constexpr char16_t kFunc[] = u"CImportSkvaSettings::ImportToIni";
+
+constexpr char16_t kGlobalSetting[] = u"Global Setting";
+constexpr char16_t kDiskReserved[] = u"DiskReserved";
+
+// Sections merged into bsnscan.ini after the sections every package
+// carries whole, in this order; the web-threat values follow "VIGIL", and
+// the unreachable-network section comes last.
+constexpr std::array<std::u16string_view, 6> kMainSectionsBeforeWtp = {
+    u"INI_SERVER_SECTION",       u"INI_INTERNET_PROXY_SECTION",
+    u"INI_NOTIFICATION_SECTION", u"PFW",
+    u"KSRC_SCAN_INI_SECTION",    u"VIGIL",
+};
+constexpr std::array<std::u16string_view, 6> kMainSectionsAfterWtp = {
+    u"VIGIL_BMPolicy",      u"VIGIL_Exception",   u"VIGIL_DACPolicy",
+    u"DAC_EXECUTABLE_LIST", u"DAC_APPROVED_LIST", u"ServiceSwitch",
+};
+// Sections merged into private\bsnserver.ini.
+constexpr std::array<std::u16string_view, 4> kPrivateSections = {
+    u"Other Update Source", u"INI_AUUNC_SUPPORT", u"SERVER_CONSOLE_SECTION", u"INI_UPDATE_SETTING"};
+
+// The target's values that stay, in the order they are written back.
+struct KeptValue {
+  const char16_t* section;
+  const char16_t* key;
+};
+constexpr std::array<KeptValue, 5> kKeptValues = {{
+    {u"Manual Scan Configuration", u"MoveDir"},
+    {u"Real Time Scan Configuration", u"MoveDir"},
+    {u"Prescheduled Scan Configuration", u"MoveDir"},
+    {u"Scan Now Configuration", u"MoveDir"},
+    {kGlobalSetting, u"ServerID"},
+}};
+
+// A value read whole, however long, so that it is written back exactly; a
+// missing one reads as empty.
+std::u16string ReadWholeValue(const KeptValue& kept, const std::u16string& file) {
+  std::vector<char16_t> buffer(1024);
+  for (;;) {
+    const uint32_t length =
+        platform::GetPrivateProfileStringW(kept.section, kept.key, u"", buffer.data(),
+                                           static_cast<uint32_t>(buffer.size()), file.c_str());
+    if (length + 1 < buffer.size()) return std::u16string(buffer.data(), length);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+int32_t ReadDiskReserved(const std::u16string& file) {
+  return static_cast<int32_t>(
+      platform::GetPrivateProfileIntW(kGlobalSetting, kDiskReserved, 0, file.c_str()));
+}
+
+// The staging file's bytes as a text-mode stream writes the package's INI
+// text: a CR before each LF. The export's file is narrow text; a UTF-16LE
+// one (byte-order mark FF FE) gets the CR as a character of its own, since
+// a CR byte put before each 0x0A byte would break its characters apart.
+std::string StagingFileBytes(const std::string& content) {
+  if (content.size() < 2 || content[0] != '\xFF' || content[1] != '\xFE') {
+    return text_mode::NarrowBytes(content);
+  }
+  std::u16string units((content.size() - 2) / 2, u'\0');
+  for (size_t i = 0; i < units.size(); ++i) {
+    units[i] = static_cast<char16_t>(static_cast<unsigned char>(content[2 + 2 * i]) |
+                                     static_cast<unsigned char>(content[3 + 2 * i]) << 8);
+  }
+  std::string bytes = content.substr(0, 2) + text_mode::UnicodeBytes(units);
+  if (content.size() % 2 != 0) bytes += content.back();
+  return bytes;
+}
+
+}  // namespace
+
+bool CImportSkvaSettings::ImportToIni() {
+  DEBUG_LOG(68, u"%s - =>ImportToIni()", kFunc);
+  const std::u16string main_ini = MainIniPath();
+  const std::u16string private_ini = m_wstrServerPath + u"private\\bsnserver.ini";
+  const std::u16string temp_ini = m_wstrServerPath + u"tmp.ini";
+
+  // Without a staging file every read below is empty: nothing is merged.
+  const platform::Status written =
+      platform::WriteFileAtomically(temp_ini, StagingFileBytes(m_package.global_config_string()));
+  if (!written.ok()) DEBUG_LOG(69, u"%s - cannot write tmp.ini: %S", kFunc, written.message());
+
+  const int32_t imported_disk = ReadDiskReserved(temp_ini);
+  const int32_t target_disk = ReadDiskReserved(main_ini);
+  std::array<std::u16string, kKeptValues.size()> kept;
+  for (size_t i = 0; i < kKeptValues.size(); ++i) {
+    kept[i] = ReadWholeValue(kKeptValues[i], main_ini);
+  }
+
+  if (imported_disk < target_disk) {
+    DEBUG_LOG(8, u"OrigDiskSize[%d] < min NewDiskSize[%d], convert to NewDiskSize", imported_disk,
+              target_disk);
+    util_HelperFunctions::WriteIniInt(kGlobalSetting, kDiskReserved, target_disk, temp_ini);
+  }
+
+  for (const std::u16string_view section : package::kWholeMainIniSections) {
+    util_HelperFunctions::DuplicateIniValues(temp_ini, section, main_ini);
+  }
+  for (const std::u16string_view section : kMainSectionsBeforeWtp) {
+    util_HelperFunctions::DuplicateIniValues(temp_ini, section, main_ini);
+  }
+  util_HelperFunctions::DuplicateWtpValues(temp_ini, main_ini, false);
+  for (const std::u16string_view section : kMainSectionsAfterWtp) {
+    util_HelperFunctions::DuplicateIniValues(temp_ini, section, main_ini);
+  }
+  util_HelperFunctions::DuplicateIniValues(temp_ini, package::kUnreachableNetworkSection, main_ini);
+  for (const std::u16string_view section : kPrivateSections) {
+    util_HelperFunctions::DuplicateIniValues(temp_ini, section, private_ini);
+  }
+  platform::DeleteFile(temp_ini);
+
+  for (size_t i = 0; i < kKeptValues.size(); ++i) {
+    platform::WritePrivateProfileStringW(kKeptValues[i].section, kKeptValues[i].key,
+                                         kept[i].c_str(), main_ini.c_str());
+  }
+  DEBUG_LOG(68, u"%s - <=ImportToIni()", kFunc);
+  return true;
+}

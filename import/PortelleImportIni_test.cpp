@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "import/ImportTestSupport.h"
+#include "import/PortelleImport.h"
+#include "import/TextModeFile.h"
+#include "platform/profile.h"
+#include "tests/support/utf16le.h"
+
+namespace import_testing {
+namespace {
+
+constexpr char kTarget[] =
+    "[Global Setting]\r\nServerID=target-server-id\r\nDiskReserved=500\r\nOnlyInTarget=keep\r\n"
+    "Shared=old\r\n"
+    "[Manual Scan Configuration]\r\nMoveDir=/var/q/manual\r\nOther=1\r\n"
+    "[Real Time Scan Configuration]\r\nMoveDir=/var/q/real\r\n"
+    "[Prescheduled Scan Configuration]\r\nMoveDir=/var/q/scheduled\r\n"
+    "[URL_FILTER_INI_SECTION]\r\nCustom=target\r\nURLFilterRatingLevel_InOffice=3\r\n";
+
+constexpr char kPackage[] =
+    "[Global Setting]\r\nServerID=source-server-id\r\nDiskReserved=100\r\nShared=new\r\n"
+    "New=1\r\n"
+    "[Manual Scan Configuration]\r\nMoveDir=C:\\Source\\Quarantine\r\nOther=2\r\n"
+    "[Scan Now Configuration]\r\nMoveDir=C:\\Source\\Now\r\n"
+    "[URL_FILTER_INI_SECTION]\r\nCustom=source\r\nURLFilterRatingLevel_InOffice=2\r\n"
+    "[VIGIL_Exception]\r\nItem0=a.exe\r\n"
+    "[NotMerged]\r\nX=1\r\n"
+    "[Other Update Source]\r\nA=2\r\nB=3\r\n"
+    "[INI_UPDATE_SETTING]\r\nU=1\r\n";
+
+class ImportToIniTest : public ImportTest {
+ protected:
+  std::u16string Read(const char16_t* file, const char16_t* section, const char16_t* key) {
+    char16_t buffer[1024] = {};
+    const std::u16string path = install_path() + file;
+    platform::GetPrivateProfileStringW(section, key, u"<missing>", buffer, 1024, path.c_str());
+    return buffer;
+  }
+  std::u16string Main(const char16_t* section, const char16_t* key) {
+    return Read(u"bsnscan.ini", section, key);
+  }
+  std::u16string Private(const char16_t* section, const char16_t* key) {
+    return Read(u"private\\bsnserver.ini", section, key);
+  }
+
+  void Import(std::string_view global_config) {
+    SKVA_Server_Settings::SettingAggregation package;
+    package.set_global_config_string(std::string(global_config));
+    importer_->SetPackageForTesting(package);
+    EXPECT_TRUE(importer_->ImportToIni());
+  }
+};
+
+TEST_F(ImportToIniTest, MergesKeyByKeyAndKeepsWhatBelongsToTheTarget) {
+  WriteServerFile("bsnscan.ini", kTarget);
+  WriteServerFile("private/bsnserver.ini", "[Other Update Source]\r\nA=1\r\nC=target\r\n");
+  Import(kPackage);
+
+  EXPECT_EQ(Main(u"Global Setting", u"ServerID"), u"target-server-id");
+  EXPECT_EQ(Main(u"Global Setting", u"DiskReserved"), u"500");
+  EXPECT_EQ(Main(u"Global Setting", u"OnlyInTarget"), u"keep");
+  EXPECT_EQ(Main(u"Global Setting", u"Shared"), u"new");
+  EXPECT_EQ(Main(u"Global Setting", u"New"), u"1");
+  EXPECT_EQ(Main(u"Manual Scan Configuration", u"MoveDir"), u"/var/q/manual");
+  EXPECT_EQ(Main(u"Manual Scan Configuration", u"Other"), u"2");
+  EXPECT_EQ(Main(u"Real Time Scan Configuration", u"MoveDir"), u"/var/q/real");
+  // A move directory the target lacks is written back empty.
+  EXPECT_EQ(Main(u"Scan Now Configuration", u"MoveDir"), u"");
+  // The web-threat section is not merged key by key: only its known keys.
+  EXPECT_EQ(Main(u"URL_FILTER_INI_SECTION", u"Custom"), u"target");
+  EXPECT_EQ(Main(u"URL_FILTER_INI_SECTION", u"URLFilterRatingLevel_InOffice"), u"2");
+  EXPECT_EQ(Main(u"VIGIL_Exception", u"Item0"), u"a.exe");
+  EXPECT_EQ(Main(u"NotMerged", u"X"), u"<missing>");
+  EXPECT_EQ(Main(u"Other Update Source", u"A"), u"<missing>");
+
+  EXPECT_EQ(Private(u"Other Update Source", u"A"), u"2");
+  EXPECT_EQ(Private(u"Other Update Source", u"B"), u"3");
+  EXPECT_EQ(Private(u"Other Update Source", u"C"), u"target");
+  EXPECT_EQ(Private(u"INI_UPDATE_SETTING", u"U"), u"1");
+  EXPECT_EQ(Private(u"Global Setting", u"New"), u"<missing>");
+
+  EXPECT_FALSE(ServerFileExists("tmp.ini"));
+  EXPECT_TRUE(Logged(8, u"OrigDiskSize[100] < min NewDiskSize[500], convert to NewDiskSize"));
+  EXPECT_TRUE(Logged(68, u"CImportSkvaSettings::ImportToIni - <=ImportToIni()"));
+}
+
+TEST_F(ImportToIniTest, TheReservedDiskSpaceIsNeverLoweredComparedAsSignedNumbers) {
+  struct Case {
+    const char* target;
+    const char* imported;
+    const char16_t* result;
+  };
+  for (const Case& c : {Case{"500", "800", u"800"}, Case{"500", "100", u"500"},
+                        Case{"10", "4294967295", u"10"}, Case{"-20", "-5", u"-5"}}) {
+    WriteServerFile("bsnscan.ini",
+                    std::string("[Global Setting]\r\nDiskReserved=") + c.target + "\r\n");
+    Import(std::string("[Global Setting]\r\nDiskReserved=") + c.imported + "\r\n");
+    EXPECT_EQ(Main(u"Global Setting", u"DiskReserved"), c.result) << c.imported;
+  }
+  EXPECT_FALSE(Logged(8, u"OrigDiskSize[800] < min NewDiskSize[500], convert to NewDiskSize"));
+  EXPECT_TRUE(Logged(8, u"OrigDiskSize[-1] < min NewDiskSize[10], convert to NewDiskSize"));
+}
+
+TEST_F(ImportToIniTest, KeptValuesAreWrittenBackWholeHoweverLong) {
+  const std::string long_id(1500, 'i');
+  WriteServerFile("bsnscan.ini", "[Global Setting]\r\nServerID={" + long_id + "}\r\n");
+  Import("[Global Setting]\r\nServerID=source\r\n");
+  EXPECT_NE(ServerFile("bsnscan.ini").find("ServerID={" + long_id + "}\r\n"), std::string::npos);
+}
+
+TEST_F(ImportToIniTest, WithoutIniTextNothingIsMergedAndTheTargetKeepsItsValues) {
+  WriteServerFile("bsnscan.ini", kTarget);
+  SKVA_Server_Settings::SettingAggregation package;
+  importer_->SetPackageForTesting(package);
+  EXPECT_TRUE(importer_->ImportToIni());
+  EXPECT_EQ(Main(u"Global Setting", u"Shared"), u"old");
+  EXPECT_EQ(Main(u"Global Setting", u"DiskReserved"), u"500");
+  EXPECT_EQ(Main(u"URL_FILTER_INI_SECTION", u"URLFilterRatingLevel_InOffice"), u"1");
+  EXPECT_FALSE(ServerFileExists("tmp.ini"));
+}
+
+TEST_F(ImportToIniTest, UnicodeIniTextKeepsItsCharacters) {
+  WriteServerFile("bsnscan.ini", kTarget);
+  // U+010A holds the byte 0x0A, which a CR byte put before it would break.
+  Import(testing_support::Utf16LeWithBom(u"[Global Setting]\r\nShared=\u010Anew\u0A0D\r\n"));
+  EXPECT_EQ(Main(u"Global Setting", u"Shared"), u"\u010Anew\u0A0D");
+}
+
+// The staging file gains a CR before each LF, so its lines end in CR CR LF;
+// Windows reads that as a line end followed by a blank line.
+TEST(TextModeStagingFileTest, LinesEndingInCrCrLfReadAsWindowsReadsThem) {
+  testing_support::TempFolder dir;
+  const std::string bytes = text_mode::NarrowBytes("[s]\r\nk=v\r\n\r\n[t]\r\nx = y \r\n");
+  ASSERT_EQ(bytes, "[s]\r\r\nk=v\r\r\n\r\r\n[t]\r\r\nx = y \r\r\n");
+  dir.Write("tmp.ini", bytes);
+  const std::u16string file = dir.Wide("tmp.ini");
+  char16_t buffer[64] = {};
+  EXPECT_EQ(platform::GetPrivateProfileStringW(u"s", u"k", u"", buffer, 64, file.c_str()), 1u);
+  EXPECT_EQ(std::u16string(buffer), u"v");
+  EXPECT_EQ(platform::GetPrivateProfileStringW(u"t", nullptr, u"", buffer, 64, file.c_str()), 2u);
+  EXPECT_EQ(std::u16string(buffer, 2), std::u16string(u"x\0", 2));
+  EXPECT_EQ(platform::GetPrivateProfileStringW(nullptr, nullptr, u"", buffer, 64, file.c_str()),
+            4u);
+  EXPECT_EQ(std::u16string(buffer, 4), std::u16string(u"s\0t\0", 4));
+  EXPECT_EQ(platform::GetPrivateProfileSectionW(u"t", buffer, 64, file.c_str()), 4u);
+  EXPECT_EQ(std::u16string(buffer, 4), std::u16string(u"x=y\0", 4));
+  // A key added to it still reads back, and so does what was there.
+  ASSERT_TRUE(platform::WritePrivateProfileStringW(u"s", u"k2", u"v2", file.c_str()));
+  platform::GetPrivateProfileStringW(u"s", u"k2", u"", buffer, 64, file.c_str());
+  EXPECT_EQ(std::u16string(buffer), u"v2");
+  platform::GetPrivateProfileStringW(u"t", u"x", u"", buffer, 64, file.c_str());
+  EXPECT_EQ(std::u16string(buffer), u"y");
+}
+
+}  // namespace
+}  // namespace import_testing

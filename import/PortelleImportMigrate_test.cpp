@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "import/ImportTestSupport.h"
+#include "import/PortelleImport.h"
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/text.h"
+
+namespace import_testing {
+namespace {
+
+class MigrateTest : public ImportTest {
+ protected:
+  void SetVersion(double version, int32_t service_pack) {
+    SKVA_Server_Settings::SettingAggregation package;
+    package.set_original_skva_ver(version);
+    package.set_original_servicepack_ver(service_pack);
+    importer_->SetPackageForTesting(package);
+  }
+
+  std::u16string CurrentFolder() const {
+    std::u16string folder;
+    platform::GetCurrentFolder(&folder);
+    return folder;
+  }
+
+  // The install folder as the programs see it when it is current.
+  std::string RealInstallFolder() const {
+    return std::filesystem::canonical(dir_.Native("server")).string();
+  }
+};
+
+TEST_F(MigrateTest, TheFirewallLibraryIsCalledInTheInstallFolderWithBothPaths) {
+  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
+  const std::u16string before = CurrentFolder();
+  EXPECT_TRUE(importer_->MigratePFWSettings());
+  EXPECT_EQ(CurrentFolder(), before);
+  const std::string install = dir_.Native("server/");
+  EXPECT_EQ(ServerFile("BsnPfwCommon.calls.txt"), "PFWMigrateFirewallSettings\t" + install +
+                                                      "Private\\PFW\\\n"
+                                                      "PFWCreateServerPackedPfwFile\t" +
+                                                      install + "\n");
+  EXPECT_TRUE(Logged(8, u"=>MigratePFWSettings()"));
+  EXPECT_TRUE(Logged(8, u"<=MigratePFWSettings()"));
+}
+
+TEST_F(MigrateTest, WithoutTheLibraryTheStepFailsAndTheFolderIsRestored) {
+  // The program's folder holds a BsnPfwCommon.so; only the install folder's
+  // counts.
+  const std::u16string before = CurrentFolder();
+  EXPECT_FALSE(importer_->MigratePFWSettings());
+  EXPECT_EQ(CurrentFolder(), before);
+  EXPECT_TRUE(Logged(2, u"Load BsnPfwCommon.dll failed, error=2"));
+  EXPECT_FALSE(ServerFileExists("BsnPfwCommon.calls.txt"));
+  EXPECT_TRUE(Logged(8, u"<=MigratePFWSettings()"));
+}
+
+TEST_F(MigrateTest, ALibraryWithoutTheMigrationEntryPointStillGetsTheOtherCall) {
+  CopyStandIn("BsnPfwCommonPackOnly.so", "server/BsnPfwCommon.so");
+  EXPECT_FALSE(importer_->MigratePFWSettings());
+  EXPECT_EQ(ServerFile("BsnPfwCommon.calls.txt"),
+            "PFWCreateServerPackedPfwFile\t" + dir_.Native("server/") + "\n");
+  EXPECT_TRUE(Logged(2, u"Load fpPfwMigrateSetting failed, err = 2"));
+  EXPECT_FALSE(Logged(2, u"Load fpCreateServerPackedFile failed, err = 2"));
+}
+
+TEST_F(MigrateTest, TheSetupProgramGetsTheTemplatesAndTheVersionThenTheCopyIsRemoved) {
+  WriteServerFile("Private/DlpClc.ori.xml", "<template from=\"source\"/>");
+  WriteServerFile("Private/DlpClc.xml", "<template/>");
+  SetVersion(10.5, 0);
+  const std::u16string before = CurrentFolder();
+  // SvcCfgRunner lies beside the test program, the first folder searched.
+  EXPECT_TRUE(importer_->MigrateDLPTemplate());
+  EXPECT_EQ(CurrentFolder(), before);
+  EXPECT_EQ(ServerFile("SvcCfgRunner.calls.txt"), "call\t" + RealInstallFolder() +
+                                                      "\n"
+                                                      "arg\t0\tSvcCfgRunner.exe\n"
+                                                      "arg\t1\t-migrateDlpTemplate\n"
+                                                      "arg\t2\tPrivate\\DlpClc.ori.xml\n"
+                                                      "arg\t3\tPrivate\\DlpClc.xml\n"
+                                                      "arg\t4\t10.500000\n"
+                                                      "arg\t5\t0\n"
+                                                      "file\t2\t25\n"
+                                                      "file\t3\t11\n");
+  EXPECT_EQ(ServerFile("SvcCfgRunner.given.2"), "<template from=\"source\"/>");
+  EXPECT_FALSE(ServerFileExists("Private/DlpClc.ori.xml"));
+  EXPECT_TRUE(ServerFileExists("Private/DlpClc.xml"));
+  for (const std::u16string_view line :
+       {u"=>MigrateDLPTemplate()",
+        u"szCmdLine = SvcCfgRunner.exe -migrateDlpTemplate \"Private\\DlpClc.ori.xml\" "
+        u"\"Private\\DlpClc.xml\" 10.500000 0",
+        u"Wait for process to terminate", u"Process terminated", u"<=MigrateDLPTemplate()"}) {
+    EXPECT_TRUE(Logged(8, line)) << platform::Utf16ToUtf8(line);
+  }
+}
+
+TEST_F(MigrateTest, ASetupProgramThatCannotBeStartedLeavesTheCopy) {
+  WriteServerFile("Private/DlpClc.ori.xml", "<template/>");
+  SetVersion(10.6, 1);
+  const platform::ScopedProgramSearchFoldersForTesting nowhere({dir_.Native("empty")});
+  const std::u16string before = CurrentFolder();
+  EXPECT_FALSE(importer_->MigrateDLPTemplate());
+  EXPECT_EQ(CurrentFolder(), before);
+  EXPECT_TRUE(ServerFileExists("Private/DlpClc.ori.xml"));
+  EXPECT_TRUE(Logged(8,
+                     u"szCmdLine = SvcCfgRunner.exe -migrateDlpTemplate "
+                     u"\"Private\\DlpClc.ori.xml\" \"Private\\DlpClc.xml\" 10.600000 1"));
+  EXPECT_TRUE(Logged(2, u"CreateProcessA failed (2)"));
+  EXPECT_FALSE(Logged(8, u"<=MigrateDLPTemplate()"));
+}
+
+TEST_F(MigrateTest, AnInstallFolderThatCannotBeEnteredRunsNeitherComponent) {
+  // The current folder holds both, which must not be taken instead.
+  CopyStandIn("BsnPfwCommon.so", "cwd/BsnPfwCommon.so");
+  CImportSkvaSettings lost(dir_.Wide("missing/"));
+  const std::u16string before = CurrentFolder();
+  EXPECT_FALSE(lost.MigratePFWSettings());
+  EXPECT_FALSE(lost.MigrateDLPTemplate());
+  EXPECT_EQ(CurrentFolder(), before);
+  EXPECT_EQ(log_.Count(kSource, u"Cannot enter the install folder, error=2"), 2u);
+  EXPECT_FALSE(dir_.Exists("cwd/SvcCfgRunner.calls.txt"));
+}
+
+}  // namespace
+}  // namespace import_testing

@@ -1,0 +1,59 @@
+#include "import/TextModeFile.h"
+
+#include "platform/file_system.h"
+
+namespace text_mode {
+namespace {
+
+constexpr char kByteOrderMark[] = "\xFF\xFE";
+
+void AppendUnit(std::string* bytes, char16_t unit) {
+  bytes->push_back(static_cast<char>(unit & 0xFF));
+  bytes->push_back(static_cast<char>(unit >> 8));
+}
+
+}  // namespace
+
+std::string NarrowBytes(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 16);
+  for (const char c : bytes) {
+    if (c == '\n') out.push_back('\r');
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::string UnicodeBytes(std::u16string_view text) {
+  std::string out;
+  out.reserve(2 * text.size() + 8);
+  for (const char16_t unit : text) {
+    if (unit == u'\n') AppendUnit(&out, u'\r');
+    AppendUnit(&out, unit);
+  }
+  return out;
+}
+
+platform::Status CreateUnicodeFile(std::u16string_view name) {
+  platform::File file;
+  platform::Status status = file.Open(name, platform::File::Mode::kCreateAlways);
+  if (!status.ok()) return status;
+  status = file.Write(kByteOrderMark, 2);
+  const platform::Status closed = file.Close();
+  return status.ok() ? closed : status;
+}
+
+platform::Status AppendUnicodeText(std::u16string_view name, std::u16string_view text) {
+  platform::FileInfo info;
+  const bool empty = !platform::GetFileInfo(name, &info).ok() || info.size == 0;
+  std::string bytes = empty ? std::string(kByteOrderMark, 2) : std::string();
+  bytes += UnicodeBytes(text);
+  platform::File file;
+  platform::Status status = file.Open(name, platform::File::Mode::kAppend);
+  if (!status.ok()) return status;
+  status = file.Write(bytes.data(), bytes.size());
+  const platform::Status closed = file.Close();
+  return status.ok() ? closed : status;
+}
+
+}  // namespace text_mode
