@@ -218,10 +218,13 @@ class Server:
 
     def start_log(self):
         self.log_file = self.path("debug.log")
-        self.services.append(Service([program("bastionel-logservice"), self.log_file],
-                                     self.env()))
+        self.log_service = Service([program("bastionel-logservice"), self.log_file], self.env())
+        self.services.append(self.log_service)
 
     def log_lines(self):
+        """The lines logged; the log service is stopped first, so that it has
+        written every record that reached it."""
+        self.log_service.stop()
         with open(self.log_file, encoding="utf-8") as f:
             return f.read().splitlines()
 
@@ -253,6 +256,7 @@ class Service:
         assert line.startswith(b"listening on "), line + self.process.stderr.read()
 
     def stop(self):
+        """Stops the service (once) and returns its exit code."""
         if self.process.poll() is None:
             self.process.send_signal(signal.SIGTERM)
         try:
