@@ -51,15 +51,8 @@ bool CPipeServer::Initial(uint32_t count, std::u16string_view name,
 }
 
 bool CPipeServer::Initial(std::u16string_view name, uint32_t timeout_seconds) {
-  platform::WaitableTimer* object = &m_timer;
-  const platform::Status created = m_timer.Create();
-  if (!created.ok()) {
-    DEBUG_LOG(5, u"[CPipeServer::Initial] CreateEvent PIPE_TIMER_OBJ_LOCAL_EVENT Failed! err=%d",
-              created.code());
-    object = nullptr;
-  }
   m_dwTimeout = timeout_seconds;
-  return Initial(1, name, object);
+  return Initial(1, name, nullptr);
 }
 
 void CPipeServer::ConnectToNewClient(size_t index) {

@@ -52,11 +52,10 @@ class CPipeServer {
   // platform::GetLastError() holds the reason.
   bool Initial(uint32_t count, std::u16string_view name, platform::WaitableTimer* object);
 
-  // Creates a one-instance pipe whose waits are bounded by its own timer, set
-  // to `timeout_seconds` for each wait (0: no time-out). When the timer
-  // cannot be created the failure is logged and the pipe is made anyway; the
-  // time-out is then kept as the deadline of each wait, with the same outcome
-  // as a fired timer.
+  // Creates a one-instance pipe whose waits are bounded by `timeout_seconds`
+  // each (0: no time-out). The bound is the deadline of each wait, which ends
+  // it as a fired timer would; no timer object is made, which saves four
+  // system calls on every request.
   bool Initial(std::u16string_view name, uint32_t timeout_seconds);
 
   // One wait and at most one read of up to `*count` bytes into `buffer`;
@@ -100,7 +99,6 @@ class CPipeServer {
   platform::PipeListener m_listener;
   std::vector<Instance> m_instances;
   std::vector<platform::WaitHandle> m_waitHandles;
-  platform::WaitableTimer m_timer;  // the timer Initial with a time-out makes
   platform::WaitableTimer* m_pUserObject = nullptr;
   uint32_t m_dwTimeout = 0;        // seconds; 0 means none
   bool m_bDeadlinePassed = false;  // the last wait ran into the time-out deadline

@@ -149,6 +149,7 @@ void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16
             domain_name);
   CCmdProtocol children = ReplyStream(reply);
   children.SetDelimiter(u"\t\n");
+  m_vecWalkPath.push_back(node_uid);
   for (;;) {
     std::u16string child_uid;
     children.NextToken(child_uid);
@@ -158,12 +159,22 @@ void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16
     }
     std::u16string child_entry;
     children.NextToken(child_entry).SkipTokens(1);
+    // A tree ends in leaves; a reply that names a node of the path above
+    // (or nests deeper than any tree) would never end the walk.
+    if (std::find(m_vecWalkPath.begin(), m_vecWalkPath.end(), child_uid) !=
+            m_vecWalkPath.end() ||
+        m_vecWalkPath.size() >= kMaxTreeDepth) {
+      DEBUG_LOG(69, u"%s - [%s] below [%s] would repeat the path from the root; skipped", kFunc,
+                child_uid, node_uid);
+      continue;
+    }
     std::u16string child_name;
     std::string name_reply;
     dbGetClnDomainName(child_uid, &name_reply);
     if (!name_reply.empty()) ReplyStream(name_reply).NextToken(child_name);
     DigDown(child_uid, child_entry, child_name, new_uid);
   }
+  m_vecWalkPath.pop_back();
   if (!is_root) GetSetting(node_uid, entry_name, domain_name, parent_uid, new_uid);
 }
 

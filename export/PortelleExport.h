@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "migrate/IMigraterDatabase.h"
 #include "package/ServerSettings.pb.h"
@@ -23,6 +24,9 @@ class CExportSkvaSettings {
   // domain.
   static constexpr std::u16string_view kRootUid = u"00000000-0000-0000-0000-000000000000";
   static constexpr std::u16string_view kRootName = u"root";
+  // The walk descends at most this many levels below the root: far more than
+  // any server's tree, few enough for the stack.
+  static constexpr size_t kMaxTreeDepth = 256;
 
   // `install_path` is the server's install folder, ending in a separator.
   CExportSkvaSettings(double server_version, std::u16string install_path,
@@ -41,6 +45,8 @@ class CExportSkvaSettings {
   // The steps, public so that tests can run them one by one.
   bool ExportFromIni();
   bool ExportFromDB();
+  // Children whose UID is already on the path from the root, and children
+  // below kMaxTreeDepth levels, are skipped with a level-69 line.
   void DigDown(const std::u16string& node_uid, const std::u16string& entry_name,
                const std::u16string& domain_name, const std::u16string& parent_uid);
   void GetSetting(const std::u16string& node_uid, const std::u16string& entry_name,
@@ -80,6 +86,8 @@ class CExportSkvaSettings {
   std::u16string m_wstrUninstallPwd;
   std::u16string m_wstrUnloadPwd;
   GuidSource m_pfnNewGuid;
+  // The UIDs from the root down to the node DigDown is listing.
+  std::vector<std::u16string> m_vecWalkPath;
 };
 
 #endif  // PORTELLE_EXPORT_PORTELLEEXPORT_H_

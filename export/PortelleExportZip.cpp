@@ -52,16 +52,41 @@ std::string ErrorText(CZipCommonException& e) {
 }
 
 // Adds one member; a member that cannot be read is logged (unless `quiet`)
-// and left out, so that the remaining members are still added.
-void AddMember(CZip& zip, const std::u16string& name, bool quiet = false) {
+// and left out, so that the remaining members are still added. True when it
+// was added.
+bool AddMember(CZip& zip, const std::u16string& name, bool quiet = false) {
   const std::string narrow = Narrow(name);
   try {
     const int result = zip.AddFile(nullptr, narrow.c_str(), package::kMemberCompressionLevel);
     if (result != 0 && !quiet) DEBUG_LOG(69, u"%s - failed to add %s (%d)", kFunc, name, result);
+    return result == 0;
   } catch (CZipCommonException& e) {
     if (!quiet) DEBUG_LOG(69, u"%s - failed to add %s: %S", kFunc, name, ErrorText(e));
+    return false;
   }
 }
+
+// The install folder as the current folder for one scope; the folder that
+// was current before is restored on every way out.
+class ScopedInstallFolder {
+ public:
+  explicit ScopedInstallFolder(const std::u16string& install_path) {
+    m_bRestore = platform::GetCurrentFolder(&m_wstrPrevious).ok();
+    m_bEntered = platform::SetCurrentFolder(install_path).ok();
+  }
+  ~ScopedInstallFolder() {
+    if (m_bRestore) platform::SetCurrentFolder(m_wstrPrevious);
+  }
+  ScopedInstallFolder(const ScopedInstallFolder&) = delete;
+  ScopedInstallFolder& operator=(const ScopedInstallFolder&) = delete;
+
+  bool entered() const { return m_bEntered; }
+
+ private:
+  std::u16string m_wstrPrevious;
+  bool m_bRestore = false;
+  bool m_bEntered = false;
+};
 
 // The existence test of the runtime (access in existence mode); false with
 // the error number logged by the caller.
@@ -70,7 +95,9 @@ bool Exists(const std::u16string& name, int* error) {
   return platform::PathExists(name, error);
 }
 
-void AddListedMember(CZip& zip, const package::ArchiveMember& member) {
+// Adds one member of the list. False only when the package data file could
+// not be added: an archive without it carries nothing to import.
+bool AddListedMember(CZip& zip, const package::ArchiveMember& member) {
   using package::MissingFile;
   int error = 0;
   switch (member.kind) {
@@ -81,25 +108,24 @@ void AddListedMember(CZip& zip, const package::ArchiveMember& member) {
       } catch (CZipCommonException& e) {
         DEBUG_LOG(69, u"%s - failed to add %s: %S", kFunc, member.name, ErrorText(e));
       }
-      return;
+      return true;
     }
     case package::MemberKind::kPackageDataFile:
-      AddMember(zip, member.name);
-      return;
+      return AddMember(zip, member.name);
     case package::MemberKind::kCopy: {
       if (!Exists(member.source, &error)) {
         DEBUG_LOG(69, u"%s - DLPCLC_FILE does not exist, errno = %d", kFunc, error);
-        return;
+        return true;
       }
       const platform::Status copied = platform::CopyFile(member.source, member.name, false);
       if (!copied.ok()) {
         DEBUG_LOG(69, u"%s - Copy DLPCLC_FILE file failed (%lu). DLP template will not be migrated.",
                   kFunc, static_cast<uint32_t>(copied.code()));
-        return;
+        return true;
       }
       AddMember(zip, member.name);
       platform::DeleteFile(member.name);
-      return;
+      return true;
     }
     case package::MemberKind::kFile:
       break;
@@ -107,11 +133,11 @@ void AddListedMember(CZip& zip, const package::ArchiveMember& member) {
   // A member without existence test is simply absent when its file is.
   if (member.when_missing == MissingFile::kNotTested) {
     AddMember(zip, member.name, true);
-    return;
+    return true;
   }
   if (Exists(member.source, &error)) {
     AddMember(zip, member.name);
-    return;
+    return true;
   }
   switch (member.when_missing) {
     case MissingFile::kLogAlertFile:
@@ -133,6 +159,7 @@ void AddListedMember(CZip& zip, const package::ArchiveMember& member) {
     case MissingFile::kSkippedSilently:
       break;
   }
+  return true;
 }
 
 }  // namespace
@@ -147,19 +174,22 @@ bool CExportSkvaSettings::AddFilesToZip(const std::u16string& archive_path) {
     if (zip.Open(partial_name.c_str(), false) != 0) {
       DEBUG_LOG(70, u"%s - failed to open %s", kFunc, archive_path);
     } else {
-      std::u16string previous_folder;
-      const bool have_previous = platform::GetCurrentFolder(&previous_folder).ok();
-      if (!platform::SetCurrentFolder(m_wstrServerPath).ok()) {
-        DEBUG_LOG(70, u"%s - cannot enter the install folder %s", kFunc, m_wstrServerPath);
-      } else {
-        for (const package::ArchiveMember& member : package::ArchiveMembers(m_dServerVer)) {
-          AddListedMember(zip, member);
+      bool complete = false;
+      {
+        const ScopedInstallFolder install_folder(m_wstrServerPath);
+        if (!install_folder.entered()) {
+          DEBUG_LOG(70, u"%s - cannot enter the install folder %s", kFunc, m_wstrServerPath);
+        } else {
+          complete = true;
+          for (const package::ArchiveMember& member : package::ArchiveMembers(m_dServerVer)) {
+            if (!AddListedMember(zip, member)) complete = false;
+          }
         }
+        // A directory that could not be written leaves an unusable archive:
+        // that is a failed export, not a success.
+        if (zip.Close(nullptr) != 0) complete = false;
       }
-      // A directory that could not be written leaves an unusable archive:
-      // that is a failed export, not a success.
-      result = zip.Close(nullptr) == 0;
-      if (have_previous) platform::SetCurrentFolder(previous_folder);
+      result = complete;
     }
   }
   const std::u16string partial = platform::FromSystemCodePage(partial_name);

@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <memory>
 #include <new>
 
 #include "log/DebugLog.h"
@@ -101,7 +103,13 @@ bool ReadPackage(std::u16string_view install_path, std::u16string_view caller,
     DEBUG_LOG(70, u"%s - failed to allocate memory!", caller);
     return false;
   }
+  return DecodePackageData(file_bytes, caller, package);
+}
 
+}  // namespace
+
+bool DecodePackageData(std::string_view file_bytes, std::u16string_view caller,
+                 SKVA_Server_Settings::SettingAggregation* package) {
   // Without a number nothing is read as stream either; uncompress() then
   // fails on the empty input.
   const StoredLength length = ParseStoredLength(file_bytes);
@@ -151,8 +159,6 @@ bool ReadPackage(std::u16string_view install_path, std::u16string_view caller,
   return true;
 }
 
-}  // namespace
-
 std::u16string PackageDataFilePath(std::u16string_view install_path) {
   std::u16string path(install_path);
   path += kPackageDataFileName;
@@ -162,22 +168,24 @@ std::u16string PackageDataFilePath(std::u16string_view install_path) {
 bool WritePackageDataFile(const SKVA_Server_Settings::SettingAggregation& package,
                           std::u16string_view install_path, std::u16string_view caller) {
   std::string serialised;
-  std::string compressed;
+  std::unique_ptr<char[]> compressed;
   try {
     if (!package.SerializeToString(&serialised)) {
       DEBUG_LOG(69, u"%s - ExportSetting:serialize error", caller);
       return false;
     }
     // As large as the input, not compressBound(): the layout has always been
-    // written this way, and a package that does not shrink is refused.
-    compressed.resize(serialised.size());
+    // written this way, and a package that does not shrink is refused. Left
+    // uninitialised, so that only the pages compress() fills become
+    // resident: a package of 10,000 domains compresses to a thirtieth.
+    compressed.reset(new char[std::max<size_t>(serialised.size(), 1)]);
   } catch (const std::bad_alloc&) {
     DEBUG_LOG(69, u"%s - failed to allocate memory!", caller);
     return false;
   }
 
-  uLongf compressed_size = static_cast<uLongf>(compressed.size());
-  const int result = compress(reinterpret_cast<Bytef*>(compressed.data()), &compressed_size,
+  uLongf compressed_size = static_cast<uLongf>(serialised.size());
+  const int result = compress(reinterpret_cast<Bytef*>(compressed.get()), &compressed_size,
                               reinterpret_cast<const Bytef*>(serialised.data()),
                               static_cast<uLong>(serialised.size()));
   if (result != Z_OK) {
@@ -191,7 +199,7 @@ bool WritePackageDataFile(const SKVA_Server_Settings::SettingAggregation& packag
   }
 
   return WriteFileContent(PackageDataFilePath(install_path), std::to_string(serialised.size()),
-                          std::string_view(compressed).substr(0, compressed_size), caller);
+                          std::string_view(compressed.get(), compressed_size), caller);
 }
 
 bool ReadPackageDataFile(std::u16string_view install_path, std::u16string_view caller,

@@ -56,6 +56,13 @@ bool WritePackageDataFile(const SKVA_Server_Settings::SettingAggregation& packag
 bool ReadPackageDataFile(std::u16string_view install_path, std::u16string_view caller,
                          SKVA_Server_Settings::SettingAggregation* package);
 
+// Decodes the bytes of a package data file held in memory (the length
+// prefix and the zlib stream) into *package, which the caller has cleared,
+// with the checks and messages of ReadPackageDataFile. On failure *package
+// may hold a part of the message.
+bool DecodePackageData(std::string_view file_bytes, std::u16string_view caller,
+                       SKVA_Server_Settings::SettingAggregation* package);
+
 }  // namespace package
 
 #endif  // PORTELLE_PACKAGE_PACKAGEDATAFILE_H_

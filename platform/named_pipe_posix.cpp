@@ -1,5 +1,5 @@
-#include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -113,7 +113,10 @@ Status PipeStream::Connect(std::u16string_view name, int busy_wait_ms) {
     if (fd < 0 && errno == EAGAIN) errno = EBUSY;
   }
   if (fd < 0) return Errno("connect", path);
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // Blocking again for the writes; one call, as this runs for every request
+  // and every log line.
+  int blocking = 0;
+  ::ioctl(fd, FIONBIO, &blocking);
   fd_ = fd;
   return Status();
 }
@@ -159,7 +162,6 @@ PipeListener::~PipeListener() { Close(); }
 Status PipeListener::Listen(std::u16string_view name, int backlog) {
   Close();
   const std::string folder = PipeFolder();
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return Errno("create folder", folder);
   const std::string path = PipeSocketPath(name);
   sockaddr_un address;
   if (!FillAddress(path, &address)) {
@@ -176,7 +178,18 @@ Status PipeListener::Listen(std::u16string_view name, int backlog) {
     ::close(fd);
     return status;
   }
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  // The folder is made when the first bind finds it missing, not tried
+  // before every bind: a reply pipe is bound for every request.
+  int bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  if (bound != 0 && errno == ENOENT) {
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+      const Status status = Errno("create folder", folder);
+      ::close(fd);
+      return status;
+    }
+    bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  }
+  if (bound != 0) {
     if (errno != EADDRINUSE) {
       const Status status = Errno("bind", path);
       ::close(fd);

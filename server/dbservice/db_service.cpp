@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <nlohmann/json.hpp>
 
@@ -122,6 +123,10 @@ void CDbService::Serve(platform::PipeStream* stream) {
   }
   const bool parsed = request.kind != Request::Kind::kUnparseable;
   const FaultRule* fault = parsed ? FindFault(request) : nullptr;
+  // A crashing service's pipe is gone before its last reply arrives, so the
+  // client's next request fails at once instead of waiting for a reply
+  // that will never come.
+  if (fault != nullptr && fault->crash) m_pListener->Close();
   entry.kind = KindName(request.kind);
   entry.command = Utf8(request.command);
   entry.reply_pipe = Utf8(request.reply_pipe);
@@ -162,6 +167,12 @@ void CDbService::Serve(platform::PipeStream* stream) {
     std::fprintf(stderr, "bastionel-dbservice: %s request: %s\n", entry.command.c_str(), e.what());
   }
   reply_client.Close();
+  if (fault != nullptr && fault->crash) {
+    std::fprintf(stderr, "bastionel-dbservice: crashing after %s as the fixture asks\n",
+                 entry.command.c_str());
+    std::fflush(nullptr);
+    std::_Exit(kCrashExitCode);
+  }
 }
 
 std::string CDbService::SendReply(const std::u16string& pipe, const std::string& bytes,

@@ -35,6 +35,8 @@ class CDbService {
   static constexpr int kDefaultIdleTimeoutMs = 10000;
   // More than any request of the client; a longer one is not read further.
   static constexpr size_t kMaxRequestBytes = size_t{16} << 20;
+  // The exit code of a service ended by a "crash" fault.
+  static constexpr int kCrashExitCode = 3;
 
   // `listener` listens on the service's pipe; `stop_fd` becomes readable
   // when the service is to stop.

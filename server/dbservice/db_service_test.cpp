@@ -318,6 +318,20 @@ TEST_F(DbServiceTest, FaultsChangeOnlyTheRequestsTheyMatch) {
   EXPECT_EQ(journal[5]["reply"], "sent 6 bytes");
 }
 
+TEST_F(DbServiceTest, ACrashFaultRemovesThePipeAnswersAndEndsTheService) {
+  ASSERT_TRUE(Start(&service_, R"({"domains": [{"uid": "a", "entry": "A", "status": 7}],
+    "faults": [{"command": "DB_GET_STATUS", "match": "a", "crash": true}]})"))
+      << service_.standard_error();
+  EXPECT_EQ(Text(Ask(u"DB_GET_STATUS", {u"a", u"0"})), "7");
+  // Gone as soon as the reply is in, before the process has ended.
+  platform::PipeStream stream;
+  EXPECT_EQ(stream.Connect(kDbServerPipeName).code(), ENOENT);
+  EXPECT_EQ(service_.Wait(), CDbService::kCrashExitCode);
+  const json dump = Dump();
+  ASSERT_EQ(dump["journal"].size(), 1u);
+  EXPECT_EQ(dump["journal"][0]["reply"], "sent 2 bytes");
+}
+
 TEST_F(DbServiceTest, BadFixturesAreRefusedBeforeTheDatabaseIsTouched) {
   ASSERT_TRUE(Start(&service_, R"({"domains": [{"uid": "a", "entry": "A"}]})"))
       << service_.standard_error();

@@ -157,8 +157,8 @@ Domain ParseDomain(const json& object, const std::string& where) {
 
 FaultRule ParseFault(const json& object, const std::string& where) {
   OnlyKeys(object, where,
-           {"command", "match", "status", "drop_reply", "delay_ms", "pieces", "pause_ms", "reply",
-            "reply_hex"});
+           {"command", "match", "status", "drop_reply", "crash", "delay_ms", "pieces", "pause_ms",
+            "reply", "reply_hex"});
   FaultRule rule;
   const json* command = Find(object, "command");
   if (command == nullptr) Refuse(where, "no command");
@@ -181,6 +181,9 @@ FaultRule ParseFault(const json& object, const std::string& where) {
     } else if (key == "drop_reply") {
       if (!value.is_boolean()) Refuse(at, "expected true or false");
       rule.drop_reply = value.get<bool>();
+    } else if (key == "crash") {
+      if (!value.is_boolean()) Refuse(at, "expected true or false");
+      rule.crash = value.get<bool>();
     } else if (key == "delay_ms") {
       rule.delay_ms = static_cast<int>(Whole(value, at, 0, 3600000));
     } else if (key == "pieces") {

@@ -32,6 +32,9 @@ struct FaultRule {
   // other value creates the domain as usual and answers this value.
   std::optional<int32_t> status;
   bool drop_reply = false;  // never connect to the reply pipe
+  // End the service with this request, as a crash would: its pipe is gone
+  // before the reply is sent, and nothing more is answered.
+  bool crash = false;
   int delay_ms = 0;         // wait this long before connecting to the reply pipe
   int pieces = 1;           // write the reply in this many writes
   int pause_ms = 0;         // wait this long between two pieces

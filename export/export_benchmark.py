@@ -1,0 +1,171 @@
+#!/usr/bin/env python3
+"""Benchmark of a whole console export: portelle against the stand-in
+database service holding a generated tree of 10,000 domains in three levels
+with 10.5-layout configurations, once without and once with the log service.
+
+  export_benchmark.py --bin BUILD/bin [--domains N] [--runs R] [--pipe-dir DIR]
+
+For each case it prints the total time, the time per domain, the share of it
+the stand-in spent on the requests (its dump's timing), portelle's peak
+resident memory and the archive's size; the best of R runs is kept.
+
+The pipes (Unix-domain sockets, one new reply socket per request) live in a
+fresh folder below --pipe-dir, by default /dev/shm: in memory, as a Windows
+named pipe is. On a disk file system every socket costs an inode, which the
+figures then include.
+"""
+
+import argparse
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "demo"))
+import make_samples  # noqa: E402  (the sample generator's 10.5 layout)
+
+ROOT_UID = "00000000-0000-0000-0000-000000000000"
+
+
+def tree(count):
+    """`count` domains in three levels: 20 at the top, 20 below each, the rest
+    spread over the second level."""
+    top = [("t%d" % i, ROOT_UID) for i in range(min(20, count))]
+    middle = [("m%d-%d" % (i, j), "t%d" % i) for i in range(len(top)) for j in range(20)]
+    middle = middle[:max(0, count - len(top))]
+    rest = count - len(top) - len(middle)
+    bottom = [("b%d" % k, middle[k % len(middle)][0]) for k in range(rest)] if middle else []
+    domains = []
+    for i, (key, parent) in enumerate(top + middle + bottom):
+        uid = "%08x-0000-4000-8000-%012x" % (i + 1, i + 1)
+        domains.append({"key": key, "uid": uid, "parent": parent, "index": i})
+    uid_of = {d["key"]: d["uid"] for d in domains}
+    fixture = []
+    for d in domains:
+        i = d["index"]
+        fixture.append({
+            "uid": d["uid"],
+            "parent": uid_of.get(d["parent"], ROOT_UID),
+            "entry": "PC-%05d" % i,
+            "name": "Domain %05d" % i,
+            "config": make_samples.config_v105(i),
+            "spyware": [1000 + k for k in range(i % 4)],
+            "uninstall_password": "un-%d" % i,
+            "unload_password": "ul-%d" % i,
+            "dest_scan_type": i % 3,
+            "service_switch": [7, 0, 0],
+        })
+    return {"domains": fixture}
+
+
+def high_water_kb(pid):
+    """VmHWM of a running process, 0 once it is gone."""
+    try:
+        with open("/proc/%d/status" % pid) as f:
+            for line in f:
+                if line.startswith("VmHWM:"):
+                    return int(line.split()[1])
+    except OSError:
+        pass
+    return 0
+
+
+def start(argv, env):
+    process = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE)
+    line = process.stdout.readline()
+    if not line.startswith(b"listening on "):
+        raise SystemExit("%s did not start: %r %r" % (argv[0], line, process.stderr.read()))
+    return process
+
+
+def stop(process):
+    process.send_signal(signal.SIGTERM)
+    process.wait(timeout=60)
+
+
+def run_once(bin_dir, work, pipes, fixture_path, with_log):
+    env = dict(os.environ, BASTIONEL_PIPE_DIR=pipes,
+               BASTIONEL_REGISTRY=os.path.join(work, "registry.reg"))
+    db = os.path.join(work, "db.sqlite")
+    services = []
+    if with_log:
+        services.append(start([os.path.join(bin_dir, "bastionel-logservice"),
+                               os.path.join(work, "debug.log")], env))
+    services.append(start([os.path.join(bin_dir, "bastionel-dbservice"), "--db", db,
+                           "--fixture", fixture_path], env))
+    archive = os.path.join(work, "bench.zip")
+    if os.path.exists(archive):
+        os.remove(archive)
+    begin = time.perf_counter()
+    child = subprocess.Popen([os.path.join(bin_dir, "portelle"), "/c", "/t", archive], env=env,
+                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+    # The kernel's peak of the program's own memory, read until it ends; the
+    # peak wait4 reports would include this process's pages from the fork.
+    peak_kb = 0
+    while child.poll() is None:
+        peak_kb = max(peak_kb, high_water_kb(child.pid))
+        time.sleep(0.005)
+    elapsed = time.perf_counter() - begin
+    for service in reversed(services):
+        stop(service)
+    if child.returncode != 0:
+        raise SystemExit("the export failed with exit code %d" % child.returncode)
+    dump = json.loads(subprocess.run([os.path.join(bin_dir, "bastionel-dbservice"), "--db", db,
+                                      "--dump"], env=env, capture_output=True, check=True).stdout)
+    log_lines = 0
+    if with_log:
+        with open(os.path.join(work, "debug.log"), "rb") as f:
+            log_lines = sum(1 for _ in f)
+        os.remove(os.path.join(work, "debug.log"))
+    return {"seconds": elapsed, "service_seconds": dump["timing"]["total_us"] / 1e6,
+            "requests": dump["timing"]["requests"], "peak_rss_mb": peak_kb / 1024,
+            "archive_bytes": os.path.getsize(archive), "log_lines": log_lines,
+            "records_expected": len(dump["domains"])}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--bin", required=True)
+    parser.add_argument("--domains", type=int, default=10000)
+    parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--pipe-dir", default="/dev/shm" if os.path.isdir("/dev/shm") else None)
+    args = parser.parse_args()
+    bin_dir = os.path.abspath(args.bin)
+    work = tempfile.mkdtemp(prefix="portelle-bench-")
+    pipes = tempfile.mkdtemp(prefix="portelle-bench-pipes-", dir=args.pipe_dir)
+    print("pipes in %s" % pipes)
+    try:
+        install = os.path.join(work, "install") + "/"
+        shutil.copytree(os.path.join(HERE, "..", "demo", "samples", "10.5", "install"), install)
+        with open(os.path.join(work, "registry.reg"), "w") as f:
+            f.write("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Bastionel\\service\\"
+                    "Information]\n\"Server_Version\"=\"10.5\"\n\"Local_Path\"=\"%s\"\n" % install)
+        fixture_path = os.path.join(work, "fixture.json")
+        with open(fixture_path, "w") as f:
+            json.dump(tree(args.domains), f)
+        for with_log in (False, True):
+            best = min((run_once(bin_dir, work, pipes, fixture_path, with_log)
+                        for _ in range(args.runs)),
+                       key=lambda r: r["seconds"])
+            n = args.domains
+            print("%-22s %d domains: total %.2f s, %.3f ms per domain; stand-in %.2f s (%.0f%%) "
+                  "for %d requests; peak RSS %.1f MB; archive %d bytes%s" % (
+                      "with log service:" if with_log else "without log service:", n,
+                      best["seconds"], 1000 * best["seconds"] / n, best["service_seconds"],
+                      100 * best["service_seconds"] / best["seconds"], best["requests"],
+                      best["peak_rss_mb"], best["archive_bytes"],
+                      ", %d log lines" % best["log_lines"] if with_log else ""))
+            sys.stdout.flush()
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+        shutil.rmtree(pipes, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

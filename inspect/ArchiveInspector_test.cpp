@@ -1,0 +1,164 @@
+#include "inspect/ArchiveInspector.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "package/PackageDataFile.h"
+#include "package/ServerSettings.pb.h"
+#include "tests/support/temp_folder.h"
+#include "zip/ZipTestTools.h"
+
+namespace inspect {
+namespace {
+
+using testing_support::TempFolder;
+
+std::string Utf16(std::u16string_view text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+}
+
+// A current-layout configuration with `n` spyware entries: 62 + 1 + n + 47.
+std::u16string CurrentLayout(int n) {
+  std::u16string text;
+  for (int i = 0; i < 62; ++i) text += u"7\t";
+  text += static_cast<char16_t>(u'0' + n);
+  for (int i = 0; i < n; ++i) text += u"\t12";
+  for (int i = 0; i < 47; ++i) text += u"\t";
+  return text;
+}
+
+class InspectorTest : public ::testing::Test {
+ protected:
+  // Writes skva.dat of `package` into the folder, for the archives below.
+  void WritePackage(const SKVA_Server_Settings::SettingAggregation& package) {
+    ASSERT_TRUE(package::WritePackageDataFile(package, dir_.wpath(), u"test"));
+  }
+
+  SKVA_Server_Settings::SettingAggregation SamplePackage() {
+    SKVA_Server_Settings::SettingAggregation package;
+    package.set_original_skva_ver(10.5);
+    package.set_original_servicepack_ver(0);
+    package.set_original_patch_ver(1);
+    auto* child = package.add_scanconfigs();
+    child->set_domain_uid(Utf16(u"11111111-2222-3333-4444-555555555555"));
+    child->set_domain_name(Utf16(u"Zürich"));
+    child->set_domain_name_size(6);
+    child->set_parent_uid(Utf16(u"aaaaaaaa-2222-3333-4444-555555555555"));
+    child->set_client_uninstall(std::string(512, '\0'));
+    child->set_client_unload(std::string(512, '\0'));
+    child->set_computer_name(Utf16(u"ZRH"));
+    child->set_computer_name_size(3);
+    child->set_config_string(Utf16(CurrentLayout(2)));
+    auto* parent = package.add_scanconfigs();
+    parent->set_domain_uid(Utf16(u"aaaaaaaa-2222-3333-4444-555555555555"));
+    parent->set_parent_uid(Utf16(u"00000000-0000-0000-0000-000000000000"));
+    parent->set_config_string(Utf16(u"1\t2\t3"));
+    package.set_global_config_string("[PFW]\r\nMode=2\r\n[Global Setting]\r\nA=1\r\nB=2\r\n");
+    for (int i = 0; i < 40; ++i) package.mutable_global_config_string()->append(";padding\r\n");
+    return package;
+  }
+
+  bool Inspect(const std::string& archive) {
+    return InspectArchive(dir_.Native(archive), &report_, &error_);
+  }
+
+  TempFolder dir_;
+  ArchiveReport report_;
+  std::string error_;
+};
+
+TEST_F(InspectorTest, MembersAndEveryRecordOfASoundArchive) {
+  WritePackage(SamplePackage());
+  ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "a.zip", R"(z.writestr("Private\\PFW\\a.pfw", "x" * 100, zipfile.ZIP_DEFLATED)
+z.write("skva.dat", "skva.dat", zipfile.ZIP_DEFLATED))"));
+  ASSERT_TRUE(Inspect("a.zip")) << error_;
+  ASSERT_EQ(report_.members.size(), 2u);
+  EXPECT_EQ(report_.members[0].name, "Private\\PFW\\a.pfw");
+  EXPECT_EQ(report_.members[0].size, 100u);
+  EXPECT_EQ(report_.members[0].method, 8);
+  EXPECT_EQ(report_.members[1].name, "skva.dat");
+  EXPECT_EQ(report_.version, 10.5);
+  EXPECT_EQ(report_.patch, 1);
+  ASSERT_EQ(report_.domains.size(), 2u);
+  const DomainRecord& child = report_.domains[0];
+  EXPECT_EQ(child.uid, "11111111-2222-3333-4444-555555555555");
+  EXPECT_EQ(child.uid_bytes, 72u);
+  EXPECT_EQ(child.domain_name, "Zürich");
+  EXPECT_EQ(child.domain_name_bytes, 12u);
+  EXPECT_EQ(child.domain_name_size, 6);
+  EXPECT_EQ(child.computer_name, "ZRH");
+  EXPECT_EQ(child.uninstall_bytes, 512u);
+  EXPECT_EQ(child.config_tokens, 112u);
+  EXPECT_EQ(child.spyware_count, 2u);
+  EXPECT_TRUE(child.current_layout);
+  const DomainRecord& parent = report_.domains[1];
+  EXPECT_EQ(parent.domain_name_size, std::nullopt);
+  EXPECT_EQ(parent.config_tokens, 3u);
+  EXPECT_FALSE(parent.current_layout);
+  ASSERT_EQ(report_.ini_sections.size(), 2u);
+  EXPECT_EQ(report_.ini_sections[1].name, "Global Setting");
+  EXPECT_EQ(report_.ini_sections[1].keys, 2u);
+
+  const std::string text = ReportText(report_);
+  EXPECT_NE(text.find("\"Zürich\"  entry \"ZRH\""), std::string::npos) << text;
+  EXPECT_NE(text.find("configuration 112 tokens (2 spyware entries, current layout)"),
+            std::string::npos);
+  EXPECT_NE(text.find("[Global Setting] 2 keys"), std::string::npos);
+  const nlohmann::json json = nlohmann::json::parse(ReportJson(report_));
+  EXPECT_EQ(json["members"][1]["name"], "skva.dat");
+  EXPECT_EQ(json["package"]["domains"][0]["parent_uid"], "aaaaaaaa-2222-3333-4444-555555555555");
+  EXPECT_EQ(json["package"]["domains"][1]["domain_name_size"], nullptr);
+  EXPECT_EQ(json["package"]["ini"]["sections"][0]["name"], "PFW");
+}
+
+TEST_F(InspectorTest, DamagedOrForeignArchivesAreRefusedWithTheirReason) {
+  dir_.Write("plain.zip", "not a zip at all");
+  EXPECT_FALSE(Inspect("plain.zip"));
+  EXPECT_NE(error_.find("cannot be opened as a zip archive"), std::string::npos) << error_;
+  EXPECT_FALSE(Inspect("missing.zip"));
+
+  ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "other.zip", R"(z.writestr("readme.txt", "hi"))"));
+  EXPECT_FALSE(Inspect("other.zip"));
+  EXPECT_NE(error_.find("holds no skva.dat"), std::string::npos) << error_;
+  EXPECT_EQ(report_.members.size(), 1u);  // what was read is still reported
+
+  dir_.Write("skva.dat", "5321xthis is no zlib stream");
+  ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "bad.zip", R"(z.write("skva.dat"))"));
+  EXPECT_FALSE(Inspect("bad.zip"));
+  EXPECT_NE(error_.find("skva.dat is not a settings package (Unable to continue."),
+            std::string::npos)
+      << error_;
+
+  ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "two.zip", R"(z.write("skva.dat")
+z.write("skva.dat", "SKVA.DAT"))"));
+  EXPECT_FALSE(Inspect("two.zip"));
+  EXPECT_NE(error_.find("more than one skva.dat"), std::string::npos) << error_;
+}
+
+TEST_F(InspectorTest, AMemberWhoseDataWasAlteredFailsItsCrc) {
+  WritePackage(SamplePackage());
+  ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "a.zip", R"(z.writestr("ous.ini", "A" * 64)
+z.write("skva.dat"))"));
+  std::string bytes = dir_.Read("a.zip");
+  const size_t data = bytes.find(std::string(64, 'A'));
+  ASSERT_NE(data, std::string::npos);
+  bytes[data + 10] = 'B';
+  dir_.Write("a.zip", bytes);
+  EXPECT_FALSE(Inspect("a.zip"));
+  EXPECT_NE(error_.find("ous.ini does not match its CRC"), std::string::npos) << error_;
+}
+
+TEST_F(InspectorTest, HostileNamesAreShownWithoutTheirControlCharacters) {
+  WritePackage(SamplePackage());
+  ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "a.zip", R"(z.writestr("..\\evil\x1b[2J.txt", "x")
+z.write("skva.dat"))"));
+  ASSERT_TRUE(Inspect("a.zip")) << error_;
+  const std::string text = ReportText(report_);
+  EXPECT_NE(text.find("..\\evil?[2J.txt"), std::string::npos) << text;
+  EXPECT_EQ(text.find('\x1b'), std::string::npos);
+}
+
+}  // namespace
+}  // namespace inspect

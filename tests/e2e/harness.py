@@ -1,0 +1,284 @@
+"""What the end-to-end tests share: a server installation in a temporary
+folder, the stand-in services for it, the real portelle program, and readers
+of its archive that share no code with it (zipfile, zlib, a protocol-buffer
+wire reader of our own and protoc --decode_raw)."""
+
+import json
+import os
+import re
+import shutil
+import signal
+import struct
+import subprocess
+import tempfile
+import unittest
+import zipfile
+import zlib
+
+BIN = os.environ.get("PORTELLE_BIN_DIR") or os.path.join(
+    os.path.dirname(__file__), "..", "..", "build", "bin")
+SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+SAMPLES = os.path.join(SOURCE, "demo", "samples")
+ROOT_UID = "00000000-0000-0000-0000-000000000000"
+GUID = re.compile(r"^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$")
+# No reply of the stand-in takes long; a hung export fails the test instead.
+RUN_TIMEOUT_S = 60
+
+
+def program(name):
+    return os.path.join(BIN, name)
+
+
+def utf16(data):
+    """A UTF-16LE field as text; the field must have an even length."""
+    assert len(data) % 2 == 0, "odd byte count %d" % len(data)
+    return data.decode("utf-16-le")
+
+
+# ------------------------------------------------------- protocol buffers
+
+def _varint(data, pos):
+    value = shift = 0
+    while True:
+        byte = data[pos]
+        pos += 1
+        value |= (byte & 0x7F) << shift
+        shift += 7
+        if not byte & 0x80:
+            return value, pos
+
+
+def wire_fields(data):
+    """The fields of one message, in order: (number, wire type, value)."""
+    fields = []
+    pos = 0
+    while pos < len(data):
+        key, pos = _varint(data, pos)
+        number, wire = key >> 3, key & 7
+        if wire == 0:
+            value, pos = _varint(data, pos)
+        elif wire == 1:
+            value = data[pos:pos + 8]
+            pos += 8
+        elif wire == 2:
+            size, pos = _varint(data, pos)
+            value = data[pos:pos + size]
+            assert len(value) == size, "field %d runs past the end" % number
+            pos += size
+        elif wire == 5:
+            value = data[pos:pos + 4]
+            pos += 4
+        else:
+            raise AssertionError("wire type %d" % wire)
+        fields.append((number, wire, value))
+    return fields
+
+
+RECORD_FIELDS = {1: "uid", 2: "name", 3: "uninstall", 4: "unload", 5: "config",
+                 6: "name_size", 7: "parent", 8: "computer", 9: "computer_size"}
+
+
+def int32(value):
+    return value - (1 << 64) if value >= 1 << 63 else value
+
+
+def decode_package(serialised):
+    """SettingAggregation as a dict; records as dicts of RECORD_FIELDS."""
+    package = {"records": []}
+    for number, wire, value in wire_fields(serialised):
+        if number == 1:
+            assert wire == 1
+            package["version"] = struct.unpack("<d", value)[0]
+        elif number == 2:
+            assert wire == 2
+            record = {}
+            for n, w, v in wire_fields(value):
+                name = RECORD_FIELDS[n]
+                assert name not in record, "field %d twice" % n
+                assert w == (0 if n in (6, 9) else 2), "field %d wire type %d" % (n, w)
+                record[name] = int32(v) if w == 0 else v
+            package["records"].append(record)
+        elif number == 3:
+            package["ini"] = value
+        elif number == 4:
+            package["service_pack"] = int32(value)
+        elif number == 5:
+            package["patch"] = int32(value)
+        else:
+            raise AssertionError("unknown field %d" % number)
+    return package
+
+
+def decode_raw_top_level(serialised):
+    """protoc --decode_raw's top-level lines: field numbers in order."""
+    out = subprocess.run(["protoc", "--decode_raw"], input=serialised, capture_output=True,
+                         check=True).stdout.decode("utf-8", "replace")
+    return [int(m.group(1)) for m in re.finditer(r"^(\d+)[: ]", out, re.MULTILINE)]
+
+
+# ----------------------------------------------------------------- archive
+
+class Archive:
+    """An export archive read with zipfile, its skva.dat with zlib."""
+
+    def __init__(self, path):
+        self.path = path
+        with zipfile.ZipFile(path) as z:
+            assert z.testzip() is None, "a member fails its CRC"
+            self.infos = z.infolist()
+            self.data = {i.filename: z.read(i) for i in self.infos}
+        self.names = [i.filename for i in self.infos]
+        raw = self.data["skva.dat"]
+        digits = re.match(rb"\d+", raw).group(0)
+        self.prefix = digits
+        self.stream = raw[len(digits):]
+        self.serialised = zlib.decompress(self.stream)
+        self.package = decode_package(self.serialised)
+
+    @property
+    def records(self):
+        return self.package["records"]
+
+    def ini_text(self):
+        return self.package["ini"].decode("utf-8")
+
+
+def ini_sections(text):
+    """{section: {key: value}} of INI text, names as written."""
+    sections = {}
+    current = None
+    for line in text.splitlines():
+        line = line.strip()
+        if line.startswith("[") and "]" in line:
+            current = sections.setdefault(line[1:line.rindex("]")].strip(), {})
+        elif current is not None and "=" in line and not line.startswith(";"):
+            key, value = line.split("=", 1)
+            current[key.strip()] = value.strip()
+    return sections
+
+
+# --------------------------------------------------------- the installation
+
+class Server:
+    """A server installation in a temporary folder: registry file, install
+    folder, pipe folder; the stand-in services started for it."""
+
+    def __init__(self, version="10.5", service_pack=0, patch=0, sample=None):
+        self.root = tempfile.mkdtemp(prefix="portelle-e2e-")
+        self.install = os.path.join(self.root, "install") + "/"
+        self.pipes = os.path.join(self.root, "p")
+        self.services = []
+        if sample is not None:
+            shutil.copytree(os.path.join(SAMPLES, sample, "install"), self.install)
+            with open(os.path.join(SAMPLES, sample, "registry.reg"), encoding="utf-8") as f:
+                registry = f.read()
+            self.version = float(re.search(r'"Server_Version"="([^"]*)"', registry).group(1))
+            service_pack = int(re.search(r'"ServicePack_VersionNumber"=dword:(\w+)',
+                                         registry).group(1), 16)
+            patch = int(re.search(r'"Patch_VersionNumber"=dword:(\w+)', registry).group(1), 16)
+            version = re.search(r'"Server_Version"="([^"]*)"', registry).group(1)
+        else:
+            os.makedirs(self.install)
+            self.version = float(version)
+        self.registry = os.path.join(self.root, "registry.reg")
+        with open(self.registry, "w", encoding="utf-8") as f:
+            f.write("Windows Registry Editor Version 5.00\n\n"
+                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Bastionel\\service\\Information]\n"
+                    "\"Server_Version\"=\"%s\"\n\"ServicePack_VersionNumber\"=dword:%08x\n"
+                    "\"Patch_VersionNumber\"=dword:%08x\n\"Local_Path\"=\"%s\"\n"
+                    % (version, service_pack, patch, self.install))
+
+    def close(self):
+        for service in self.services:
+            service.stop()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def path(self, relative):
+        return os.path.join(self.root, relative)
+
+    def write(self, relative, text):
+        full = os.path.join(self.install, relative)
+        os.makedirs(os.path.dirname(full), exist_ok=True)
+        with open(full, "w", encoding="utf-8", newline="") as f:
+            f.write(text)
+
+    def env(self):
+        return dict(os.environ, BASTIONEL_PIPE_DIR=self.pipes, BASTIONEL_REGISTRY=self.registry)
+
+    def start_database(self, fixture):
+        if not isinstance(fixture, str):
+            path = self.path("fixture.json")
+            with open(path, "w", encoding="utf-8") as f:
+                json.dump(fixture, f)
+            fixture = path
+        self.database = Service([program("bastionel-dbservice"), "--db", self.path("db.sqlite"),
+                                 "--fixture", fixture], self.env())
+        self.services.append(self.database)
+        return self.database
+
+    def start_log(self):
+        self.log_file = self.path("debug.log")
+        self.log_service = Service([program("bastionel-logservice"), self.log_file], self.env())
+        self.services.append(self.log_service)
+
+    def log_lines(self):
+        """The lines logged; the log service is stopped first, so that it has
+        written every record that reached it."""
+        self.log_service.stop()
+        with open(self.log_file, encoding="utf-8") as f:
+            return f.read().splitlines()
+
+    def dump(self):
+        out = subprocess.run([program("bastionel-dbservice"), "--db", self.path("db.sqlite"),
+                              "--dump"], env=self.env(), capture_output=True, check=True)
+        return json.loads(out.stdout)
+
+    def export(self, *arguments, stdin=b"", cwd=None):
+        """Runs portelle with `arguments`; the completed process, text out."""
+        return subprocess.run([program("portelle")] + list(arguments), input=stdin,
+                              capture_output=True, env=self.env(), cwd=cwd or self.root,
+                              timeout=RUN_TIMEOUT_S)
+
+    def leftovers(self):
+        """Files an export must not leave behind."""
+        found = [n for n in ("tmp.ini", "skva.dat", "Private/DlpClc.ori.xml")
+                 if os.path.exists(os.path.join(self.install, n))]
+        for folder, _, files in os.walk(self.root):
+            found += [os.path.join(folder, f) for f in files if f.endswith(".part.zip")]
+        return found
+
+
+class Service:
+    def __init__(self, argv, env):
+        self.process = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        line = self.process.stdout.readline()
+        assert line.startswith(b"listening on "), line + self.process.stderr.read()
+
+    def stop(self):
+        """Stops the service (once) and returns its exit code."""
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+        try:
+            return self.process.wait(timeout=30)
+        finally:
+            self.process.stdout.close()
+            self.process.stderr.close()
+
+
+def domain(uid, entry, parent=ROOT_UID, **fields):
+    return dict(uid=uid, entry=entry, parent=parent, **fields)
+
+
+class ExportTestCase(unittest.TestCase):
+    """A test with one server installation, removed afterwards."""
+
+    def make_server(self, **kwargs):
+        server = Server(**kwargs)
+        self.addCleanup(server.close)
+        return server
+
+    def assertExported(self, result, archive_shown):
+        out = result.stdout.decode("utf-8", "replace")
+        self.assertEqual(result.returncode, 0, out + result.stderr.decode("utf-8", "replace"))
+        self.assertIn("Settings are successfully exported to %s\n" % archive_shown, out)

@@ -1,0 +1,117 @@
+"""The real portelle against broken installations and misbehaving services:
+it reports failure where it must, finishes where it can, and never leaves a
+partial archive, skva.dat or tmp.ini behind."""
+
+import os
+import unittest
+import zipfile
+
+from harness import ROOT_UID, Archive, ExportTestCase, domain, ini_sections, utf16
+
+A, B, C = ("aaaaaaaa-0000-4000-8000-00000000000a", "bbbbbbbb-0000-4000-8000-00000000000b",
+           "cccccccc-0000-4000-8000-00000000000c")
+TREE = [domain(A, "A", config=["1"]), domain(B, "B", A, config=["2"]),
+        domain(C, "C", A, config=["3"])]
+
+
+class BadInput(ExportTestCase):
+    def export_ok(self, server):
+        archive = server.path("out.zip")
+        self.assertExported(server.export("/c", "/t", archive), archive)
+        self.assertEqual(server.leftovers(), [])
+        return Archive(archive)
+
+    def test_missing_ini_files_give_the_defaults(self):
+        server = self.make_server(version="8.0")
+        archive = self.export_ok(server)
+        sections = ini_sections(archive.ini_text())
+        self.assertEqual(sections["INI_SERVER_SECTION"], {
+            "Update_Agent_Direct_Update": "1", "Client_Purge_Enable": "0",
+            "Client_Purge_Days": "30", "MaxUploadSize": "64", "Quarantine_Folder_Capacity": "10240",
+            "Cookie_Expire_Period": "30", "UseProxy": "0", "Proxy_IP": "", "Proxy_Port": "80",
+            "Proxy_Login": "", "Proxy_Pwd": ""})
+        self.assertEqual(sections["Global Setting"], {"SP_RestartService": "1",
+                                                      "SP_RetryCount": "5"})
+        self.assertEqual(archive.records, [])
+
+    def test_ini_files_that_cannot_be_read_give_the_defaults(self):
+        server = self.make_server(version="10.0")
+        os.makedirs(os.path.join(server.install, "bsnscan.ini"))
+        os.makedirs(os.path.join(server.install, "Private", "bsnserver.ini"))
+        server.start_database({"domains": [domain(A, "A", config=["1", "2"])]})
+        archive = self.export_ok(server)
+        sections = ini_sections(archive.ini_text())
+        self.assertEqual(sections["SERVER_CONSOLE_SECTION"]["Auto_Refresh_Rate"], "30")
+        self.assertEqual(sections["Manual Scan Configuration"]["OleLayer"], "1")
+        tokens = utf16(archive.records[0]["config"]).split("\t")
+        self.assertEqual(len(tokens), 110)
+
+    def test_a_service_that_dies_mid_export_leaves_the_rest_without_configuration(self):
+        server = self.make_server(version="10.6", service_pack=1)
+        server.start_database({"domains": TREE,
+                               "faults": [{"command": "DB_GET_DOMAIN", "match": C,
+                                           "crash": True}]})
+        archive = self.export_ok(server)
+        self.assertEqual(server.database.stop(), 3)
+        b, c, a = archive.records
+        self.assertEqual([utf16(r["computer"]) for r in (b, c, a)], ["B", "C", "A"])
+        self.assertEqual(utf16(b["config"]).split("\t")[0], "2")
+        self.assertEqual(len(b["uninstall"]), 512)
+        self.assertEqual(["config" in r for r in (c, a)], [False, False])
+        self.assertEqual(utf16(c["parent"]), utf16(a["uid"]))
+
+    def test_garbage_answers_neither_hang_nor_crash_the_export(self):
+        server = self.make_server(version="10.5")
+        server.start_database({"domains": TREE, "faults": [
+            # Every node claims the same child: the walk must still end.
+            {"command": "DB_GET_DOMAIN", "match": ROOT_UID, "reply": "loop\tL\t1\n"},
+            {"command": "DB_GET_DOMAIN", "reply": "loop\tL\t1\nloop\tL\t1\n"},
+            {"command": "DB_EXPORT", "reply_hex": "410009004200"},
+            {"command": "DB_GET_SERVICE_SWITCH", "reply": "abc\t-"},
+            {"command": "DB_GET_SPYWARE_WHITE_LIST", "reply_hex": "3100"},
+            {"command": "DB_GET_CLIENT_PASSWORD", "reply_hex": "41"}]})
+        archive = self.export_ok(server)
+        self.assertEqual([utf16(r["computer"]) for r in archive.records], ["L"])
+        tokens = utf16(archive.records[0]["config"]).split("\t")
+        self.assertEqual(len(tokens), 62 + 1 + int(tokens[62]) + 47)
+        self.assertEqual(tokens[5], "0")
+
+    def test_without_a_database_service_the_archive_holds_the_settings_only(self):
+        server = self.make_server(version="10.5")
+        server.write("bsnscan.ini", "[PFW]\r\nEnablePFW=1\r\nPFWMode=1\r\n")
+        archive = self.export_ok(server)
+        self.assertEqual(archive.records, [])
+        self.assertEqual(ini_sections(archive.ini_text())["PFW"], {"PFWMode": "1"})
+
+    def test_an_archive_that_cannot_be_written_fails_and_leaves_nothing(self):
+        server = self.make_server(version="10.5")
+        with open(server.path("file"), "w") as f:
+            f.write("a file, not a folder")
+        for archive in (server.path("missing/out.zip"), server.path("file/out.zip")):
+            result = server.export("/c", "/t", archive)
+            self.assertEqual((result.returncode, result.stdout), (1, b""), archive)
+            self.assertFalse(os.path.exists(archive))
+            self.assertEqual(server.leftovers(), [])
+        # A folder in the archive's place: asked, answered y, and left alone.
+        os.makedirs(server.path("taken.zip/inside"))
+        result = server.export("/c", "/t", server.path("taken.zip"), stdin=b"y")
+        self.assertEqual(result.returncode, 1)
+        self.assertTrue(os.path.isdir(server.path("taken.zip/inside")))
+        self.assertEqual(server.leftovers(), [])
+
+    def test_a_package_file_that_cannot_be_created_keeps_the_old_archive(self):
+        server = self.make_server(version="10.5")
+        os.makedirs(os.path.join(server.install, "skva.dat"))
+        archive = server.path("old.zip")
+        with zipfile.ZipFile(archive, "w") as z:
+            z.writestr("skva.dat", "old package")
+        result = server.export("/c", "/t", archive, stdin=b"y")
+        self.assertEqual(result.returncode, 1)
+        with zipfile.ZipFile(archive) as z:
+            self.assertEqual(z.read("skva.dat"), b"old package")
+        self.assertTrue(os.path.isdir(os.path.join(server.install, "skva.dat")))
+        self.assertFalse(os.path.exists(os.path.join(server.install, "tmp.ini")))
+
+
+if __name__ == "__main__":
+    unittest.main()
