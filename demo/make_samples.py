@@ -13,6 +13,13 @@ Each sample is one Bastionel server as an export finds it:
                  its status, spyware list, passwords, destination scan type
                  and service switches
 
+One more sample, 10.6-sp2-target, is the server an import goes to: the
+current version with INI files, domains and DLP template of its own. The
+server's firewall library is not part of it: whoever imports into a copy of
+it puts the build's BsnPfwCommon.so stand-in into the copy's install folder
+(the import loads it from there); the setup program SvcCfgRunner is found
+beside the importing program.
+
 The output is committed; running the script again writes the same bytes.
 Enciphered INI values come from bastionel-encipher of the build, with initial
 vectors derived from the values, so they too are the same on every run:
@@ -216,13 +223,15 @@ def scan_section(kind, move_dir, v8):
     return (kind, entries)
 
 
-def bsnscan_ini(sample, version, service_pack, crypt):
+def bsnscan_sections(sample, version, service_pack, crypt, move_dirs=MOVE_DIRS,
+                     disk_reserved=None):
+    """bsnscan.ini's sections as (name, [(key, value)]) in file order."""
     v8 = version < 9.99
     v105 = version >= 10.49
-    scan = [scan_section("Manual Scan Configuration", MOVE_DIRS[0], v8),
-            scan_section("Real Time Scan Configuration", MOVE_DIRS[1], v8),
-            scan_section("Prescheduled Scan Configuration", MOVE_DIRS[2], v8),
-            scan_section("Scan Now Configuration", MOVE_DIRS[3], v8)]
+    scan = [scan_section("Manual Scan Configuration", move_dirs[0], v8),
+            scan_section("Real Time Scan Configuration", move_dirs[1], v8),
+            scan_section("Prescheduled Scan Configuration", move_dirs[2], v8),
+            scan_section("Scan Now Configuration", move_dirs[3], v8)]
     ex = [(n + " Ex", [("ScanMappedDrive", 0), ("ScanRemovable", 1)]) for n, _ in scan]
     spyware = [("Spyware " + n, [("Enable", 1), ("Action", 1)]) for n, _ in scan]
     global_setting = [("OleLayer", 3), ("ServerID", "BSN-%s-4711" % sample.upper()),
@@ -230,6 +239,8 @@ def bsnscan_ini(sample, version, service_pack, crypt):
                       ("SP_EnableRegistryKeyProtection", 0), ("SP_EnableProcessProtection", 1)]
     if v8:
         global_setting += [("WatchDogOnOff", 1), ("WatchDogRetry", 10)]
+    if disk_reserved is not None:
+        global_setting.append(("DiskReserved", disk_reserved))
     sections = [("INI_PROGRAM_VERSION_SECTION",
                  [("Version", version), ("ServicePack_Version", service_pack)])]
     sections += scan + ex + spyware
@@ -292,7 +303,7 @@ def bsnscan_ini(sample, version, service_pack, crypt):
         sections.append(("ServiceSwitch", [("AntiVirus", 1), ("Firewall", 1), ("WebThreat", 1)]))
     # A section of the server's own that the export leaves behind.
     sections.append(("INI_CONSOLE_SESSION", [("LastLogin", "2015-03-02 08:15:00")]))
-    return ini_text(sections)
+    return sections
 
 
 def bsnserver_ini(sample):
@@ -314,10 +325,28 @@ def bsnserver_ini(sample):
 # ------------------------------------------------------------------ samples
 
 SAMPLES = {
-    "8.0": {"version": "8.0", "service_pack": 1, "patch": 0},
-    "10.5": {"version": "10.5", "service_pack": 0, "patch": 0},
+    "8.0": {"version": "8.0", "service_pack": 1, "patch": 0, "disk_reserved": 200},
+    "10.5": {"version": "10.5", "service_pack": 0, "patch": 0, "disk_reserved": 4096},
     "10.6-sp1": {"version": "10.6", "service_pack": 1, "patch": 0},
 }
+
+# The server an import goes to: the current version, 10.6 Service Pack 2
+# without patch. Its own server ID, move directories and reserved disk space
+# stay through an import; its domains "Servers", "hr" and "Porto" share entry
+# names with domains of the sources (letter case aside), so that the import
+# reports them as duplicates and leaves them alone.
+TARGET = "10.6-sp2-target"
+TARGET_SPEC = {"version": "10.6", "service_pack": 2, "patch": 0, "disk_reserved": 1024}
+TARGET_MOVE_DIRS = ["E:\\Bastionel\\Quarantine\\Manual",
+                    "E:\\Bastionel\\Quarantine\\RealTime",
+                    "E:\\Bastionel\\Quarantine\\Scheduled",
+                    "E:\\Bastionel\\Quarantine\\ScanNow"]
+TARGET_DOMAINS = [
+    ("srv", "Servers", "Target Servers", None),
+    ("ops", "Operations-Target", "Target Operations", None),
+    ("hr", "hr", "Target HR", "ops"),
+    ("porto", "Porto", "Porto (target)", "ops"),
+]
 
 
 def registry_text(spec):
@@ -330,11 +359,11 @@ def registry_text(spec):
             % (spec["version"], spec["service_pack"], spec["patch"]))
 
 
-def fixture(sample, version):
+def fixture(sample, version, rows=None):
     domains = []
-    if version < 9.99:
+    if rows is None and version < 9.99:
         rows = [(key, entry, name, None) for key, entry, name in FLAT]
-    else:
+    elif rows is None:
         rows = TREE
     for i, (key, entry, name, parent) in enumerate(rows):
         spyware = [1000 + 17 * i + k for k in range(i % 4)]
@@ -361,9 +390,11 @@ def fixture(sample, version):
     return {"comment": "Bastionel %s sample server" % sample, "domains": domains}
 
 
-def install_files(sample, version, service_pack, crypt):
+def install_files(sample, version, service_pack, crypt, disk_reserved=None):
+    sections = bsnscan_sections(sample, version, service_pack, crypt,
+                                disk_reserved=disk_reserved)
     files = {
-        "bsnscan.ini": bsnscan_ini(sample, version, service_pack, crypt),
+        "bsnscan.ini": ini_text(sections),
         "Private/bsnserver.ini": bsnserver_ini(sample),
         "Private/PFW/Office.pfw": "[Profile]\r\nName=Office\r\nSecurity=Medium\r\n",
         "Private/PFW/Outside.pfw": "[Profile]\r\nName=Outside\r\nSecurity=High\r\n",
@@ -393,6 +424,58 @@ def install_files(sample, version, service_pack, crypt):
     return files
 
 
+def set_value(sections, section, key, value):
+    """Replaces the value of `key`, or appends the key to `section`."""
+    for name, entries in sections:
+        if name == section:
+            for n, (k, _) in enumerate(entries):
+                if k == key:
+                    entries[n] = (key, value)
+                    return
+            entries.append((key, value))
+            return
+    raise KeyError(section)
+
+
+def target_install_files(crypt):
+    """The target's install folder before an import: its own INI values where
+    the sources have theirs, keys and sections the packages do not carry, an
+    older firewall profile, alert file and DLP template."""
+    sample, spec = TARGET, TARGET_SPEC
+    sections = bsnscan_sections(sample, float(spec["version"]), spec["service_pack"], crypt,
+                                move_dirs=TARGET_MOVE_DIRS, disk_reserved=spec["disk_reserved"])
+    set_value(sections, "INI_SERVER_SECTION", "Proxy_IP", "proxy.target.example.com")
+    set_value(sections, "INI_SERVER_SECTION", "Server_Port", 8443)
+    set_value(sections, "INI_SERVER_SECTION", "TargetOnlyKey", "kept")
+    set_value(sections, "Global Setting", "MaxLogDays", 60)
+    set_value(sections, "INI_CONSOLE_SESSION", "LastLogin", "2026-11-30 17:45:00")
+    private = [
+        ("Other Update Source", [("Count", 0)]),
+        ("INI_UPDATE_SETTING", [("UpdateSourceType", 1),
+                                ("UpdateSource", "http://update.target.example.com/bsn"),
+                                ("TargetOnlyKey", "kept")]),
+        ("INI_SERVER_INFO", [("InstallDate", "2026-11-30"), ("Sample", sample)]),
+    ]
+    return {
+        "bsnscan.ini": ini_text(sections),
+        "Private/bsnserver.ini": ini_text(private),
+        "Private/PFW/Default.pfw": "[Profile]\r\nName=Default\r\nSecurity=Low\r\n",
+        "Private/DlpClc.xml": ("<?xml version=\"1.0\"?>\r\n<DlpClc>\r\n"
+                               "  <Template name=\"Target default\"/>\r\n</DlpClc>\r\n"),
+        "Admin/ALERT.MSG": "Bastionel target alert: %VIRUSNAME% found on %COMPUTER%\r\n",
+        "ous.ini": "[OUS]\r\nCount=0\r\n",
+    }
+
+
+def write_sample(folder, spec, files, fixture_content):
+    shutil.rmtree(folder, ignore_errors=True)
+    write(os.path.join(folder, "registry.reg"), registry_text(spec))
+    for relative, text in files.items():
+        write(os.path.join(folder, "install", relative), text)
+    write(os.path.join(folder, "fixture.json"),
+          json.dumps(fixture_content, indent=1, ensure_ascii=False) + "\n")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--encipher", required=True, help="the build's bastionel-encipher")
@@ -400,14 +483,12 @@ def main():
     args = parser.parse_args()
     crypt = Encipher(os.path.abspath(args.encipher))
     for sample, spec in SAMPLES.items():
-        folder = os.path.join(args.out, sample)
-        shutil.rmtree(folder, ignore_errors=True)
         version = float(spec["version"])
-        write(os.path.join(folder, "registry.reg"), registry_text(spec))
-        for relative, text in install_files(sample, version, spec["service_pack"], crypt).items():
-            write(os.path.join(folder, "install", relative), text)
-        write(os.path.join(folder, "fixture.json"),
-              json.dumps(fixture(sample, version), indent=1, ensure_ascii=False) + "\n")
+        files = install_files(sample, version, spec["service_pack"], crypt,
+                              spec.get("disk_reserved"))
+        write_sample(os.path.join(args.out, sample), spec, files, fixture(sample, version))
+    write_sample(os.path.join(args.out, TARGET), TARGET_SPEC, target_install_files(crypt),
+                 fixture(TARGET, float(TARGET_SPEC["version"]), TARGET_DOMAINS))
 
 
 if __name__ == "__main__":
