@@ -205,7 +205,8 @@ def config_v106(i, spyware):
     tail += ["USB\\VID_0781&PID_5567", ""]
     tail += numbers(1, 0)
     tail += ["HTTP;FTP;SMTP", "HTTP"]
-    tail += numbers(1, 1, 20480, 20480, 3, 3, 100, 100)
+    # A compress layer of 65535 is the 16-bit -1 ("no limit").
+    tail += numbers(1, 1, 20480, 20480, 3, 65535 if i % 5 == 4 else 3, 100, 100)
     tail += ["10.0.0.0/8", "", "192.168.1.10", "", "*@competitor.example", "",
              "*@example.com", "", "USB\\VID_1234", "", "USB\\VID_0781", "",
              "Confidential", "Confidential;Internal"]

@@ -19,6 +19,7 @@ BIN = os.environ.get("PORTELLE_BIN_DIR") or os.path.join(
     os.path.dirname(__file__), "..", "..", "build", "bin")
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 SAMPLES = os.path.join(SOURCE, "demo", "samples")
+TARGET_SAMPLE = "10.6-sp2-target"
 ROOT_UID = "00000000-0000-0000-0000-000000000000"
 GUID = re.compile(r"^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$")
 # No reply of the stand-in takes long; a hung export fails the test instead.
@@ -114,6 +115,14 @@ def decode_raw_top_level(serialised):
     out = subprocess.run(["protoc", "--decode_raw"], input=serialised, capture_output=True,
                          check=True).stdout.decode("utf-8", "replace")
     return [int(m.group(1)) for m in re.finditer(r"^(\d+)[: ]", out, re.MULTILINE)]
+
+
+def read_text(folder, relative, binary=False):
+    """A file below `folder` (relative with forward slashes): UTF-8 text, or
+    its bytes."""
+    with open(os.path.join(folder, relative), "rb") as f:
+        data = f.read()
+    return data if binary else data.decode("utf-8")
 
 
 # ----------------------------------------------------------------- archive
@@ -238,6 +247,37 @@ class Server:
         return subprocess.run([program("portelle")] + list(arguments), input=stdin,
                               capture_output=True, env=self.env(), cwd=cwd or self.root,
                               timeout=RUN_TIMEOUT_S)
+
+    def import_archive(self, archive):
+        """Runs the import driver on `archive` with the server's root folder
+        current, so that DuplicateDomainList.txt lands there."""
+        return subprocess.run([program("portelle-import-driver"), self.install, archive],
+                              stdin=subprocess.DEVNULL, capture_output=True, env=self.env(),
+                              cwd=self.root, timeout=RUN_TIMEOUT_S)
+
+    def install_firewall_library(self, built_name="BsnPfwCommon.so"):
+        """Puts the firewall library stand-in where the import loads it from."""
+        shutil.copy(program(built_name), os.path.join(self.install, "BsnPfwCommon.so"))
+
+    def report(self):
+        """DuplicateDomainList.txt's lines; the file must be UTF-16LE with its
+        byte-order mark and CR LF line ends."""
+        with open(self.path("DuplicateDomainList.txt"), "rb") as f:
+            data = f.read()
+        assert data[:2] == b"\xff\xfe", data[:2]
+        text = utf16(data[2:])
+        assert text == "" or text.endswith("\r\n"), text
+        return text.split("\r\n")[:-1]
+
+    def files(self):
+        """{path below the install folder: bytes} of every file in it."""
+        found = {}
+        for folder, _, names in os.walk(self.install):
+            for name in names:
+                full = os.path.join(folder, name)
+                with open(full, "rb") as f:
+                    found[os.path.relpath(full, self.install)] = f.read()
+        return found
 
     def leftovers(self):
         """Files an export must not leave behind."""
