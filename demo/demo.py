@@ -1,16 +1,27 @@
 #!/usr/bin/env python3
-"""Runs a console export of one sample server installation and shows the archive.
+"""Runs the demo: a console export of a sample server, or an import through the dialog.
 
   demo.py --bin BUILD/bin --out BUILD/demo [SAMPLE]
+  demo.py --bin BUILD/bin --out BUILD/demo import [--no-dialog]
 
-The sample (default 10.5; see demo/samples/) is copied to OUT/SAMPLE/, its
-registry file pointed at that copy, the stand-in log and database services
-started for it, and `portelle /c /t OUT/SAMPLE/SkvaMigrate.zip` run against
-them. The services are stopped again and portelle-inspect shows what the
-archive holds. The archive stays where it was written, for a later import.
+Export: the sample (default 10.5; see demo/samples/) is copied to
+OUT/SAMPLE/, its registry file pointed at that copy, the stand-in log and
+database services started for it, and `portelle /c /t OUT/SAMPLE/SkvaMigrate.zip`
+run against them. The services are stopped again and portelle-inspect shows
+what the archive holds. The archive stays where it was written.
+
+Import: the sample target server (10.6 SP2) is copied to OUT/import/ with the
+firewall-library stand-in, its services are started, and the dialog opens on
+it with the archive of the last demo export (a 10.5 export is made first when
+there is none) in its path field: the dialog's default path
+C:\\SkvaMigrate.zip, a relative name here, is OUT/import/C:/SkvaMigrate.zip.
+Press Import, answer Yes, read the messages, close the dialog; the demo then
+shows what the import did. Without a display, or with --no-dialog, the same
+import runs without the dialog (portelle-import-driver).
 """
 
 import argparse
+import json
 import os
 import shutil
 import signal
@@ -55,67 +66,176 @@ class Service:
         print("  %s stopped (exit code %d)" % (self.name, code))
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--bin", required=True, help="the build's bin folder")
-    parser.add_argument("--out", required=True, help="where the work folders go")
-    parser.add_argument("sample", nargs="?", default="10.5")
-    args = parser.parse_args()
+TARGET = "10.6-sp2-target"
 
-    names = sorted(os.listdir(SAMPLES))
-    if args.sample not in names:
-        raise SystemExit("no sample %r; the samples are: %s" % (args.sample, ", ".join(names)))
-    sample = os.path.join(SAMPLES, args.sample)
-    bin_dir = os.path.abspath(args.bin)
-    work = os.path.join(os.path.abspath(args.out), args.sample)
-    install = os.path.join(work, "install") + "/"
-    archive = os.path.join(work, "SkvaMigrate.zip")
 
-    shutil.rmtree(work, ignore_errors=True)
-    os.makedirs(work)
-    shutil.copytree(os.path.join(sample, "install"), install)
-    with open(os.path.join(sample, "registry.reg"), encoding="utf-8") as f:
-        registry = registry_with_install_path(f.read(), install)
-    registry_file = os.path.join(work, "registry.reg")
-    with open(registry_file, "w", encoding="utf-8", newline="") as f:
-        f.write(registry)
-    pipes = os.path.join(work, "pipes")
-    if len(pipes) + len("/DbServerNamePipe") > MAX_SOCKET_PATH:
-        pipes = tempfile.mkdtemp(prefix="bastionel-demo-")
-    env = dict(os.environ, BASTIONEL_PIPE_DIR=pipes, BASTIONEL_REGISTRY=registry_file)
+class Installation:
+    """A copy of a sample server in a work folder, with its registry file
+    pointed at the copy and its stand-in services."""
 
-    print("== Sample server %s, copied to %s" % (args.sample, install))
-    print(registry.replace("\r\n", "\n").strip())
-    print("== Starting the stand-in services (pipes in %s)" % pipes)
-    log_file = os.path.join(work, "debug.log")
-    services = [Service("bastionel-logservice",
-                        [os.path.join(bin_dir, "bastionel-logservice"), log_file], env)]
-    try:
-        services.append(Service("bastionel-dbservice",
-                                [os.path.join(bin_dir, "bastionel-dbservice"),
-                                 "--db", os.path.join(work, "database.sqlite"),
-                                 "--fixture", os.path.join(sample, "fixture.json")], env))
-        command = [os.path.join(bin_dir, "portelle"), "/c", "/t", archive]
+    def __init__(self, bin_dir, sample, work):
+        self.bin_dir = bin_dir
+        self.sample = os.path.join(SAMPLES, sample)
+        self.work = work
+        self.install = os.path.join(work, "install") + "/"
+        shutil.rmtree(work, ignore_errors=True)
+        os.makedirs(work)
+        shutil.copytree(os.path.join(self.sample, "install"), self.install)
+        with open(os.path.join(self.sample, "registry.reg"), encoding="utf-8") as f:
+            self.registry = registry_with_install_path(f.read(), self.install)
+        registry_file = os.path.join(work, "registry.reg")
+        with open(registry_file, "w", encoding="utf-8", newline="") as f:
+            f.write(self.registry)
+        self.pipes = os.path.join(work, "pipes")
+        if len(self.pipes) + len("/DbServerNamePipe") > MAX_SOCKET_PATH:
+            self.pipes = tempfile.mkdtemp(prefix="bastionel-demo-")
+        self.env = dict(os.environ, BASTIONEL_PIPE_DIR=self.pipes,
+                        BASTIONEL_REGISTRY=registry_file)
+        self.log_file = os.path.join(work, "debug.log")
+        self.database = os.path.join(work, "database.sqlite")
+        self.services = []
+        print("== Sample server %s, copied to %s" % (sample, self.install))
+        print(self.registry.replace("\r\n", "\n").strip())
+
+    def program(self, name):
+        return os.path.join(self.bin_dir, name)
+
+    def start_services(self):
+        print("== Starting the stand-in services (pipes in %s)" % self.pipes)
+        self.services.append(Service("bastionel-logservice",
+                                     [self.program("bastionel-logservice"), self.log_file],
+                                     self.env))
+        self.services.append(Service("bastionel-dbservice",
+                                     [self.program("bastionel-dbservice"), "--db", self.database,
+                                      "--fixture", os.path.join(self.sample, "fixture.json")],
+                                     self.env))
+
+    def stop_services(self):
+        print("== Stopping the services")
+        for service in reversed(self.services):
+            service.stop()
+        self.services = []
+        with open(self.log_file, encoding="utf-8", errors="replace") as f:
+            log_lines = sum(1 for _ in f)
+        print("   %d debug-log lines in %s" % (log_lines, self.log_file))
+
+    def run(self, command, **kwargs):
         print("== " + " ".join(command))
         sys.stdout.flush()
-        exported = subprocess.run(command, env=env, stdin=subprocess.DEVNULL)
-        print("   exit code %d" % exported.returncode)
+        result = subprocess.run(command, env=self.env, stdin=subprocess.DEVNULL, **kwargs)
+        print("   exit code %d" % result.returncode)
+        return result
+
+    def dump(self):
+        out = subprocess.run([self.program("bastionel-dbservice"), "--db", self.database,
+                              "--dump"], env=self.env, capture_output=True, check=True).stdout
+        return json.loads(out)
+
+
+def export(bin_dir, out, sample):
+    names = sorted(n for n in os.listdir(SAMPLES) if n != TARGET)
+    if sample not in names:
+        raise SystemExit("no sample %r; the samples are: %s, or import" % (sample, ", ".join(names)))
+    server = Installation(bin_dir, sample, os.path.join(out, sample))
+    archive = os.path.join(server.work, "SkvaMigrate.zip")
+    try:
+        server.start_services()
+        exported = server.run([server.program("portelle"), "/c", "/t", archive])
     finally:
-        print("== Stopping the services")
-        for service in reversed(services):
-            service.stop()
-    with open(log_file, encoding="utf-8", errors="replace") as f:
-        log_lines = sum(1 for _ in f)
-    print("   %d debug-log lines in %s" % (log_lines, log_file))
+        server.stop_services()
     if exported.returncode != 0:
         raise SystemExit("the export failed")
 
     print("== portelle-inspect %s" % archive)
     sys.stdout.flush()
-    inspected = subprocess.run([os.path.join(bin_dir, "portelle-inspect"), archive])
+    inspected = subprocess.run([server.program("portelle-inspect"), archive])
     print("== The archive stays at %s" % archive)
-    print("   (a later demo import takes it from there)")
+    print("   (./run demo import imports it through the dialog)")
     return inspected.returncode
+
+
+def last_export(out):
+    """The newest archive a demo export left in OUT, or None."""
+    archives = [os.path.join(out, n, "SkvaMigrate.zip") for n in os.listdir(out)
+                if n != "import"] if os.path.isdir(out) else []
+    archives = [a for a in archives if os.path.isfile(a)]
+    return max(archives, key=os.path.getmtime) if archives else None
+
+
+def has_display():
+    return any(os.environ.get(name) for name in ("DISPLAY", "WAYLAND_DISPLAY"))
+
+
+def show_import(server, report):
+    """What the import did, read from the stand-in's database and the files."""
+    dump = server.dump()
+    print("== After the import")
+    print("   %d domains in the target's database, %d DLP records" % (
+        len(dump["domains"]), len(dump["dlp"])))
+    if os.path.exists(report):
+        with open(report, "rb") as f:
+            lines = f.read()[2:].decode("utf-16-le").splitlines()
+        print("   %d duplicate domains left alone (%s): %s" % (
+            len(lines), report, "; ".join(lines) or "none"))
+    for calls in ("BsnPfwCommon.calls.txt", "SvcCfgRunner.calls.txt"):
+        path = os.path.join(server.install, calls)
+        if os.path.exists(path):
+            with open(path, encoding="utf-8") as f:
+                print("   %s:\n      %s" % (calls, f.read().strip().replace("\n", "\n      ")))
+    for kept in ("ServerID=", "DiskReserved=", "Proxy_IP="):
+        with open(os.path.join(server.install, "bsnscan.ini"), encoding="utf-8") as f:
+            print("   bsnscan.ini " + " ".join(line.strip() for line in f if
+                                              line.startswith(kept)))
+
+
+def import_demo(bin_dir, out, with_dialog):
+    archive = last_export(out)
+    if archive is None:
+        print("== No demo export yet: exporting the 10.5 sample first")
+        if export(bin_dir, out, "10.5") != 0:
+            raise SystemExit("the export failed")
+        archive = last_export(out)
+    server = Installation(bin_dir, TARGET, os.path.join(out, "import"))
+    shutil.copy(server.program("BsnPfwCommon.so"), server.install)
+    print("   with the firewall-library stand-in BsnPfwCommon.so")
+    # The dialog starts with the path C:\SkvaMigrate.zip, relative to the
+    # current folder on this system.
+    default_path = os.path.join(server.work, "C:", "SkvaMigrate.zip")
+    os.makedirs(os.path.dirname(default_path))
+    shutil.copy(archive, default_path)
+    print("== The archive of the last export, %s, is at %s" % (archive, default_path))
+    if with_dialog and not has_display():
+        print("   no display (DISPLAY and WAYLAND_DISPLAY are not set): importing without the "
+              "dialog")
+        with_dialog = False
+    try:
+        server.start_services()
+        if with_dialog:
+            print("== The dialog opens: press Import, answer Yes, then close it")
+            result = server.run([server.program("portelle")], cwd=server.work)
+        else:
+            result = server.run([server.program("portelle-import-driver"), server.install,
+                                 default_path], cwd=server.work)
+    finally:
+        server.stop_services()
+    show_import(server, os.path.join(server.work, "DuplicateDomainList.txt"))
+    return result.returncode
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--bin", required=True, help="the build's bin folder")
+    parser.add_argument("--out", required=True, help="where the work folders go")
+    parser.add_argument("sample", nargs="?", default="10.5",
+                        help="the sample to export, or import")
+    parser.add_argument("--no-dialog", action="store_true",
+                        help="import without the dialog")
+    args = parser.parse_args()
+    bin_dir = os.path.abspath(args.bin)
+    out = os.path.abspath(args.out)
+    if args.sample == "import":
+        return import_demo(bin_dir, out, not args.no_dialog)
+    return export(bin_dir, out, args.sample)
 
 
 if __name__ == "__main__":
