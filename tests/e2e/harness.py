@@ -1,7 +1,8 @@
 """What the end-to-end tests share: a server installation in a temporary
-folder, the stand-in services for it, the real portelle program, and readers
-of its archive that share no code with it (zipfile, zlib, a protocol-buffer
-wire reader of our own and protoc --decode_raw)."""
+folder, the stand-in services for it, the real portelle program and the
+import driver, and readers of the archive that share no code with them
+(zipfile, zlib, a protocol-buffer wire reader of our own and protoc
+--decode_raw)."""
 
 import json
 import os
