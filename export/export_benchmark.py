@@ -189,13 +189,18 @@ def figures(with_log, count, best, *more):
         ", %d log lines" % best["log_lines"] if with_log else "")
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def parse_arguments(doc):
+    """The command line both benchmarks take; `doc`'s first line describes it."""
+    parser = argparse.ArgumentParser(description=doc.splitlines()[0])
     parser.add_argument("--bin", required=True)
     parser.add_argument("--domains", type=int, default=10000)
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--pipe-dir", default="/dev/shm" if os.path.isdir("/dev/shm") else None)
-    args = parser.parse_args()
+    return parser.parse_args()
+
+
+def main():
+    args = parse_arguments(__doc__)
     bin_dir = os.path.abspath(args.bin)
     work = tempfile.mkdtemp(prefix="portelle-bench-")
     pipes = tempfile.mkdtemp(prefix="portelle-bench-pipes-", dir=args.pipe_dir)

@@ -19,7 +19,6 @@ Targets: under 1.5 ms per domain without the log service; peak memory under
 100 MB.
 """
 
-import argparse
 import json
 import os
 import shutil
@@ -93,12 +92,7 @@ def import_once(bin_dir, archive, count, pipe_dir, with_log):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--bin", required=True)
-    parser.add_argument("--domains", type=int, default=10000)
-    parser.add_argument("--runs", type=int, default=3)
-    parser.add_argument("--pipe-dir", default="/dev/shm" if os.path.isdir("/dev/shm") else None)
-    args = parser.parse_args()
+    args = bench.parse_arguments(__doc__)
     bin_dir = os.path.abspath(args.bin)
     source = tempfile.mkdtemp(prefix="portelle-ibench-")
     try:
