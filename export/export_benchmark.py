@@ -89,33 +89,41 @@ def stop(process):
     process.wait(timeout=60)
 
 
-def run_once(bin_dir, work, pipes, fixture_path, with_log):
-    env = dict(os.environ, BASTIONEL_PIPE_DIR=pipes,
-               BASTIONEL_REGISTRY=os.path.join(work, "registry.reg"))
-    db = os.path.join(work, "db.sqlite")
+def start_services(bin_dir, work, env, db, fixture_path, with_log):
+    """The stand-in services of one run: the log service writing work/debug.log
+    when `with_log`, and the database service seeded from the fixture."""
     services = []
     if with_log:
         services.append(start([os.path.join(bin_dir, "bastionel-logservice"),
                                os.path.join(work, "debug.log")], env))
     services.append(start([os.path.join(bin_dir, "bastionel-dbservice"), "--db", db,
                            "--fixture", fixture_path], env))
-    archive = os.path.join(work, "bench.zip")
-    if os.path.exists(archive):
-        os.remove(archive)
+    return services
+
+
+def stop_all(services):
+    for service in reversed(services):
+        stop(service)
+
+
+def measure(argv, env, cwd=None):
+    """Runs a program to its end: (seconds, peak resident kB, exit code)."""
     begin = time.perf_counter()
-    child = subprocess.Popen([os.path.join(bin_dir, "portelle"), "/c", "/t", archive], env=env,
-                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+    child = subprocess.Popen(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL)
     # The kernel's peak of the program's own memory, read until it ends; the
     # peak wait4 reports would include this process's pages from the fork.
     peak_kb = 0
     while child.poll() is None:
         peak_kb = max(peak_kb, high_water_kb(child.pid))
         time.sleep(0.005)
-    elapsed = time.perf_counter() - begin
-    for service in reversed(services):
-        stop(service)
-    if child.returncode != 0:
-        raise SystemExit("the export failed with exit code %d" % child.returncode)
+    return time.perf_counter() - begin, peak_kb, child.returncode
+
+
+def service_results(bin_dir, work, env, db, with_log):
+    """After a run with the services stopped: the database's dump, and the
+    stand-in's time, its request count and the log's line count (the log is
+    removed)."""
     dump = json.loads(subprocess.run([os.path.join(bin_dir, "bastionel-dbservice"), "--db", db,
                                       "--dump"], env=env, capture_output=True, check=True).stdout)
     log_lines = 0
@@ -123,44 +131,86 @@ def run_once(bin_dir, work, pipes, fixture_path, with_log):
         with open(os.path.join(work, "debug.log"), "rb") as f:
             log_lines = sum(1 for _ in f)
         os.remove(os.path.join(work, "debug.log"))
-    return {"seconds": elapsed, "service_seconds": dump["timing"]["total_us"] / 1e6,
-            "requests": dump["timing"]["requests"], "peak_rss_mb": peak_kb / 1024,
-            "archive_bytes": os.path.getsize(archive), "log_lines": log_lines,
-            "records_expected": len(dump["domains"])}
+    return dump, {"service_seconds": dump["timing"]["total_us"] / 1e6,
+                  "requests": dump["timing"]["requests"], "log_lines": log_lines}
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def make_source(work, count):
+    """The 10.5 sample installation in work/install/, its registry file and a
+    fixture of `count` domains; returns the fixture's path."""
+    install = os.path.join(work, "install") + "/"
+    shutil.copytree(os.path.join(HERE, "..", "demo", "samples", "10.5", "install"), install)
+    with open(os.path.join(work, "registry.reg"), "w") as f:
+        f.write("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Bastionel\\service\\"
+                "Information]\n\"Server_Version\"=\"10.5\"\n\"Local_Path\"=\"%s\"\n" % install)
+    fixture_path = os.path.join(work, "fixture.json")
+    with open(fixture_path, "w") as f:
+        json.dump(tree(count), f)
+    return fixture_path
+
+
+def run_once(bin_dir, work, pipes, fixture_path, with_log):
+    """One export of the source made by make_source into work/bench.zip."""
+    env = dict(os.environ, BASTIONEL_PIPE_DIR=pipes,
+               BASTIONEL_REGISTRY=os.path.join(work, "registry.reg"))
+    db = os.path.join(work, "db.sqlite")
+    archive = os.path.join(work, "bench.zip")
+    if os.path.exists(archive):
+        os.remove(archive)
+    services = start_services(bin_dir, work, env, db, fixture_path, with_log)
+    try:
+        elapsed, peak_kb, code = measure([os.path.join(bin_dir, "portelle"), "/c", "/t", archive],
+                                         env)
+    finally:
+        stop_all(services)
+    if code != 0:
+        raise SystemExit("the export failed with exit code %d" % code)
+    dump, result = service_results(bin_dir, work, env, db, with_log)
+    result.update(seconds=elapsed, peak_rss_mb=peak_kb / 1024, archive=archive,
+                  archive_bytes=os.path.getsize(archive), records_expected=len(dump["domains"]))
+    return result
+
+
+def best_of(runs, once):
+    """The fastest of `runs` calls of `once`."""
+    return min((once() for _ in range(runs)), key=lambda r: r["seconds"])
+
+
+def figures(with_log, count, best, *more):
+    """The line of one case: the figures both benchmarks give, then `more`,
+    then the log's line count when the log service ran."""
+    parts = ["total %.2f s, %.3f ms per domain" % (best["seconds"], 1000 * best["seconds"] / count),
+             "stand-in %.2f s (%.0f%%) for %d requests" % (
+                 best["service_seconds"], 100 * best["service_seconds"] / best["seconds"],
+                 best["requests"]),
+             "peak RSS %.1f MB" % best["peak_rss_mb"]] + list(more)
+    return "%-22s %d domains: %s%s" % (
+        "with log service:" if with_log else "without log service:", count, "; ".join(parts),
+        ", %d log lines" % best["log_lines"] if with_log else "")
+
+
+def parse_arguments(doc):
+    """The command line both benchmarks take; `doc`'s first line describes it."""
+    parser = argparse.ArgumentParser(description=doc.splitlines()[0])
     parser.add_argument("--bin", required=True)
     parser.add_argument("--domains", type=int, default=10000)
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--pipe-dir", default="/dev/shm" if os.path.isdir("/dev/shm") else None)
-    args = parser.parse_args()
+    return parser.parse_args()
+
+
+def main():
+    args = parse_arguments(__doc__)
     bin_dir = os.path.abspath(args.bin)
     work = tempfile.mkdtemp(prefix="portelle-bench-")
     pipes = tempfile.mkdtemp(prefix="portelle-bench-pipes-", dir=args.pipe_dir)
     print("pipes in %s" % pipes)
     try:
-        install = os.path.join(work, "install") + "/"
-        shutil.copytree(os.path.join(HERE, "..", "demo", "samples", "10.5", "install"), install)
-        with open(os.path.join(work, "registry.reg"), "w") as f:
-            f.write("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Bastionel\\service\\"
-                    "Information]\n\"Server_Version\"=\"10.5\"\n\"Local_Path\"=\"%s\"\n" % install)
-        fixture_path = os.path.join(work, "fixture.json")
-        with open(fixture_path, "w") as f:
-            json.dump(tree(args.domains), f)
+        fixture_path = make_source(work, args.domains)
         for with_log in (False, True):
-            best = min((run_once(bin_dir, work, pipes, fixture_path, with_log)
-                        for _ in range(args.runs)),
-                       key=lambda r: r["seconds"])
-            n = args.domains
-            print("%-22s %d domains: total %.2f s, %.3f ms per domain; stand-in %.2f s (%.0f%%) "
-                  "for %d requests; peak RSS %.1f MB; archive %d bytes%s" % (
-                      "with log service:" if with_log else "without log service:", n,
-                      best["seconds"], 1000 * best["seconds"] / n, best["service_seconds"],
-                      100 * best["service_seconds"] / best["seconds"], best["requests"],
-                      best["peak_rss_mb"], best["archive_bytes"],
-                      ", %d log lines" % best["log_lines"] if with_log else ""))
+            best = best_of(args.runs,
+                           lambda: run_once(bin_dir, work, pipes, fixture_path, with_log))
+            print(figures(with_log, args.domains, best, "archive %d bytes" % best["archive_bytes"]))
             sys.stdout.flush()
     finally:
         shutil.rmtree(work, ignore_errors=True)

@@ -1,0 +1,111 @@
+#!/usr/bin/env python3
+"""Benchmark of a whole import: portelle-import-driver applying a package of
+10,000 domains to the 10.6 SP2 sample target against an empty stand-in
+database service, once without and once with the log service.
+
+  import_benchmark.py --bin BUILD/bin [--domains N] [--runs R] [--pipe-dir DIR]
+
+The package is made once, by the export the export benchmark runs (the 10.5
+sample and its generated tree of domains). Every run gets a fresh copy of the
+target installation, an empty database and a fresh pipe folder below
+--pipe-dir (by default /dev/shm, see export_benchmark.py), and its result is
+checked in the database's dump: every domain created with a configuration and
+a DLP record, none detached from the tree. For each case it prints the total
+time, the time per domain, the share of it the stand-in spent on the requests
+(its dump's timing), the request count, the driver's peak resident memory and,
+with the log service, the log's line count; the best of R runs is kept.
+
+Targets: under 1.5 ms per domain without the log service; peak memory under
+100 MB.
+"""
+
+import json
+import os
+import shutil
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "export"))
+import export_benchmark as bench  # noqa: E402
+
+TARGET = os.path.join(HERE, "..", "demo", "samples", "10.6-sp2-target", "install")
+
+
+def make_package(bin_dir, work, count, pipe_dir):
+    """The archive of `count` domains, exported as the export benchmark does."""
+    pipes = tempfile.mkdtemp(prefix="portelle-ibench-pipes-", dir=pipe_dir)
+    try:
+        fixture_path = bench.make_source(work, count)
+        return bench.run_once(bin_dir, work, pipes, fixture_path, False)["archive"]
+    finally:
+        shutil.rmtree(pipes, ignore_errors=True)
+
+
+def check(dump, count, work):
+    """Ends the benchmark when the import did not create the whole package."""
+    domains = dump["domains"]
+    uids = {d["uid"] for d in domains}
+    problems = []
+    if len(domains) != count:
+        problems.append("%d domains created" % len(domains))
+    if any(not d["config"] for d in domains):
+        problems.append("%d without a configuration" % sum(1 for d in domains if not d["config"]))
+    if len(dump["dlp"]) != count or {r["uid"] for r in dump["dlp"]} != uids:
+        problems.append("%d DLP records" % len(dump["dlp"]))
+    if dump["detached"]:
+        problems.append("%d subtrees detached from the tree" % len(dump["detached"]))
+    if os.path.getsize(os.path.join(work, "DuplicateDomainList.txt")) != 2:
+        problems.append("duplicates listed")
+    if problems:
+        raise SystemExit("the import of %d domains went wrong: %s" % (count, "; ".join(problems)))
+
+
+def import_once(bin_dir, archive, count, pipe_dir, with_log):
+    """One import of the archive into a fresh target and an empty database."""
+    work = tempfile.mkdtemp(prefix="portelle-ibench-run-")
+    pipes = tempfile.mkdtemp(prefix="portelle-ibench-pipes-", dir=pipe_dir)
+    try:
+        install = os.path.join(work, "install") + "/"
+        shutil.copytree(TARGET, install)
+        shutil.copy(os.path.join(bin_dir, "BsnPfwCommon.so"), install)
+        fixture_path = os.path.join(work, "empty.json")
+        with open(fixture_path, "w") as f:
+            json.dump({"domains": []}, f)
+        env = dict(os.environ, BASTIONEL_PIPE_DIR=pipes)
+        db = os.path.join(work, "db.sqlite")
+        services = bench.start_services(bin_dir, work, env, db, fixture_path, with_log)
+        try:
+            elapsed, peak_kb, code = bench.measure(
+                [os.path.join(bin_dir, "portelle-import-driver"), install, archive], env, cwd=work)
+        finally:
+            bench.stop_all(services)
+        if code != 0:
+            raise SystemExit("the import failed with exit code %d" % code)
+        dump, result = bench.service_results(bin_dir, work, env, db, with_log)
+        check(dump, count, work)
+        result.update(seconds=elapsed, peak_rss_mb=peak_kb / 1024)
+        return result
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+        shutil.rmtree(pipes, ignore_errors=True)
+
+
+def main():
+    args = bench.parse_arguments(__doc__)
+    bin_dir = os.path.abspath(args.bin)
+    source = tempfile.mkdtemp(prefix="portelle-ibench-")
+    try:
+        archive = make_package(bin_dir, source, args.domains, args.pipe_dir)
+        print("package of %d domains: %d bytes" % (args.domains, os.path.getsize(archive)))
+        for with_log in (False, True):
+            best = bench.best_of(args.runs, lambda: import_once(
+                bin_dir, archive, args.domains, args.pipe_dir, with_log))
+            print(bench.figures(with_log, args.domains, best))
+            sys.stdout.flush()
+    finally:
+        shutil.rmtree(source, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
