@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <string_view>
 
@@ -14,6 +15,17 @@
 #include "platform/text.h"
 
 namespace stand_in {
+
+bool ParseIdleTimeout(const std::string& value, int* milliseconds, std::string* error) {
+  const char* end = value.data() + value.size();
+  const auto [stop, failure] = std::from_chars(value.data(), end, *milliseconds);
+  if (failure != std::errc() || stop != end || *milliseconds <= 0) {
+    *error = "--idle-timeout needs a positive number of milliseconds, not '" + value + "'";
+    return false;
+  }
+  return true;
+}
+
 namespace {
 
 std::string ErrnoText(std::string_view operation, const std::string& path = {}) {

@@ -21,6 +21,10 @@ struct HostOptions {
   bool background = false;  // requires a pid file, to be stopped by
 };
 
+// Reads the value of the option --idle-timeout: a positive decimal number of
+// milliseconds. False, with `error` saying why, for anything else.
+bool ParseIdleTimeout(const std::string& value, int* milliseconds, std::string* error);
+
 class CServiceHost {
  public:
   CServiceHost() = default;

@@ -1,7 +1,5 @@
 #include "server/logservice/command_line.h"
 
-#include <charconv>
-
 namespace logservice {
 
 const char kUsage[] =
@@ -38,11 +36,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* co
     } else if (argument == "--pid-file") {
       result.host.pid_file = arguments[++i];
     } else if (argument == "--idle-timeout") {
-      const std::string& value = arguments[++i];
-      const char* end = value.data() + value.size();
-      const auto [stop, failure] = std::from_chars(value.data(), end, result.idle_timeout_ms);
-      if (failure != std::errc() || stop != end || result.idle_timeout_ms <= 0) {
-        *error = "--idle-timeout needs a positive number of milliseconds, not '" + value + "'";
+      if (!stand_in::ParseIdleTimeout(arguments[++i], &result.idle_timeout_ms, error)) {
         return false;
       }
     } else if (argument.size() > 1 && argument[0] == '-') {
