@@ -7,7 +7,7 @@
 Export: the sample (default 10.5; see demo/samples/) is copied to
 OUT/SAMPLE/, its registry file pointed at that copy, the stand-in log and
 database services started for it, and `portelle /c /t OUT/SAMPLE/SkvaMigrate.zip`
-run against them. The services are stopped again and portelle-inspect shows
+run against them. The services are stopped again and portelle-examine shows
 what the archive holds. The archive stays where it was written.
 
 Import: the sample target server (10.6 SP2) is copied to OUT/import/ with the
@@ -135,7 +135,8 @@ class Installation:
 def export(bin_dir, out, sample):
     names = sorted(n for n in os.listdir(SAMPLES) if n != TARGET)
     if sample not in names:
-        raise SystemExit("no sample %r; the samples are: %s, or import" % (sample, ", ".join(names)))
+        raise SystemExit("no sample %r; the samples are: %s, or import"
+                         % (sample, ", ".join(names)))
     server = Installation(bin_dir, sample, os.path.join(out, sample))
     archive = os.path.join(server.work, "SkvaMigrate.zip")
     try:
@@ -146,12 +147,12 @@ def export(bin_dir, out, sample):
     if exported.returncode != 0:
         raise SystemExit("the export failed")
 
-    print("== portelle-inspect %s" % archive)
+    print("== portelle-examine %s" % archive)
     sys.stdout.flush()
-    inspected = subprocess.run([server.program("portelle-inspect"), archive])
+    examined = subprocess.run([server.program("portelle-examine"), archive])
     print("== The archive stays at %s" % archive)
     print("   (./run demo import imports it through the dialog)")
-    return inspected.returncode
+    return examined.returncode
 
 
 def last_export(out):

@@ -337,7 +337,7 @@ SAMPLES = {
 # names with domains of the sources (letter case aside), so that the import
 # reports them as duplicates and leaves them alone.
 TARGET = "10.6-sp2-target"
-TARGET_SPEC = {"version": "10.6", "service_pack": 2, "patch": 0, "disk_reserved": 1024}
+TARGET_SERVER = {"version": "10.6", "service_pack": 2, "patch": 0, "disk_reserved": 1024}
 TARGET_MOVE_DIRS = ["E:\\Bastionel\\Quarantine\\Manual",
                     "E:\\Bastionel\\Quarantine\\RealTime",
                     "E:\\Bastionel\\Quarantine\\Scheduled",
@@ -350,14 +350,14 @@ TARGET_DOMAINS = [
 ]
 
 
-def registry_text(spec):
+def registry_text(server):
     return ("Windows Registry Editor Version 5.00\r\n\r\n"
             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Bastionel\\service\\Information]\r\n"
             "\"Server_Version\"=\"%s\"\r\n"
             "\"ServicePack_VersionNumber\"=dword:%08x\r\n"
             "\"Patch_VersionNumber\"=dword:%08x\r\n"
             "\"Local_Path\"=\"/opt/bastionel/server/\"\r\n"
-            % (spec["version"], spec["service_pack"], spec["patch"]))
+            % (server["version"], server["service_pack"], server["patch"]))
 
 
 def fixture(sample, version, rows=None):
@@ -442,9 +442,9 @@ def target_install_files(crypt):
     """The target's install folder before an import: its own INI values where
     the sources have theirs, keys and sections the packages do not carry, an
     older firewall profile, alert file and DLP template."""
-    sample, spec = TARGET, TARGET_SPEC
-    sections = bsnscan_sections(sample, float(spec["version"]), spec["service_pack"], crypt,
-                                move_dirs=TARGET_MOVE_DIRS, disk_reserved=spec["disk_reserved"])
+    sample, server = TARGET, TARGET_SERVER
+    sections = bsnscan_sections(sample, float(server["version"]), server["service_pack"], crypt,
+                                move_dirs=TARGET_MOVE_DIRS, disk_reserved=server["disk_reserved"])
     set_value(sections, "INI_SERVER_SECTION", "Proxy_IP", "proxy.target.example.com")
     set_value(sections, "INI_SERVER_SECTION", "Server_Port", 8443)
     set_value(sections, "INI_SERVER_SECTION", "TargetOnlyKey", "kept")
@@ -468,9 +468,9 @@ def target_install_files(crypt):
     }
 
 
-def write_sample(folder, spec, files, fixture_content):
+def write_sample(folder, server, files, fixture_content):
     shutil.rmtree(folder, ignore_errors=True)
-    write(os.path.join(folder, "registry.reg"), registry_text(spec))
+    write(os.path.join(folder, "registry.reg"), registry_text(server))
     for relative, text in files.items():
         write(os.path.join(folder, "install", relative), text)
     write(os.path.join(folder, "fixture.json"),
@@ -483,13 +483,13 @@ def main():
     parser.add_argument("--out", default=os.path.join(HERE, "samples"))
     args = parser.parse_args()
     crypt = Encipher(os.path.abspath(args.encipher))
-    for sample, spec in SAMPLES.items():
-        version = float(spec["version"])
-        files = install_files(sample, version, spec["service_pack"], crypt,
-                              spec.get("disk_reserved"))
-        write_sample(os.path.join(args.out, sample), spec, files, fixture(sample, version))
-    write_sample(os.path.join(args.out, TARGET), TARGET_SPEC, target_install_files(crypt),
-                 fixture(TARGET, float(TARGET_SPEC["version"]), TARGET_DOMAINS))
+    for sample, server in SAMPLES.items():
+        version = float(server["version"])
+        files = install_files(sample, version, server["service_pack"], crypt,
+                              server.get("disk_reserved"))
+        write_sample(os.path.join(args.out, sample), server, files, fixture(sample, version))
+    write_sample(os.path.join(args.out, TARGET), TARGET_SERVER, target_install_files(crypt),
+                 fixture(TARGET, float(TARGET_SERVER["version"]), TARGET_DOMAINS))
 
 
 if __name__ == "__main__":

@@ -31,7 +31,7 @@ class CQtUserInterface : public platform::UserInterface {
                                            std::u16string_view filter) override;
 
   // Tests answer the boxes and dialogs here: each observer is called once a
-  // box or dialog runs its own event loop, and may inspect it, pick a button
+  // box or dialog runs its own event loop, and may look at it, pick a button
   // or a file and close it.
   void SetMessageBoxObserverForTesting(std::function<void(QMessageBox&)> observer) {
     message_observer_ = std::move(observer);

@@ -1,4 +1,4 @@
-#include "inspect/ArchiveInspector.h"
+#include "examine/ArchiveExaminer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include "tests/support/temp_folder.h"
 #include "zip/ZipTestTools.h"
 
-namespace inspect {
+namespace examine {
 namespace {
 
 using testing_support::TempFolder;
@@ -29,7 +29,7 @@ std::u16string CurrentLayout(int n) {
   return text;
 }
 
-class InspectorTest : public ::testing::Test {
+class ExaminerTest : public ::testing::Test {
  protected:
   // Writes skva.dat of `package` into the folder, for the archives below.
   void WritePackage(const SKVA_Server_Settings::SettingAggregation& package) {
@@ -60,8 +60,8 @@ class InspectorTest : public ::testing::Test {
     return package;
   }
 
-  bool Inspect(const std::string& archive) {
-    return InspectArchive(dir_.Native(archive), &report_, &error_);
+  bool Examine(const std::string& archive) {
+    return ExamineArchive(dir_.Native(archive), &report_, &error_);
   }
 
   TempFolder dir_;
@@ -69,11 +69,11 @@ class InspectorTest : public ::testing::Test {
   std::string error_;
 };
 
-TEST_F(InspectorTest, MembersAndEveryRecordOfASoundArchive) {
+TEST_F(ExaminerTest, MembersAndEveryRecordOfASoundArchive) {
   WritePackage(SamplePackage());
   ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "a.zip", R"(z.writestr("Private\\PFW\\a.pfw", "x" * 100, zipfile.ZIP_DEFLATED)
 z.write("skva.dat", "skva.dat", zipfile.ZIP_DEFLATED))"));
-  ASSERT_TRUE(Inspect("a.zip")) << error_;
+  ASSERT_TRUE(Examine("a.zip")) << error_;
   ASSERT_EQ(report_.members.size(), 2u);
   EXPECT_EQ(report_.members[0].name, "Private\\PFW\\a.pfw");
   EXPECT_EQ(report_.members[0].size, 100u);
@@ -113,31 +113,31 @@ z.write("skva.dat", "skva.dat", zipfile.ZIP_DEFLATED))"));
   EXPECT_EQ(json["package"]["ini"]["sections"][0]["name"], "PFW");
 }
 
-TEST_F(InspectorTest, DamagedOrForeignArchivesAreRefusedWithTheirReason) {
+TEST_F(ExaminerTest, DamagedOrForeignArchivesAreRefusedWithTheirReason) {
   dir_.Write("plain.zip", "not a zip at all");
-  EXPECT_FALSE(Inspect("plain.zip"));
+  EXPECT_FALSE(Examine("plain.zip"));
   EXPECT_NE(error_.find("cannot be opened as a zip archive"), std::string::npos) << error_;
-  EXPECT_FALSE(Inspect("missing.zip"));
+  EXPECT_FALSE(Examine("missing.zip"));
 
   ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "other.zip", R"(z.writestr("readme.txt", "hi"))"));
-  EXPECT_FALSE(Inspect("other.zip"));
+  EXPECT_FALSE(Examine("other.zip"));
   EXPECT_NE(error_.find("holds no skva.dat"), std::string::npos) << error_;
   EXPECT_EQ(report_.members.size(), 1u);  // what was read is still reported
 
   dir_.Write("skva.dat", "5321xthis is no zlib stream");
   ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "bad.zip", R"(z.write("skva.dat"))"));
-  EXPECT_FALSE(Inspect("bad.zip"));
+  EXPECT_FALSE(Examine("bad.zip"));
   EXPECT_NE(error_.find("skva.dat is not a settings package (Unable to continue."),
             std::string::npos)
       << error_;
 
   ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "two.zip", R"(z.write("skva.dat")
 z.write("skva.dat", "SKVA.DAT"))"));
-  EXPECT_FALSE(Inspect("two.zip"));
+  EXPECT_FALSE(Examine("two.zip"));
   EXPECT_NE(error_.find("more than one skva.dat"), std::string::npos) << error_;
 }
 
-TEST_F(InspectorTest, AMemberWhoseDataWasAlteredFailsItsCrc) {
+TEST_F(ExaminerTest, AMemberWhoseDataWasAlteredFailsItsCrc) {
   WritePackage(SamplePackage());
   ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "a.zip", R"(z.writestr("ous.ini", "A" * 64)
 z.write("skva.dat"))"));
@@ -146,19 +146,19 @@ z.write("skva.dat"))"));
   ASSERT_NE(data, std::string::npos);
   bytes[data + 10] = 'B';
   dir_.Write("a.zip", bytes);
-  EXPECT_FALSE(Inspect("a.zip"));
+  EXPECT_FALSE(Examine("a.zip"));
   EXPECT_NE(error_.find("ous.ini does not match its CRC"), std::string::npos) << error_;
 }
 
-TEST_F(InspectorTest, HostileNamesAreShownWithoutTheirControlCharacters) {
+TEST_F(ExaminerTest, HostileNamesAreShownWithoutTheirControlCharacters) {
   WritePackage(SamplePackage());
   ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "a.zip", R"(z.writestr("..\\evil\x1b[2J.txt", "x")
 z.write("skva.dat"))"));
-  ASSERT_TRUE(Inspect("a.zip")) << error_;
+  ASSERT_TRUE(Examine("a.zip")) << error_;
   const std::string text = ReportText(report_);
   EXPECT_NE(text.find("..\\evil?[2J.txt"), std::string::npos) << text;
   EXPECT_EQ(text.find('\x1b'), std::string::npos);
 }
 
 }  // namespace
-}  // namespace inspect
+}  // namespace examine

@@ -1,4 +1,4 @@
-#include "inspect/ArchiveInspector.h"
+#include "examine/ArchiveExaminer.h"
 
 #include <minizip/unzip.h>
 
@@ -14,7 +14,7 @@
 #include "platform/text.h"
 #include "platform/user_interface.h"
 
-namespace inspect {
+namespace examine {
 namespace {
 
 // Longer member names than any file system allows are refused.
@@ -150,7 +150,7 @@ bool DecodePackage(const std::string& bytes, ArchiveReport* report, std::string*
   bool decoded = false;
   {
     const platform::ScopedUserInterface ui(&messages);
-    decoded = package::DecodePackageData(bytes, u"portelle-inspect", &package);
+    decoded = package::DecodePackageData(bytes, u"portelle-examine", &package);
   }
   if (!decoded) {
     std::string why = "skva.dat is not a settings package";
@@ -177,7 +177,7 @@ bool DecodePackage(const std::string& bytes, ArchiveReport* report, std::string*
   return true;
 }
 
-bool Inspect(const std::string& path, ArchiveReport* report, std::string* error) {
+bool Examine(const std::string& path, ArchiveReport* report, std::string* error) {
   const UnzipHandle zip(unzOpen64(path.c_str()));
   if (!zip) {
     *error = path + " cannot be opened as a zip archive";
@@ -248,10 +248,10 @@ std::string Optional(const std::optional<int32_t>& value) {
 
 }  // namespace
 
-bool InspectArchive(const std::string& path, ArchiveReport* report, std::string* error) {
+bool ExamineArchive(const std::string& path, ArchiveReport* report, std::string* error) {
   *report = ArchiveReport();
   try {
-    return Inspect(path, report, error);
+    return Examine(path, report, error);
   } catch (const std::bad_alloc&) {
     *error = path + ": out of memory while reading the archive";
     return false;
@@ -361,4 +361,4 @@ std::string ReportJson(const ArchiveReport& report) {
   return root.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-}  // namespace inspect
+}  // namespace examine

@@ -5,8 +5,8 @@
 // Archives are outside input. The reader trusts nothing in them: member
 // counts, names and sizes are bounded, nothing is written to disk, and the
 // package goes through the same checks the import applies.
-#ifndef PORTELLE_INSPECT_ARCHIVEINSPECTOR_H_
-#define PORTELLE_INSPECT_ARCHIVEINSPECTOR_H_
+#ifndef PORTELLE_EXAMINE_ARCHIVEEXAMINER_H_
+#define PORTELLE_EXAMINE_ARCHIVEEXAMINER_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace inspect {
+namespace examine {
 
 // More members than an export ever writes by far.
 inline constexpr size_t kMaxMembers = 65535;
@@ -74,12 +74,12 @@ struct ArchiveReport {
 // member that does not read back (bad data or CRC), too many members, an
 // archive without skva.dat, or a skva.dat that is not a settings package;
 // *report then holds what was read before the fault.
-bool InspectArchive(const std::string& path, ArchiveReport* report, std::string* error);
+bool ExamineArchive(const std::string& path, ArchiveReport* report, std::string* error);
 
 // The report as readable text, and as one JSON object.
 std::string ReportText(const ArchiveReport& report);
 std::string ReportJson(const ArchiveReport& report);
 
-}  // namespace inspect
+}  // namespace examine
 
-#endif  // PORTELLE_INSPECT_ARCHIVEINSPECTOR_H_
+#endif  // PORTELLE_EXAMINE_ARCHIVEEXAMINER_H_

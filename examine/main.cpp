@@ -1,8 +1,8 @@
-// portelle-inspect: shows what an export archive holds — its members and
+// portelle-examine: shows what an export archive holds — its members and
 // the settings package in its skva.dat — so that it can be checked before it
 // is imported.
 //
-//   portelle-inspect ARCHIVE [--json]
+//   portelle-examine ARCHIVE [--json]
 //
 // Exit codes: 0 the archive was read whole, 1 it cannot be read or is not a
 // sound export archive (what was read before the fault is still shown), 2 bad
@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "inspect/ArchiveInspector.h"
+#include "examine/ArchiveExaminer.h"
 
 namespace {
 
@@ -34,15 +34,15 @@ int main(int argc, char** argv) {
     }
   }
   if (archive.empty()) {
-    Print(stderr, "usage: portelle-inspect ARCHIVE [--json]\n");
+    Print(stderr, "usage: portelle-examine ARCHIVE [--json]\n");
     return 2;
   }
-  inspect::ArchiveReport report;
+  examine::ArchiveReport report;
   std::string error;
-  const bool sound = inspect::InspectArchive(archive, &report, &error);
-  Print(stdout, as_json ? inspect::ReportJson(report) : inspect::ReportText(report));
+  const bool sound = examine::ExamineArchive(archive, &report, &error);
+  Print(stdout, as_json ? examine::ReportJson(report) : examine::ReportText(report));
   if (!sound) {
-    Print(stderr, "portelle-inspect: " + error + "\n");
+    Print(stderr, "portelle-examine: " + error + "\n");
     return 1;
   }
   return 0;
