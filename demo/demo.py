@@ -183,10 +183,10 @@ def show_import(server, report):
         if os.path.exists(path):
             with open(path, encoding="utf-8") as f:
                 print("   %s:\n      %s" % (calls, f.read().strip().replace("\n", "\n      ")))
-    for kept in ("ServerID=", "DiskReserved=", "Proxy_IP="):
-        with open(os.path.join(server.install, "bsnscan.ini"), encoding="utf-8") as f:
-            print("   bsnscan.ini " + " ".join(line.strip() for line in f if
-                                              line.startswith(kept)))
+    with open(os.path.join(server.install, "bsnscan.ini"), encoding="utf-8") as f:
+        shown = [line.strip() for line in f
+                 if line.startswith(("ServerID=", "DiskReserved=", "Proxy_IP="))]
+    print("   bsnscan.ini: " + " ".join(shown))
 
 
 def import_demo(bin_dir, out, with_dialog):
