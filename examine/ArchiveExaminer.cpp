@@ -12,7 +12,7 @@
 #include "platform/format.h"
 #include "platform/ini_document.h"
 #include "platform/text.h"
-#include "platform/user_interface.h"
+#include "platform/string_table.h"
 
 namespace examine {
 namespace {
@@ -146,20 +146,15 @@ std::vector<IniSection> Sections(const std::string& ini_bytes) {
 
 bool DecodePackage(const std::string& bytes, ArchiveReport* report, std::string* error) {
   SKVA_Server_Settings::SettingAggregation package;
-  platform::RecordingUserInterface messages;
-  bool decoded = false;
-  {
-    const platform::ScopedUserInterface ui(&messages);
-    decoded = package::DecodePackageData(bytes, u"portelle-examine", &package);
-  }
-  if (!decoded) {
+  const package::PackageStatus decoded =
+      package::DecodePackageData(bytes, u"portelle-examine", &package);
+  if (!decoded.ok()) {
     std::string why = "skva.dat is not a settings package";
-    if (!messages.messages().empty()) {
-      std::string text = platform::Utf16ToUtf8(messages.messages().front().text);
-      for (char& c : text) {
-        if (c == '\n') c = ' ';
-      }
-      why += " (" + text + ")";
+    if (decoded.corrupted()) {
+      why += " (" +
+             platform::Utf16ToUtf8(platform::OneLine(
+                 platform::FormatMessageText(platform::kMsgDataFileCorrupted))) +
+             ")";
     }
     *error = why;
     return false;

@@ -33,7 +33,7 @@ class ExaminerTest : public ::testing::Test {
  protected:
   // Writes skva.dat of `package` into the folder, for the archives below.
   void WritePackage(const SKVA_Server_Settings::SettingAggregation& package) {
-    ASSERT_TRUE(package::WritePackageDataFile(package, dir_.wpath(), u"test"));
+    ASSERT_TRUE(package::WritePackageDataFile(package, dir_.wpath(), u"test").ok());
   }
 
   SKVA_Server_Settings::SettingAggregation SamplePackage() {

@@ -76,7 +76,17 @@ bool CExportSkvaSettings::ExportConfigToFile(const std::u16string& archive_path)
     } else {
       ExportFromIni();
       ExportFromDB();
-      if (!package::WritePackageDataFile(m_package, m_wstrServerPath, kFunc)) {
+      const package::PackageStatus written =
+          package::WritePackageDataFile(m_package, m_wstrServerPath, kFunc);
+      if (!written.ok()) {
+        if (written.corrupted()) {
+          platform::ShowAppMessage(platform::kMsgDataFileCorrupted, platform::MessageIcon::kError);
+        }
+        if (!written.file_status().ok()) {
+          m_failure = platform::FileFailureMessage(
+              platform::kMsgInstallFileNotWritten, package::PackageDataFilePath(m_wstrServerPath),
+              written.file_status());
+        }
         result = false;
       } else {
         if (!AddFilesToZip(archive_path)) result = false;

@@ -15,6 +15,7 @@
 
 #include "migrate/IMigraterDatabase.h"
 #include "package/ServerSettings.pb.h"
+#include "platform/string_table.h"
 
 class CDataMigrater;
 
@@ -67,6 +68,19 @@ class CExportSkvaSettings {
 
   const SKVA_Server_Settings::SettingAggregation& package() const { return m_package; }
 
+  // After ExportConfigToFile: the file actually written (the archive path
+  // with ".Zip" appended when it had no ".zip" ending).
+  const std::u16string& written_archive() const { return m_wstrWrittenArchive; }
+  // Why the export failed, in the user's terms (what failed, the path, the
+  // system's reason), for the application layer to show; empty when it
+  // succeeded or when message 133 has said it already.
+  const platform::AppMessage& failure() const { return m_failure; }
+  // True when the archive was written but no exchange with the database
+  // service succeeded: no domain could be read, and the archive holds only
+  // the INI settings and files. A reachable service with an empty tree is
+  // not this.
+  bool database_unreachable() const { return m_nDatabaseReplies == 0; }
+
   // Replaces the source of new UIDs, so that tests can make GUID creation
   // fail; by default util_HelperFunctions::NewGuidText.
   using GuidSource = std::u16string (*)();
@@ -88,6 +102,10 @@ class CExportSkvaSettings {
   GuidSource m_pfnNewGuid;
   // The UIDs from the root down to the node DigDown is listing.
   std::vector<std::u16string> m_vecWalkPath;
+  std::u16string m_wstrWrittenArchive;
+  platform::AppMessage m_failure;
+  // Database exchanges that succeeded during ExportFromDB.
+  int m_nDatabaseReplies = 0;
 };
 
 #endif  // PORTELLE_EXPORT_PORTELLEEXPORT_H_

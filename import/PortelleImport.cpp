@@ -9,6 +9,7 @@
 #include "log/DebugLog.h"
 #include "package/PackageDataFile.h"
 #include "platform/file_system.h"
+#include "platform/string_table.h"
 
 namespace {
 
@@ -39,6 +40,21 @@ CImportSkvaSettings::CImportSkvaSettings(std::u16string install_path)
 
 CImportSkvaSettings::~CImportSkvaSettings() = default;
 
+bool CImportSkvaSettings::ReadPackage() {
+  const package::PackageStatus read =
+      package::ReadPackageDataFile(m_wstrServerPath, u"CImportSkvaSettings::ImportSettingsFromFile",
+                                   &m_package);
+  if (read.corrupted()) {
+    platform::ShowAppMessage(platform::kMsgDataFileCorrupted, platform::MessageIcon::kError);
+  }
+  if (!read.file_status().ok()) {
+    m_failure = platform::FileFailureMessage(platform::kMsgInstallFileNotRead,
+                                             package::PackageDataFilePath(m_wstrServerPath),
+                                             read.file_status());
+  }
+  return read.ok();
+}
+
 std::u16string CImportSkvaSettings::MainIniPath() const {
   return m_wstrServerPath + u"bsnscan.ini";
 }
@@ -48,8 +64,7 @@ bool CImportSkvaSettings::ImportSettingsFromFile(const std::u16string& archive_p
   DEBUG_LOG(68, u"%s - =>ImportSettingsFromFile(wstrImportFile[%s])", kFunc, archive_path);
   bool result = false;
   try {
-    if (ExtractFromZip(archive_path) &&
-        package::ReadPackageDataFile(m_wstrServerPath, kFunc, &m_package)) {
+    if (ExtractFromZip(archive_path) && ReadPackage()) {
       result = ImportToIni();
       DEBUG_LOG(68, u"%s - there are %d items to import", kFunc, m_package.scanconfigs_size());
       // A record that fails does not stop the others.

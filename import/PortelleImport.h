@@ -21,6 +21,24 @@
 #include <string_view>
 
 #include "package/ServerSettings.pb.h"
+#include "platform/string_table.h"
+
+// What an import left out, counted so that the user is told after it; each
+// case is also logged at level 69 with the domain or member named.
+struct ImportSummary {
+  // Records whose domain was not created because the record is damaged (a
+  // value does not fit its field in the creation record).
+  int domains_not_imported = 0;
+  // Domains created whose scan configuration was not sent because the
+  // record's configuration is damaged.
+  int domains_without_config = 0;
+  // Archive members that no export archive holds, not extracted.
+  int members_skipped = 0;
+
+  bool anything_left_out() const {
+    return domains_not_imported != 0 || domains_without_config != 0;
+  }
+};
 
 class CImportSkvaSettings {
  public:
@@ -99,6 +117,11 @@ class CImportSkvaSettings {
   bool MigrateDLPTemplate();
 
   const SKVA_Server_Settings::SettingAggregation& package() const { return m_package; }
+  const ImportSummary& summary() const { return m_summary; }
+  // Why the import failed beyond the messages it showed itself (133, 134):
+  // what failed, the path and the system's reason, for the application
+  // layer to show. Empty when nothing more is to be said.
+  const platform::AppMessage& failure() const { return m_failure; }
   // Lets a test run the steps after the package was read on a package of its
   // own.
   void SetPackageForTesting(SKVA_Server_Settings::SettingAggregation package) {
@@ -107,9 +130,14 @@ class CImportSkvaSettings {
 
  private:
   std::u16string MainIniPath() const;
+  // Reads skva.dat from the install folder into the package; shows message
+  // 133 when it is damaged or missing.
+  bool ReadPackage();
 
   SKVA_Server_Settings::SettingAggregation m_package;
   std::u16string m_wstrServerPath;
+  ImportSummary m_summary;
+  platform::AppMessage m_failure;
 };
 
 #endif  // PORTELLE_IMPORT_PORTELLEIMPORT_H_

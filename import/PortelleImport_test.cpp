@@ -32,7 +32,7 @@ struct Member {
 std::string PackageFile(const testing_support::TempFolder& dir,
                         const SKVA_Server_Settings::SettingAggregation& package) {
   dir.MakeFolder("package");
-  EXPECT_TRUE(package::WritePackageDataFile(package, dir.Wide("package/"), u"test"));
+  EXPECT_TRUE(package::WritePackageDataFile(package, dir.Wide("package/"), u"test").ok());
   return dir.Read("package/skva.dat");
 }
 

@@ -8,26 +8,23 @@
 
 #include "log/DebugLog.h"
 #include "platform/file_system.h"
-#include "platform/string_table.h"
 
 namespace package {
 namespace {
 
 constexpr char16_t kLogSource[] = u"PackageDataFile";
 
-void ShowDataFileCorrupted() {
-  platform::ShowAppMessage(platform::kMsgDataFileCorrupted, platform::MessageIcon::kError);
-}
+using Kind = PackageStatus::Kind;
 
 // Writes the length prefix and the stream; a partly written file is removed
 // so that no truncated package is left in the install folder.
-bool WriteFileContent(const std::u16string& path, std::string_view prefix,
-                      std::string_view stream, std::u16string_view caller) {
+PackageStatus WriteFileContent(const std::u16string& path, std::string_view prefix,
+                               std::string_view stream, std::u16string_view caller) {
   platform::File file;
   platform::Status status = file.Open(path, platform::File::Mode::kCreateAlways);
   if (!status.ok()) {
     DEBUG_LOG(70, u"%s - ExportSetting:write error -> %S", caller, status.message());
-    return false;
+    return PackageStatus(Kind::kCannotWrite, status);
   }
   status = file.Write(prefix.data(), prefix.size());
   if (status.ok()) status = file.Write(stream.data(), stream.size());
@@ -36,9 +33,9 @@ bool WriteFileContent(const std::u16string& path, std::string_view prefix,
   if (!status.ok()) {
     DEBUG_LOG(70, u"%s - ExportSetting:write error -> %S", caller, status.message());
     platform::DeleteFile(path);
-    return false;
+    return PackageStatus(Kind::kCannotWrite, status);
   }
-  return true;
+  return {};
 }
 
 // The length prefix as a stream's formatted unsigned extraction reads it:
@@ -74,42 +71,43 @@ StoredLength ParseStoredLength(std::string_view bytes) {
   return length;
 }
 
-// Reads the whole file; false when it cannot be opened or read.
-bool ReadFileContent(const std::u16string& path, std::u16string_view caller, std::string* bytes) {
+// Reads the whole file; the system's reason when it cannot be opened or read.
+platform::Status ReadFileContent(const std::u16string& path, std::u16string_view caller,
+                                 std::string* bytes) {
   platform::File file;
-  if (!file.Open(path, platform::File::Mode::kRead).ok()) return false;
+  platform::Status status = file.Open(path, platform::File::Mode::kRead);
+  if (!status.ok()) return status;
   char chunk[65536];
   for (;;) {
     size_t read = 0;
-    const platform::Status status = file.Read(chunk, sizeof chunk, &read);
+    status = file.Read(chunk, sizeof chunk, &read);
     if (!status.ok()) {
       DEBUG_LOG(70, u"%s - ImportSetting:read error -> %S", caller, status.message());
-      return false;
+      return status;
     }
-    if (read == 0) return true;
+    if (read == 0) return status;
     bytes->append(chunk, read);
   }
 }
 
-bool ReadPackage(std::u16string_view install_path, std::u16string_view caller,
-                 SKVA_Server_Settings::SettingAggregation* package) {
+PackageStatus ReadPackage(std::u16string_view install_path, std::u16string_view caller,
+                          SKVA_Server_Settings::SettingAggregation* package) {
   std::string file_bytes;
   try {
-    if (!ReadFileContent(PackageDataFilePath(install_path), caller, &file_bytes)) {
-      ShowDataFileCorrupted();
-      return false;
-    }
+    const platform::Status read =
+        ReadFileContent(PackageDataFilePath(install_path), caller, &file_bytes);
+    if (!read.ok()) return PackageStatus(Kind::kCannotRead, read);
   } catch (const std::bad_alloc&) {
     DEBUG_LOG(70, u"%s - failed to allocate memory!", caller);
-    return false;
+    return Kind::kOutOfMemory;
   }
   return DecodePackageData(file_bytes, caller, package);
 }
 
 }  // namespace
 
-bool DecodePackageData(std::string_view file_bytes, std::u16string_view caller,
-                 SKVA_Server_Settings::SettingAggregation* package) {
+PackageStatus DecodePackageData(std::string_view file_bytes, std::u16string_view caller,
+                                SKVA_Server_Settings::SettingAggregation* package) {
   // Without a number nothing is read as stream either; uncompress() then
   // fails on the empty input.
   const StoredLength length = ParseStoredLength(file_bytes);
@@ -121,10 +119,9 @@ bool DecodePackageData(std::string_view file_bytes, std::u16string_view caller,
   // corrupt or hostile prefix must not reach the allocation unchecked.
   if (!length.in_range || stored > kMaxPackageBytes ||
       stored > kMaxExpansion * stream.size() + kExpansionMargin) {
-    ShowDataFileCorrupted();
     DEBUG_LOG(70, u"%s - ImportSetting:data length %S refused for %llu compressed bytes", caller,
               length.digits, static_cast<uint64_t>(stream.size()));
-    return false;
+    return Kind::kCorrupted;
   }
 
   std::string data;
@@ -132,7 +129,7 @@ bool DecodePackageData(std::string_view file_bytes, std::u16string_view caller,
     data.resize(stored);
   } catch (const std::bad_alloc&) {
     DEBUG_LOG(70, u"%s - failed to allocate memory!", caller);
-    return false;
+    return Kind::kOutOfMemory;
   }
 
   uLongf produced = static_cast<uLongf>(stored);
@@ -140,23 +137,21 @@ bool DecodePackageData(std::string_view file_bytes, std::u16string_view caller,
                                 reinterpret_cast<const Bytef*>(stream.data()),
                                 static_cast<uLong>(stream.size()));
   if (result != Z_OK) {
-    ShowDataFileCorrupted();
     if (result == Z_BUF_ERROR) {
       DEBUG_LOG(70, u"%s - ImportSetting:decompress error -> buffer too small", caller);
     } else if (result == Z_MEM_ERROR) {
       DEBUG_LOG(70, u"%s - ImportSetting:decompress error -> not enough memory", caller);
     }
-    return false;
+    return Kind::kCorrupted;
   }
 
   // A package that does not parse is refused as a whole: importing the
   // fields read before the fault would apply a part of someone's settings.
   if (!package->ParseFromArray(data.data(), static_cast<int>(produced))) {
-    ShowDataFileCorrupted();
     DEBUG_LOG(70, u"%s - ImportSetting:parse error -> not a settings package", caller);
-    return false;
+    return Kind::kCorrupted;
   }
-  return true;
+  return {};
 }
 
 std::u16string PackageDataFilePath(std::u16string_view install_path) {
@@ -165,14 +160,15 @@ std::u16string PackageDataFilePath(std::u16string_view install_path) {
   return path;
 }
 
-bool WritePackageDataFile(const SKVA_Server_Settings::SettingAggregation& package,
-                          std::u16string_view install_path, std::u16string_view caller) {
+PackageStatus WritePackageDataFile(const SKVA_Server_Settings::SettingAggregation& package,
+                                   std::u16string_view install_path,
+                                   std::u16string_view caller) {
   std::string serialised;
   std::unique_ptr<char[]> compressed;
   try {
     if (!package.SerializeToString(&serialised)) {
       DEBUG_LOG(69, u"%s - ExportSetting:serialize error", caller);
-      return false;
+      return Kind::kCorrupted;
     }
     // As large as the input, not compressBound(): the layout has always been
     // written this way, and a package that does not shrink is refused. Left
@@ -181,7 +177,7 @@ bool WritePackageDataFile(const SKVA_Server_Settings::SettingAggregation& packag
     compressed.reset(new char[std::max<size_t>(serialised.size(), 1)]);
   } catch (const std::bad_alloc&) {
     DEBUG_LOG(69, u"%s - failed to allocate memory!", caller);
-    return false;
+    return Kind::kOutOfMemory;
   }
 
   uLongf compressed_size = static_cast<uLongf>(serialised.size());
@@ -189,25 +185,24 @@ bool WritePackageDataFile(const SKVA_Server_Settings::SettingAggregation& packag
                               reinterpret_cast<const Bytef*>(serialised.data()),
                               static_cast<uLong>(serialised.size()));
   if (result != Z_OK) {
-    ShowDataFileCorrupted();
     if (result == Z_BUF_ERROR) {
       DEBUG_LOG(68, u"%s - ExportSetting:compress error -> buffer too small", caller);
     } else if (result == Z_MEM_ERROR) {
       DEBUG_LOG(69, u"%s - ExportSetting:compress error -> not enough memory", caller);
     }
-    return false;
+    return Kind::kCorrupted;
   }
 
   return WriteFileContent(PackageDataFilePath(install_path), std::to_string(serialised.size()),
                           std::string_view(compressed.get(), compressed_size), caller);
 }
 
-bool ReadPackageDataFile(std::u16string_view install_path, std::u16string_view caller,
-                         SKVA_Server_Settings::SettingAggregation* package) {
+PackageStatus ReadPackageDataFile(std::u16string_view install_path, std::u16string_view caller,
+                                  SKVA_Server_Settings::SettingAggregation* package) {
   package->Clear();
-  if (ReadPackage(install_path, caller, package)) return true;
-  package->Clear();
-  return false;
+  const PackageStatus status = ReadPackage(install_path, caller, package);
+  if (!status.ok()) package->Clear();
+  return status;
 }
 
 }  // namespace package

@@ -106,7 +106,7 @@ class PackageDataFileTest : public ::testing::Test {
   void WriteDataFile(std::string_view bytes) const { install_.Write("skva.dat", bytes); }
   std::string DataFile() const { return install_.Read("skva.dat"); }
 
-  bool Read(SettingAggregation* package) {
+  package::PackageStatus Read(SettingAggregation* package) {
     return package::ReadPackageDataFile(InstallPath(), kImport, package);
   }
 
@@ -136,18 +136,19 @@ class PackageDataFileTest : public ::testing::Test {
     return lines;
   }
 
-  // Expects that the read failed with message 133 and, when `line` is given,
-  // with exactly that level-70 log line.
+  // Expects that the read failed as a corrupted package (message 133 for
+  // the caller to show) and, when `line` is given, with exactly that
+  // level-70 log line. The layer itself shows nothing.
   void ExpectRejected(std::string_view file, std::u16string_view line = {}) {
     WriteDataFile(file);
     SettingAggregation package;
     package.set_original_skva_ver(1);
-    EXPECT_FALSE(Read(&package));
+    const package::PackageStatus status = Read(&package);
+    EXPECT_FALSE(status.ok());
+    EXPECT_EQ(status.kind(), package::PackageStatus::Kind::kCorrupted);
+    EXPECT_TRUE(status.corrupted());
     EXPECT_EQ(package.ByteSizeLong(), 0u);  // nothing of a broken package is kept
-    ASSERT_EQ(ui_.messages().size(), 1u);
-    EXPECT_EQ(ui_.messages()[0].text, platform::LoadMessageText(platform::kMsgDataFileCorrupted));
-    EXPECT_EQ(ui_.messages()[0].icon, platform::MessageIcon::kError);
-    ui_.Clear();
+    EXPECT_TRUE(ui_.messages().empty());
     const auto lines = TakeLogLines();
     if (!line.empty()) {
       ASSERT_EQ(lines.size(), 1u);
@@ -171,23 +172,22 @@ TEST_F(PackageDataFileTest, PackagesRoundTripByteForByte) {
   without_domains.set_original_patch_ver(0);
   without_domains.set_global_config_string(IniText(3000));
   for (const SettingAggregation& original : {PackageWithDomains(), without_domains}) {
-    ASSERT_TRUE(package::WritePackageDataFile(original, InstallPath(), kExport));
+    ASSERT_TRUE(package::WritePackageDataFile(original, InstallPath(), kExport).ok());
     SettingAggregation read;
-    ASSERT_TRUE(Read(&read));
+    ASSERT_TRUE(Read(&read).ok());
     EXPECT_EQ(read.SerializeAsString(), original.SerializeAsString());
     EXPECT_EQ(read.scanconfigs_size(), original.scanconfigs_size());
   }
   const SettingAggregation original = PackageWithDomains();
-  ASSERT_TRUE(package::WritePackageDataFile(original, InstallPath(), kExport));
+  ASSERT_TRUE(package::WritePackageDataFile(original, InstallPath(), kExport).ok());
   SettingAggregation read;
-  ASSERT_TRUE(Read(&read));
+  ASSERT_TRUE(Read(&read).ok());
   EXPECT_EQ(read.scanconfigs(0).domain_uid().size(), 72u);
   EXPECT_EQ(read.scanconfigs(0).client_uninstall(), PasswordBlock(u"\u00fcninstall"));
   EXPECT_EQ(read.scanconfigs(1).client_unload().size(), 512u);
   EXPECT_TRUE(read.scanconfigs(1).has_domain_name());
   EXPECT_EQ(read.scanconfigs(1).domain_name_size(), 0);
   EXPECT_EQ(read.scanconfigs(1).config_string(), original.scanconfigs(1).config_string());
-  EXPECT_TRUE(ui_.messages().empty());
   EXPECT_TRUE(TakeLogLines().empty());
   EXPECT_TRUE(install_.Exists("skva.dat"));  // deleting it is the caller's part
 }
@@ -198,7 +198,7 @@ TEST_F(PackageDataFileTest, FileIsTheDecimalLengthThenTheZlibStream) {
   const std::string text = IniText(5318);
   SettingAggregation package;
   package.set_global_config_string(text);
-  ASSERT_TRUE(package::WritePackageDataFile(package, InstallPath(), kExport));
+  ASSERT_TRUE(package::WritePackageDataFile(package, InstallPath(), kExport).ok());
 
   const std::string file = DataFile();
   ASSERT_GT(file.size(), 5u);
@@ -207,7 +207,7 @@ TEST_F(PackageDataFileTest, FileIsTheDecimalLengthThenTheZlibStream) {
 
   // An existing file is replaced, not appended to.
   package.set_global_config_string(IniText(200));
-  ASSERT_TRUE(package::WritePackageDataFile(package, InstallPath(), kExport));
+  ASSERT_TRUE(package::WritePackageDataFile(package, InstallPath(), kExport).ok());
   EXPECT_EQ(DataFile().substr(0, 4), "203\x78");
   EXPECT_EQ(Uncompress(DataFile().substr(3), 203), "\x1a\xc8\x01" + IniText(200));
 }
@@ -221,10 +221,9 @@ TEST_F(PackageDataFileTest, TrailingBytesAndLeadingWhiteSpaceAreAccepted) {
         "000" + std::to_string(serialised.size()) + stream}) {
     WriteDataFile(file);
     SettingAggregation read;
-    EXPECT_TRUE(Read(&read));
+    EXPECT_TRUE(Read(&read).ok());
     EXPECT_EQ(read.SerializeAsString(), serialised);
   }
-  EXPECT_TRUE(ui_.messages().empty());
 }
 
 TEST_F(PackageDataFileTest, APackageThatDoesNotShrinkIsNotWritten) {
@@ -232,10 +231,9 @@ TEST_F(PackageDataFileTest, APackageThatDoesNotShrinkIsNotWritten) {
   tiny.set_original_skva_ver(10.6);
   tiny.set_original_servicepack_ver(2);
   tiny.set_original_patch_ver(0);
-  EXPECT_FALSE(package::WritePackageDataFile(tiny, InstallPath(), kExport));
-  ASSERT_EQ(ui_.messages().size(), 1u);
-  EXPECT_EQ(ui_.messages()[0].text, platform::LoadMessageText(platform::kMsgDataFileCorrupted));
-  EXPECT_EQ(ui_.messages()[0].icon, platform::MessageIcon::kError);
+  const package::PackageStatus status = package::WritePackageDataFile(tiny, InstallPath(), kExport);
+  EXPECT_TRUE(status.corrupted());
+  EXPECT_TRUE(ui_.messages().empty());
   const auto lines = TakeLogLines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].first, u"68");
@@ -244,17 +242,23 @@ TEST_F(PackageDataFileTest, APackageThatDoesNotShrinkIsNotWritten) {
   EXPECT_FALSE(install_.Exists("skva.dat"));
 }
 
-TEST_F(PackageDataFileTest, AFileThatCannotBeCreatedFailsWithoutAMessage) {
-  EXPECT_FALSE(package::WritePackageDataFile(PackageWithDomains(),
-                                             install_.Wide("missing folder/"), kExport));
+TEST_F(PackageDataFileTest, AFileThatCannotBeCreatedReturnsTheSystemsReason) {
+  const package::PackageStatus status = package::WritePackageDataFile(
+      PackageWithDomains(), install_.Wide("missing folder/"), kExport);
+  EXPECT_EQ(status.kind(), package::PackageStatus::Kind::kCannotWrite);
+  EXPECT_FALSE(status.corrupted());
+  EXPECT_EQ(status.file_status().code(), platform::kErrorFileNotFound);
+  EXPECT_NE(status.file_status().message().find("skva.dat"), std::string::npos);
   EXPECT_TRUE(ui_.messages().empty());
 }
 
-TEST_F(PackageDataFileTest, AMissingFileIsRefused) {
+TEST_F(PackageDataFileTest, AMissingFileIsRefusedAsCorruptedWithItsReason) {
   SettingAggregation package;
-  EXPECT_FALSE(Read(&package));
-  ASSERT_EQ(ui_.messages().size(), 1u);
-  EXPECT_EQ(ui_.messages()[0].text, platform::LoadMessageText(platform::kMsgDataFileCorrupted));
+  const package::PackageStatus status = Read(&package);
+  EXPECT_EQ(status.kind(), package::PackageStatus::Kind::kCannotRead);
+  EXPECT_TRUE(status.corrupted());
+  EXPECT_EQ(status.file_status().code(), platform::kErrorFileNotFound);
+  EXPECT_TRUE(ui_.messages().empty());
 }
 
 TEST_F(PackageDataFileTest, BrokenStreamsAreRefused) {

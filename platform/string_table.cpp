@@ -1,5 +1,7 @@
 #include "platform/string_table.h"
 
+#include "platform/text.h"
+
 namespace platform {
 
 std::u16string_view LoadMessageText(int id) {
@@ -40,24 +42,91 @@ std::u16string_view LoadMessageText(int id) {
              u"console. ";
     case kMsgToolSucceeded:
       return u"Tool has executed successfully";
+
+    case kMsgArchiveNotWritten:
+      return u"Unable to continue. \nUnable to write the data file %1: %2. \nSelect another "
+             u"path and try again.";
+    case kMsgInstallFileNotWritten:
+      return u"Unable to continue. \nUnable to write %1 in the Bastionel server install folder: "
+             u"%2. \nRun the tool as an administrator and try again.";
+    case kMsgArchivePathTooLong:
+      return u"Unable to continue. \nThe data file path is longer than 259 bytes: \n%1 "
+             u"\nSelect a shorter path and try again.";
+    case kMsgNoDomainsExported:
+      return u"Exported the settings and files to \n%1, \nbut no domain could be read from the "
+             u"database service. \nEnsure that the Bastionel database service is running and "
+             u"export again.";
+    case kMsgDomainsLeftOut:
+      return u"%1 domain(s) of the data file were not imported and %2 were imported without "
+             u"their scan configuration. \nThe debug log names them; verify them via the "
+             u"Bastionel console.";
+    case kMsgArchiveRefused:
+      return u"The data file %1 was not imported: %2. \nNothing was changed on this server.";
+    case kMsgRegistryFileRead:
+      return u"Registry file read: %1";
+    case kMsgRegistryFileMissing:
+      return u"The registry file %1 does not exist (the variable %2 names another).";
+    case kMsgVersionFound:
+      return u"Found Bastionel server version %1, service pack %2, patch %3.";
+    case kMsgInstallFileNotRead:
+      return u"Unable to continue. \nUnable to read %1 in the Bastionel server install folder: "
+             u"%2.";
     default:
       return {};
   }
 }
 
-std::u16string FormatMessageText(int id, std::u16string_view argument) {
+namespace {
+
+// The entry's text with %1..%3 replaced; other characters stay as they are.
+std::u16string Substitute(int id, const std::u16string_view (&arguments)[3]) {
   const std::u16string_view text = LoadMessageText(id);
   std::u16string out;
-  out.reserve(text.size() + argument.size());
+  out.reserve(text.size() + arguments[0].size());
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'%' && i + 1 < text.size() && text[i + 1] == u'1') {
-      out.append(argument);
+    if (text[i] == u'%' && i + 1 < text.size() && text[i + 1] >= u'1' && text[i + 1] <= u'3') {
+      out.append(arguments[text[i + 1] - u'1']);
       ++i;
     } else {
       out.push_back(text[i]);
     }
   }
   return out;
+}
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r'; }
+
+}  // namespace
+
+std::u16string FormatMessageText(int id, std::u16string_view argument) {
+  const std::u16string_view arguments[3] = {argument, {}, {}};
+  return Substitute(id, arguments);
+}
+
+std::u16string FormatMessageText(const AppMessage& message) {
+  const std::u16string_view arguments[3] = {message.argument1, message.argument2,
+                                            message.argument3};
+  return Substitute(message.id, arguments);
+}
+
+AppMessage FileFailureMessage(int id, std::u16string_view path, const Status& status) {
+  return AppMessage(id, std::u16string(path), FromSystemCodePage(SystemErrorText(status.code())));
+}
+
+std::u16string OneLine(std::u16string_view text) {
+  std::u16string line;
+  line.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != u'\n') {
+      line.push_back(text[i]);
+      continue;
+    }
+    while (!line.empty() && IsBlank(line.back())) line.pop_back();
+    while (i + 1 < text.size() && IsBlank(text[i + 1])) ++i;
+    if (!line.empty()) line.push_back(u' ');
+  }
+  while (!line.empty() && IsBlank(line.back())) line.pop_back();
+  return line;
 }
 
 MessageAnswer ShowAppMessage(int id, MessageIcon icon, MessageButtons buttons,

@@ -1,11 +1,15 @@
-// The program's string table: the user-facing messages, by their resource
-// ids, and the helper that shows one in a message box.
+// The program's string table: every user-facing message, by its resource
+// id, and the helpers that show one in a message box or as a console line.
+// Two tables share the ids: the server tool's own entries (129-142, frozen)
+// and Portelle's entries (200 on) for the failures and outcomes those have
+// no words for. A translation or a resource file takes both from here.
 #ifndef PORTELLE_PLATFORM_STRING_TABLE_H_
 #define PORTELLE_PLATFORM_STRING_TABLE_H_
 
 #include <string>
 #include <string_view>
 
+#include "platform/status.h"
 #include "platform/user_interface.h"
 
 namespace platform {
@@ -25,7 +29,43 @@ enum MessageId : int {
   kMsgInstallFolderUnknown = 140,
   kMsgDuplicateDomains = 141,
   kMsgToolSucceeded = 142,
+
+  // Portelle's own entries. %1, %2 and %3 are replaced by the arguments.
+  kMsgArchiveNotWritten = 200,         // %1 archive path, %2 system reason
+  kMsgInstallFileNotWritten = 201,     // %1 file in the install folder, %2 system reason
+  kMsgArchivePathTooLong = 202,        // %1 archive path
+  kMsgNoDomainsExported = 203,         // %1 archive path
+  kMsgDomainsLeftOut = 204,            // %1 domains not imported, %2 without configuration
+  kMsgArchiveRefused = 205,            // %1 archive path, %2 what is wrong with it
+  kMsgRegistryFileRead = 206,          // %1 registry file
+  kMsgRegistryFileMissing = 207,       // %1 registry file, %2 variable naming it
+  kMsgVersionFound = 208,              // %1 version, %2 service pack, %3 patch
+  kMsgInstallFileNotRead = 209,        // %1 file in the install folder, %2 system reason
 };
+
+// A message of the table with its arguments: decided where a failure is
+// understood (the engines), shown only by the application layer (a message
+// box in the dialog, a line on standard error in the console).
+struct AppMessage {
+  AppMessage() = default;
+  explicit AppMessage(int message_id, std::u16string a1 = {}, std::u16string a2 = {},
+                      std::u16string a3 = {})
+      : id(message_id),
+        argument1(std::move(a1)),
+        argument2(std::move(a2)),
+        argument3(std::move(a3)) {}
+
+  int id = 0;  // 0: no message
+  std::u16string argument1;
+  std::u16string argument2;
+  std::u16string argument3;
+
+  bool empty() const { return id == 0; }
+};
+
+// The message `id` for a file operation that failed: %1 the path as the
+// user knows it, %2 the system's reason for `status`.
+AppMessage FileFailureMessage(int id, std::u16string_view path, const Status& status);
 
 // The caption of the program's message boxes.
 inline constexpr std::u16string_view kApplicationTitle = u"Korvane Bastionel Portelle";
@@ -35,6 +75,12 @@ std::u16string_view LoadMessageText(int id);
 
 // The entry's text with every "%1" replaced by `argument`.
 std::u16string FormatMessageText(int id, std::u16string_view argument = {});
+// The entry's text with %1, %2 and %3 replaced by the message's arguments.
+std::u16string FormatMessageText(const AppMessage& message);
+
+// A message box's text as one console line: each line break, with the
+// blanks around it, becomes one space.
+std::u16string OneLine(std::u16string_view text);
 
 // Shows a string-table entry in a message box of the current user interface,
 // captioned with the application title.

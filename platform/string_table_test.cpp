@@ -15,6 +15,30 @@ TEST(StringTableTest, ReplacesPercentOneWithTheArgument) {
   EXPECT_EQ(FormatMessageText(131), u"");  // no such entry
 }
 
+TEST(StringTableTest, PortellesOwnEntriesTakeUpToThreeArguments) {
+  AppMessage message{kMsgArchiveNotWritten, u"/no/such/a.zip", u"No such file or directory",
+                     u"unused"};
+  EXPECT_EQ(FormatMessageText(message),
+            u"Unable to continue. \nUnable to write the data file /no/such/a.zip: No such file "
+            u"or directory. \nSelect another path and try again.");
+  EXPECT_EQ(FormatMessageText(AppMessage{kMsgVersionFound, u"10.6", u"3", u"0"}),
+            u"Found Bastionel server version 10.6, service pack 3, patch 0.");
+  // A %1 inside an argument is not replaced again; %4 is no placeholder.
+  EXPECT_EQ(FormatMessageText(AppMessage{kMsgRegistryFileRead, u"%2 100%"}),
+            u"Registry file read: %2 100%");
+  EXPECT_TRUE(AppMessage{}.empty());
+}
+
+TEST(StringTableTest, OneLineJoinsTheLinesOfAMessageBoxText) {
+  EXPECT_EQ(OneLine(FormatMessageText(kMsgDataFileCorrupted)),
+            u"Unable to continue. Selected data file is incorrect or corrupted. Verify the data "
+            u"file and try again.");
+  EXPECT_EQ(OneLine(FormatMessageText(kMsgInstallFolderUnknown)),
+            u"Unable to continue. Unable to determine Bastionel server install folder.");
+  EXPECT_EQ(OneLine(u"\n lead and trail \n\n"), u"lead and trail");
+  EXPECT_EQ(OneLine(u"no breaks"), u"no breaks");
+}
+
 TEST(StringTableTest, ShowsEntriesThroughTheInstalledInterface) {
   RecordingUserInterface ui;
   ScopedUserInterface scope(&ui);

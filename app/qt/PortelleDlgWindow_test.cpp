@@ -214,7 +214,7 @@ TEST_F(DialogWindowTest, ExportWritesTheArchiveOfTheDatabaseService) {
   ASSERT_LT(package_member, members.size());
   listing.Write("check/skva.dat", listing.Read("member" + std::to_string(package_member)));
   SKVA_Server_Settings::SettingAggregation package;
-  ASSERT_TRUE(package::ReadPackageDataFile(listing.Wide("check/"), u"test", &package));
+  ASSERT_TRUE(package::ReadPackageDataFile(listing.Wide("check/"), u"test", &package).ok());
   EXPECT_EQ(package.original_skva_ver(), 10.6);
   EXPECT_EQ(package.original_servicepack_ver(), 2);
   EXPECT_EQ(package.scanconfigs_size(), 2);
