@@ -1,5 +1,6 @@
 #include "app/PortelleCmdLineMode.h"
 
+#include "app/PortelleOperations.h"
 #include "export/PortelleExport.h"
 #include "log/DebugLog.h"
 #include "platform/console.h"
@@ -7,7 +8,14 @@
 #include "platform/format.h"
 
 namespace {
+
 constexpr char16_t kLogSource[] = u"PortelleCmdLineMode";
+
+// A message of the table as one line on standard error.
+void WriteErrorLine(const platform::AppMessage& message) {
+  platform::ConsoleWriteError(platform::OneLine(platform::FormatMessageText(message)) + u"\n");
+}
+
 }  // namespace
 
 bool CPortelleCmdLineMode::Run() { return m_bIsImport ? DoImport() : DoExport(); }
@@ -43,14 +51,21 @@ bool CPortelleCmdLineMode::DoExport() {
       return false;
     }
   }
-  bool exported;
+  OperationOutcome outcome;
   {
     CExportSkvaSettings exporter(m_dServerVer, m_wstrServerPath, m_nServicePackVer, m_nPatchVer);
-    exported = exporter.ExportConfigToFile(m_wstrDataFilePath);
+    outcome = ExportOutcome(exporter, exporter.ExportConfigToFile(m_wstrDataFilePath));
   }
-  if (exported) {
-    platform::ConsoleWrite(
-        platform::Format(u"Settings are successfully exported to %s\n", m_wstrDataFilePath));
+  if (!outcome.succeeded) {
+    if (!outcome.failure.empty()) WriteErrorLine(outcome.failure);
+    return false;
   }
-  return exported;
+  if (!outcome.warning.empty()) {
+    // The archive exists but lacks what the user asked for: not a success.
+    WriteErrorLine(outcome.warning);
+    return false;
+  }
+  platform::ConsoleWrite(platform::Format(u"Settings are successfully exported to %s\n",
+                                          outcome.written_archive));
+  return true;
 }

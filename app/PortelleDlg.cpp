@@ -119,10 +119,19 @@ void CPortelleDlg::OnBnClickedButtonExport() {
                                m_wstrArchivePath) != platform::MessageAnswer::kYes) {
     return;
   }
-  if (m_operations.Export(m_dServerVer, m_wstrServerPath, m_nServicePackVer, m_nPatchVer,
-                          m_wstrArchivePath)) {
+  const OperationOutcome outcome = m_operations.Export(m_dServerVer, m_wstrServerPath,
+                                                      m_nServicePackVer, m_nPatchVer,
+                                                      m_wstrArchivePath);
+  if (!outcome.succeeded) {
+    ShowFailure(outcome);
+  } else if (!outcome.warning.empty()) {
+    platform::CurrentUserInterface().ShowMessage(platform::kApplicationTitle,
+                                                 platform::FormatMessageText(outcome.warning),
+                                                 MessageIcon::kWarning, MessageButtons::kOk);
+  } else {
+    // The file actually written: ".Zip" is added to a name without ".zip".
     platform::ShowAppMessage(platform::kMsgExportSucceeded, MessageIcon::kInformation,
-                             MessageButtons::kOk, m_wstrArchivePath);
+                             MessageButtons::kOk, outcome.written_archive);
   }
 }
 
@@ -136,7 +145,8 @@ void CPortelleDlg::OnBnClickedButtonImport() {
     return;
   }
   EnableButtons(false);
-  if (m_operations.Import(m_wstrServerPath, m_wstrArchivePath)) {
+  const OperationOutcome outcome = m_operations.Import(m_wstrServerPath, m_wstrArchivePath);
+  if (outcome.succeeded) {
     const int duplicates = CountReportLines(kDuplicateReport);
     DEBUG_LOG(68, u"%s - Duplicate Domain number --> [%d]", u"CPortelleDlg::OnBnClickedButtonImport",
               duplicates);
@@ -148,7 +158,21 @@ void CPortelleDlg::OnBnClickedButtonImport() {
       platform::ShowAppMessage(platform::kMsgImportSucceeded, MessageIcon::kInformation,
                                MessageButtons::kOk, m_wstrArchivePath);
     }
+    if (!outcome.afterword.empty()) {
+      platform::CurrentUserInterface().ShowMessage(platform::kApplicationTitle,
+                                                   platform::FormatMessageText(outcome.afterword),
+                                                   MessageIcon::kWarning, MessageButtons::kOk);
+    }
+  } else {
+    ShowFailure(outcome);
   }
   EnableButtons(true);
   UpdateControls();
+}
+
+void CPortelleDlg::ShowFailure(const OperationOutcome& outcome) {
+  if (outcome.failure.empty()) return;  // the engine's own message said it
+  platform::CurrentUserInterface().ShowMessage(platform::kApplicationTitle,
+                                               platform::FormatMessageText(outcome.failure),
+                                               MessageIcon::kError, MessageButtons::kOk);
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/string_table.h"
+
 // The dialog's controls (ids of dialog template 102).
 enum PortelleDlgControl : int {
   kIdcExport = 1000,
@@ -30,15 +32,32 @@ class IPortelleDlgView {
   virtual void EnableControl(int control, bool enable) = 0;
 };
 
+// How an export or import ended, beyond the messages the engine showed itself.
+struct OperationOutcome {
+  bool succeeded = false;
+  // Failed: what failed, the path and the system's reason (an error box);
+  // empty when the engine's own message said all.
+  platform::AppMessage failure;
+  // Succeeded, but not plainly: shown with a warning icon in place of the
+  // success message.
+  platform::AppMessage warning;
+  // Succeeded: shown after the closing messages (what was left out).
+  platform::AppMessage afterword;
+  // Export: the file actually written.
+  std::u16string written_archive;
+};
+
 // The two operations the buttons start; synchronous, on the caller's thread.
 class IPortelleOperations {
  public:
   virtual ~IPortelleOperations() = default;
   // CExportSkvaSettings(version, install path, sp, patch).ExportConfigToFile.
-  virtual bool Export(double server_version, const std::u16string& install_path,
-                      int32_t service_pack, int32_t patch, const std::u16string& archive) = 0;
+  virtual OperationOutcome Export(double server_version, const std::u16string& install_path,
+                                  int32_t service_pack, int32_t patch,
+                                  const std::u16string& archive) = 0;
   // CImportSkvaSettings(install path).ImportSettingsFromFile.
-  virtual bool Import(const std::u16string& install_path, const std::u16string& archive) = 0;
+  virtual OperationOutcome Import(const std::u16string& install_path,
+                                  const std::u16string& archive) = 0;
 };
 
 class CPortelleDlg {
@@ -67,6 +86,9 @@ class CPortelleDlg {
   const std::u16string& archive_path() const { return m_wstrArchivePath; }
 
  private:
+  // An error box with the outcome's failure, when it has one.
+  void ShowFailure(const OperationOutcome& outcome);
+
   IPortelleDlgView& m_view;
   IPortelleOperations& m_operations;
   double m_dServerVer = 0;

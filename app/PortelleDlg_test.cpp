@@ -35,22 +35,24 @@ class RecordingView : public IPortelleDlgView {
 
 class RecordingOperations : public IPortelleOperations {
  public:
-  bool Export(double, const std::u16string& install, int32_t, int32_t,
-              const std::u16string& archive) override {
+  OperationOutcome Export(double, const std::u16string& install, int32_t, int32_t,
+                          const std::u16string& archive) override {
     exports_.push_back(archive);
     EXPECT_EQ(install, u"/srv/");
-    return export_result_;
+    OperationOutcome outcome = export_outcome_;
+    if (outcome.written_archive.empty()) outcome.written_archive = archive;
+    return outcome;
   }
-  bool Import(const std::u16string&, const std::u16string& archive) override {
+  OperationOutcome Import(const std::u16string&, const std::u16string& archive) override {
     imports_.push_back(archive);
     // The buttons are disabled while the import runs.
     EXPECT_FALSE(view_->enabled_[kIdcClose]);
     if (!report_.empty()) dir_->Write("DuplicateDomainList.txt", report_);
-    return import_result_;
+    return import_outcome_;
   }
 
-  bool export_result_ = true;
-  bool import_result_ = true;
+  OperationOutcome export_outcome_{true, {}, {}, {}, {}};
+  OperationOutcome import_outcome_{true, {}, {}, {}, {}};
   std::string report_;
   RecordingView* view_ = nullptr;
   testing_support::TempFolder* dir_ = nullptr;
@@ -124,7 +126,7 @@ TEST_F(DialogTest, ExportAsksBeforeOverwritingAndConfirmsSuccess) {
   dlg_.OnBnClickedButtonExport();
   EXPECT_EQ(ops_.exports_.size(), 2u);
 
-  ops_.export_result_ = false;  // the engine shows its own messages
+  ops_.export_outcome_.succeeded = false;  // the engine showed its own message
   ui_.Clear();
   ui_.QueueAnswer(MessageAnswer::kYes);
   dlg_.OnBnClickedButtonExport();
@@ -132,6 +134,69 @@ TEST_F(DialogTest, ExportAsksBeforeOverwritingAndConfirmsSuccess) {
   for (const auto& [control, enable] : view_.history_) {
     EXPECT_FALSE(control == kIdcExport && !enable);  // the buttons stay enabled
   }
+}
+
+TEST_F(DialogTest, ExportOutcomesBeyondPlainSuccessAreShown) {
+  Start(10.5, 0, 0);
+  // A failure with its reason: one error box, no success message.
+  ops_.export_outcome_.succeeded = false;
+  ops_.export_outcome_.failure = platform::AppMessage(
+      platform::kMsgArchiveNotWritten, u"C:\\SkvaMigrate.zip", u"Permission denied");
+  dlg_.OnBnClickedButtonExport();
+  ASSERT_EQ(ui_.messages().size(), 1u);
+  EXPECT_EQ(ui_.messages()[0].icon, MessageIcon::kError);
+  EXPECT_EQ(ui_.messages()[0].text,
+            u"Unable to continue. \nUnable to write the data file C:\\SkvaMigrate.zip: "
+            u"Permission denied. \nSelect another path and try again.");
+
+  // Written without domains: a warning in place of the success message.
+  ops_.export_outcome_ = OperationOutcome{};
+  ops_.export_outcome_.succeeded = true;
+  ops_.export_outcome_.warning =
+      platform::AppMessage(platform::kMsgNoDomainsExported, u"C:\\SkvaMigrate.zip");
+  ui_.Clear();
+  dlg_.OnBnClickedButtonExport();
+  ASSERT_EQ(ui_.messages().size(), 1u);
+  EXPECT_EQ(ui_.messages()[0].icon, MessageIcon::kWarning);
+  EXPECT_EQ(ui_.messages()[0].text, platform::FormatMessageText(ops_.export_outcome_.warning));
+
+  // The success message names the file written, with its ".Zip".
+  ops_.export_outcome_ = OperationOutcome{};
+  ops_.export_outcome_.succeeded = true;
+  ops_.export_outcome_.written_archive = u"C:\\SkvaMigrate.Zip";
+  view_.text_[kIdcArchivePath] = u"C:\\SkvaMigrate";
+  ui_.Clear();
+  dlg_.OnBnClickedButtonExport();
+  ASSERT_EQ(ui_.messages().size(), 1u);
+  EXPECT_EQ(ui_.messages()[0].text,
+            platform::FormatMessageText(platform::kMsgExportSucceeded, u"C:\\SkvaMigrate.Zip"));
+}
+
+TEST_F(DialogTest, ImportFailuresAndWhatWasLeftOutAreShownAfterTheClosingMessages) {
+  Start(10.6, 2, 0);
+  ops_.import_outcome_.succeeded = false;
+  ops_.import_outcome_.failure = platform::AppMessage(
+      platform::kMsgArchiveRefused, u"C:\\SkvaMigrate.zip", u"it holds no skva.dat");
+  ui_.QueueAnswer(MessageAnswer::kYes);
+  dlg_.OnBnClickedButtonImport();
+  ASSERT_EQ(ui_.messages().size(), 2u);
+  EXPECT_EQ(ui_.messages()[1].icon, MessageIcon::kError);
+  EXPECT_EQ(ui_.messages()[1].text, u"The data file C:\\SkvaMigrate.zip was not imported: it "
+                                    u"holds no skva.dat. \nNothing was changed on this server.");
+  EXPECT_TRUE(view_.enabled_[kIdcClose]);
+
+  ops_.import_outcome_ = OperationOutcome{};
+  ops_.import_outcome_.succeeded = true;
+  ops_.import_outcome_.afterword = platform::AppMessage(platform::kMsgDomainsLeftOut, u"2", u"1");
+  ui_.Clear();
+  ui_.QueueAnswer(MessageAnswer::kYes);
+  dlg_.OnBnClickedButtonImport();
+  ASSERT_EQ(ui_.messages().size(), 3u);
+  EXPECT_EQ(ui_.messages()[1].text,
+            platform::FormatMessageText(platform::kMsgImportSucceeded, u"C:\\SkvaMigrate.zip"));
+  EXPECT_EQ(ui_.messages()[2].icon, MessageIcon::kWarning);
+  EXPECT_EQ(ui_.messages()[2].text.substr(0, 60),
+            u"2 domain(s) of the data file were not imported and 1 were im");
 }
 
 TEST_F(DialogTest, CancelledBrowseAndEmptyPathChangeNothing) {

@@ -2,16 +2,44 @@
 
 #include "export/PortelleExport.h"
 #include "import/PortelleImport.h"
+#include "platform/format.h"
 
-bool CPortelleOperations::Export(double server_version, const std::u16string& install_path,
-                                 int32_t service_pack, int32_t patch,
-                                 const std::u16string& archive) {
-  CExportSkvaSettings exporter(server_version, install_path, service_pack, patch);
-  return exporter.ExportConfigToFile(archive);
+OperationOutcome ExportOutcome(const CExportSkvaSettings& exporter, bool exported) {
+  OperationOutcome outcome;
+  outcome.succeeded = exported;
+  outcome.failure = exporter.failure();
+  outcome.written_archive = exporter.written_archive();
+  if (exported && exporter.database_unreachable()) {
+    outcome.warning = platform::AppMessage(platform::kMsgNoDomainsExported, outcome.written_archive);
+  }
+  return outcome;
 }
 
-bool CPortelleOperations::Import(const std::u16string& install_path,
-                                 const std::u16string& archive) {
+OperationOutcome ImportOutcome(const CImportSkvaSettings& importer, bool imported) {
+  OperationOutcome outcome;
+  outcome.succeeded = imported;
+  outcome.failure = importer.failure();
+  const ImportSummary& summary = importer.summary();
+  if (summary.anything_left_out()) {
+    outcome.afterword = platform::AppMessage(platform::kMsgDomainsLeftOut,
+                                             platform::Format(u"%d", summary.domains_not_imported),
+                                             platform::Format(u"%d", summary.domains_without_config));
+  }
+  return outcome;
+}
+
+OperationOutcome CPortelleOperations::Export(double server_version,
+                                             const std::u16string& install_path,
+                                             int32_t service_pack, int32_t patch,
+                                             const std::u16string& archive) {
+  CExportSkvaSettings exporter(server_version, install_path, service_pack, patch);
+  const bool exported = exporter.ExportConfigToFile(archive);
+  return ExportOutcome(exporter, exported);
+}
+
+OperationOutcome CPortelleOperations::Import(const std::u16string& install_path,
+                                             const std::u16string& archive) {
   CImportSkvaSettings importer(install_path);
-  return importer.ImportSettingsFromFile(archive);
+  const bool imported = importer.ImportSettingsFromFile(archive);
+  return ImportOutcome(importer, imported);
 }

@@ -4,11 +4,20 @@
 
 #include "app/PortelleDlg.h"
 
+class CExportSkvaSettings;
+class CImportSkvaSettings;
+
+// What the user is told after an export or import, read off the engine.
+OperationOutcome ExportOutcome(const CExportSkvaSettings& exporter, bool exported);
+OperationOutcome ImportOutcome(const CImportSkvaSettings& importer, bool imported);
+
 class CPortelleOperations : public IPortelleOperations {
  public:
-  bool Export(double server_version, const std::u16string& install_path, int32_t service_pack,
-              int32_t patch, const std::u16string& archive) override;
-  bool Import(const std::u16string& install_path, const std::u16string& archive) override;
+  OperationOutcome Export(double server_version, const std::u16string& install_path,
+                          int32_t service_pack, int32_t patch,
+                          const std::u16string& archive) override;
+  OperationOutcome Import(const std::u16string& install_path,
+                          const std::u16string& archive) override;
 };
 
 #endif  // PORTELLE_APP_PORTELLEOPERATIONS_H_

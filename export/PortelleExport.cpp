@@ -14,6 +14,8 @@
 #include "package/PackageDataFile.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
+#include "platform/text.h"
+#include "zip/ZipCommon.h"
 
 namespace {
 
@@ -65,16 +67,34 @@ bool CExportSkvaSettings::ExportConfigToFile(const std::u16string& archive_path)
   DEBUG_LOG(68, u"%s - ExportConfigToFile(%s), ServerVer(%2f), ServicePackVer(%d), PatchVer(%d), "
                 u"ServerPath(%s)",
             kFunc, archive_path, m_dServerVer, m_nServicePackVer, m_nPatchVer, m_wstrServerPath);
+  m_failure = {};
+  m_nDatabaseReplies = 0;
+  // The writer appends ".Zip" to a name without a ".zip" ending and cuts a
+  // name that would not fit the system's paths: a cut name would be another
+  // file than the one the user named, so it is refused before anything is
+  // written.
+  const std::string narrow_archive = platform::ToSystemCodePage(archive_path);
+  const std::string written_archive = NormalizeArchiveName(narrow_archive);
+  const bool archive_path_fits = narrow_archive.size() <= platform::kMaxSystemPathBytes &&
+                                 written_archive.starts_with(narrow_archive);
+  m_wstrWrittenArchive = archive_path_fits ? platform::FromSystemCodePage(written_archive)
+                                           : archive_path;
   bool result = true;
   try {
     m_package.set_original_skva_ver(m_dServerVer);
     m_package.set_original_servicepack_ver(m_nServicePackVer);
     m_package.set_original_patch_ver(m_nPatchVer);
-    if (!CreateMigrater()) {
+    if (!archive_path_fits) {
+      DEBUG_LOG(70, u"%s - the archive path is longer than %d bytes: %s", kFunc,
+                static_cast<int32_t>(platform::kMaxSystemPathBytes), m_wstrWrittenArchive);
+      m_failure = platform::AppMessage(platform::kMsgArchivePathTooLong, m_wstrWrittenArchive);
+      result = false;
+    } else if (!CreateMigrater()) {
       DEBUG_LOG(69, u"%s - failed to allocate memory!", kFunc);
       result = false;
+    } else if (!ExportFromIni()) {
+      result = false;
     } else {
-      ExportFromIni();
       ExportFromDB();
       const package::PackageStatus written =
           package::WritePackageDataFile(m_package, m_wstrServerPath, kFunc);
@@ -100,6 +120,9 @@ bool CExportSkvaSettings::ExportConfigToFile(const std::u16string& archive_path)
     platform::DeleteFile(TempIniPath());
     result = false;
   }
+  if (result && database_unreachable()) {
+    DEBUG_LOG(69, u"%s - no domain could be read from the database service", kFunc);
+  }
   DEBUG_LOG(68, u"%s - <=ExportConfigToFile(), return %d", kFunc, result ? 1 : 0);
   return result;
 }
@@ -124,7 +147,7 @@ bool CExportSkvaSettings::ExportFromDB() {
     // Servers of 10.01 and older keep no tree: every domain lies directly
     // under the root and is named "root".
     std::string reply;
-    dbGetDomain(kDomainListType, root, &reply);
+    CountReply(dbGetDomain(kDomainListType, root, &reply));
     CCmdProtocol list = ReplyStream(reply);
     list.SetDelimiter(u"\t\n");
     for (;;) {
@@ -148,7 +171,7 @@ void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16
             domain_name, parent_uid);
   const bool is_root = node_uid == kRootUid;
   std::string reply;
-  dbGetDomain(kDomainListType, node_uid, &reply);
+  CountReply(dbGetDomain(kDomainListType, node_uid, &reply));
   if (reply.empty()) {
     DEBUG_LOG(68, u"%s - [%s] is a leaf node", kFunc, node_uid);
     if (!is_root) GetSetting(node_uid, entry_name, domain_name, parent_uid, MakeShadowUid(node_uid));
@@ -180,7 +203,7 @@ void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16
     }
     std::u16string child_name;
     std::string name_reply;
-    dbGetClnDomainName(child_uid, &name_reply);
+    CountReply(dbGetClnDomainName(child_uid, &name_reply));
     if (!name_reply.empty()) ReplyStream(name_reply).NextToken(child_name);
     DigDown(child_uid, child_entry, child_name, new_uid);
   }
@@ -216,7 +239,7 @@ void CExportSkvaSettings::GetSetting(const std::u16string& node_uid,
   record->set_computer_name_size(static_cast<int32_t>(entry_name.size()));
 
   std::string config;
-  if (!dbExport(node_uid, &config)) {
+  if (!CountReply(dbExport(node_uid, &config))) {
     DEBUG_LOG(69, u"%s - fail to export config from DB!", kFunc);
     return;
   }
@@ -231,7 +254,7 @@ void CExportSkvaSettings::ExportClientPwd(SKVA_Server_Settings::ScanConfigs* rec
   static constexpr char16_t kFunc[] = u"CExportSkvaSettings::ExportClientPwd";
   tagDbClientPassword password;
   password.SetDomainUid(node_uid);
-  if (!dbGetClientPassword(&password)) {
+  if (!CountReply(dbGetClientPassword(&password))) {
     DEBUG_LOG(69, u"%s - the return code of dbGetClientPassword() is false", kFunc);
     return;
   }

@@ -43,7 +43,9 @@ class CExportSkvaSettings {
   // name. skva.dat and tmp.ini are gone afterwards in every case.
   bool ExportConfigToFile(const std::u16string& archive_path);
 
-  // The steps, public so that tests can run them one by one.
+  // The steps, public so that tests can run them one by one. ExportFromIni
+  // is false only when the staging file tmp.ini cannot be created in the
+  // install folder (failure() says why).
   bool ExportFromIni();
   bool ExportFromDB();
   // Children whose UID is already on the path from the root, and children
@@ -88,6 +90,13 @@ class CExportSkvaSettings {
 
  private:
   std::u16string MainIniPath() const;
+  // Proves that tmp.ini can be created in the install folder.
+  bool StartTempIni(const std::u16string& temp_ini);
+  // Counts a database exchange that succeeded; returns `succeeded`.
+  bool CountReply(bool succeeded) {
+    if (succeeded) ++m_nDatabaseReplies;
+    return succeeded;
+  }
   std::u16string TempIniPath() const;
 
   SKVA_Server_Settings::SettingAggregation m_package;

@@ -63,6 +63,10 @@ bool CExportSkvaSettings::ExportFromIni() {
   const std::u16string main_ini = MainIniPath();
   const std::u16string private_ini = m_wstrServerPath + u"private\\bsnserver.ini";
   const std::u16string temp_ini = TempIniPath();
+  if (!StartTempIni(temp_ini)) {
+    DEBUG_LOG(68, u"%s - <=ExportFromIni()", kFunc);
+    return false;
+  }
 
   for (std::u16string_view section : package::kWholeMainIniSections) {
     DuplicateIniSection(main_ini, section, temp_ini);
@@ -97,6 +101,25 @@ bool CExportSkvaSettings::ExportFromIni() {
   platform::DeleteFile(temp_ini);
   DEBUG_LOG(68, u"%s - <=ExportFromIni()", kFunc);
   return true;
+}
+
+bool CExportSkvaSettings::StartTempIni(const std::u16string& temp_ini) {
+  static constexpr char16_t kFunc[] = u"CExportSkvaSettings::ExportFromIni";
+  // The staging file is created and removed again at once, so that an
+  // install folder that cannot be written ends the export here, with the
+  // system's reason, rather than with INI writes that fail one by one. A
+  // staging file left by an earlier export is written on as it is.
+  if (platform::PathExists(temp_ini)) return true;
+  platform::File probe;
+  platform::Status status = probe.Open(temp_ini, platform::File::Mode::kCreateNew);
+  if (status.ok()) {
+    probe.Close();
+    status = platform::DeleteFile(temp_ini);
+  }
+  if (status.ok()) return true;
+  DEBUG_LOG(70, u"%s - cannot create %s: %S", kFunc, temp_ini, status.message());
+  m_failure = platform::FileFailureMessage(platform::kMsgInstallFileNotWritten, temp_ini, status);
+  return false;
 }
 
 bool CExportSkvaSettings::ExportProxySettings(const std::u16string& main_ini,

@@ -53,15 +53,18 @@ std::string ErrorText(CZipCommonException& e) {
 
 // Adds one member; a member that cannot be read is logged (unless `quiet`)
 // and left out, so that the remaining members are still added. True when it
-// was added.
+// was added; otherwise the system's error is left in platform::GetLastError.
 bool AddMember(CZip& zip, const std::u16string& name, bool quiet = false) {
   const std::string narrow = Narrow(name);
   try {
     const int result = zip.AddFile(nullptr, narrow.c_str(), package::kMemberCompressionLevel);
-    if (result != 0 && !quiet) DEBUG_LOG(69, u"%s - failed to add %s (%d)", kFunc, name, result);
-    return result == 0;
+    if (result == 0) return true;
+    if (!quiet) DEBUG_LOG(69, u"%s - failed to add %s (%d)", kFunc, name, result);
+    platform::SetLastError(platform::kErrorWriteFault);
+    return false;
   } catch (CZipCommonException& e) {
     if (!quiet) DEBUG_LOG(69, u"%s - failed to add %s: %S", kFunc, name, ErrorText(e));
+    platform::SetLastError(e.GetError() > 0 ? e.GetError() : platform::kErrorWriteFault);
     return false;
   }
 }
@@ -72,7 +75,7 @@ class ScopedInstallFolder {
  public:
   explicit ScopedInstallFolder(const std::u16string& install_path) {
     m_bRestore = platform::GetCurrentFolder(&m_wstrPrevious).ok();
-    m_bEntered = platform::SetCurrentFolder(install_path).ok();
+    m_status = platform::SetCurrentFolder(install_path);
   }
   ~ScopedInstallFolder() {
     if (m_bRestore) platform::SetCurrentFolder(m_wstrPrevious);
@@ -80,12 +83,13 @@ class ScopedInstallFolder {
   ScopedInstallFolder(const ScopedInstallFolder&) = delete;
   ScopedInstallFolder& operator=(const ScopedInstallFolder&) = delete;
 
-  bool entered() const { return m_bEntered; }
+  bool entered() const { return m_status.ok(); }
+  const platform::Status& status() const { return m_status; }
 
  private:
   std::u16string m_wstrPrevious;
   bool m_bRestore = false;
-  bool m_bEntered = false;
+  platform::Status m_status;
 };
 
 // The existence test of the runtime (access in existence mode); false with
@@ -96,7 +100,8 @@ bool Exists(const std::u16string& name, int* error) {
 }
 
 // Adds one member of the list. False only when the package data file could
-// not be added: an archive without it carries nothing to import.
+// not be added (the reason in platform::GetLastError): an archive without it
+// carries nothing to import.
 bool AddListedMember(CZip& zip, const package::ArchiveMember& member) {
   using package::MissingFile;
   int error = 0;
@@ -168,36 +173,55 @@ bool CExportSkvaSettings::AddFilesToZip(const std::u16string& archive_path) {
   DEBUG_LOG(68, u"%s - =>AddFilesToZip(wstrZipFile[%s]", kFunc, archive_path);
   bool result = false;
   const std::string final_name = NormalizeArchiveName(Narrow(archive_path));
+  const std::u16string final_path = platform::FromSystemCodePage(final_name);
   const std::string partial_name = PartialArchiveName(final_name);
   {
     CZip zip;
     if (zip.Open(partial_name.c_str(), false) != 0) {
       DEBUG_LOG(70, u"%s - failed to open %s", kFunc, archive_path);
+      DEBUG_LOG(70, u"%s - %S", kFunc, zip.open_status().message());
+      m_failure = platform::FileFailureMessage(platform::kMsgArchiveNotWritten, final_path,
+                                               zip.open_status());
     } else {
       bool complete = false;
       {
         const ScopedInstallFolder install_folder(m_wstrServerPath);
         if (!install_folder.entered()) {
-          DEBUG_LOG(70, u"%s - cannot enter the install folder %s", kFunc, m_wstrServerPath);
+          DEBUG_LOG(70, u"%s - cannot enter the install folder %s: %S", kFunc, m_wstrServerPath,
+                    install_folder.status().message());
+          m_failure = platform::FileFailureMessage(platform::kMsgInstallFileNotRead,
+                                                   m_wstrServerPath, install_folder.status());
         } else {
           complete = true;
           for (const package::ArchiveMember& member : package::ArchiveMembers(m_dServerVer)) {
-            if (!AddListedMember(zip, member)) complete = false;
+            if (!AddListedMember(zip, member)) {
+              complete = false;
+              m_failure = platform::FileFailureMessage(
+                  platform::kMsgInstallFileNotRead, m_wstrServerPath + member.name,
+                  platform::Status::Error(platform::GetLastError(), "add to archive",
+                                          member.name));
+            }
           }
         }
         // A directory that could not be written leaves an unusable archive:
         // that is a failed export, not a success.
-        if (zip.Close(nullptr) != 0) complete = false;
+        if (zip.Close(nullptr) != 0 && complete) {
+          complete = false;
+          DEBUG_LOG(70, u"%s - cannot complete %s", kFunc, archive_path);
+          m_failure = platform::FileFailureMessage(
+              platform::kMsgArchiveNotWritten, final_path,
+              platform::Status::Error(platform::kErrorWriteFault, "close archive", final_path));
+        }
       }
       result = complete;
     }
   }
   const std::u16string partial = platform::FromSystemCodePage(partial_name);
   if (result) {
-    const platform::Status moved =
-        platform::MoveFile(partial, platform::FromSystemCodePage(final_name), true);
+    const platform::Status moved = platform::MoveFile(partial, final_path, true);
     if (!moved.ok()) {
       DEBUG_LOG(70, u"%s - cannot write %s: %S", kFunc, archive_path, moved.message());
+      m_failure = platform::FileFailureMessage(platform::kMsgArchiveNotWritten, final_path, moved);
       result = false;
     }
   }

@@ -7,9 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text.h"
+
 namespace import_paths {
 
-inline constexpr size_t kMaxSystemPathBytes = 259;
+inline constexpr size_t kMaxSystemPathBytes = platform::kMaxSystemPathBytes;
 
 // `path` in the system code page. False, with *narrow untouched, when it is
 // longer than kMaxSystemPathBytes: a cut path would name another file or

@@ -11,6 +11,9 @@ namespace platform {
 
 // Writes text to standard output (UTF-8) and flushes it.
 void ConsoleWrite(std::u16string_view text);
+// Writes text to standard error (UTF-8): failures and warnings, so that a
+// script reading standard output sees only the results.
+void ConsoleWriteError(std::u16string_view text);
 
 // Reads one key. From a terminal the key is read in raw mode, without
 // waiting for Enter, echoed when `echo` is set; otherwise one byte is read

@@ -16,6 +16,12 @@ void ConsoleWrite(std::u16string_view text) {
   std::fflush(stdout);
 }
 
+void ConsoleWriteError(std::u16string_view text) {
+  const std::string bytes = Utf16ToUtf8(text);
+  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+  std::fflush(stderr);
+}
+
 int ConsoleReadKey(bool echo) {
   std::fflush(stdout);
   const bool terminal = ::isatty(STDIN_FILENO) == 1;

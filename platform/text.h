@@ -4,6 +4,7 @@
 #ifndef PORTELLE_PLATFORM_TEXT_H_
 #define PORTELLE_PLATFORM_TEXT_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,11 @@ std::u16string Windows1252ToUtf16(std::string_view text);
 
 // UTF-16 to Windows-1252; characters the code page cannot hold become '?'.
 std::string Utf16ToWindows1252(std::u16string_view text);
+
+// The longest path, in bytes of the system code page without terminator,
+// that the zip libraries, process creation and file copies take (MAX_PATH
+// less the terminator).
+inline constexpr size_t kMaxSystemPathBytes = 259;
 
 // The system code page ("ANSI" on Windows) is UTF-8 here.
 inline std::string ToSystemCodePage(std::u16string_view text) { return Utf16ToUtf8(text); }

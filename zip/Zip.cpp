@@ -40,7 +40,41 @@ void CZip::LoadMinizip() {
   }
 }
 
+namespace {
+
+// Why an archive could not be opened: the zip libraries keep the system's
+// error to themselves, so the file is opened the same way through the file
+// layer, which reports it. A file created by that probe alone is removed.
+platform::Status DiagnoseOpenFailure(const std::string& archive, bool append) {
+  const std::u16string path = platform::FromSystemCodePage(archive);
+  const bool existed = platform::PathExists(std::string_view(archive));
+  platform::File file;
+  platform::Status status =
+      file.Open(path, append ? platform::File::Mode::kAppend : platform::File::Mode::kCreateAlways);
+  if (!status.ok()) return status;
+  file.Close();
+  if (!existed) platform::DeleteFile(path);
+  return platform::Status::Error(platform::kErrorWriteFault, "open archive", path);
+}
+
+}  // namespace
+
 int CZip::Open(const char* name, bool append) {
+  m_openStatus = {};
+  const int result = OpenArchive(name, append);
+  if (result == 0) return result;
+  if (name == nullptr) {
+    m_openStatus = platform::Status::Error(platform::kErrorInvalidParameter, "open archive");
+  } else if (m_pZipAU == nullptr && !m_library.is_loaded()) {
+    m_openStatus = platform::Status::Error(platform::kErrorFileNotFound, "load library",
+                                           zip_library::kMinizipLibrary);
+  } else {
+    m_openStatus = DiagnoseOpenFailure(NormalizeArchiveName(name), append);
+  }
+  return result;
+}
+
+int CZip::OpenArchive(const char* name, bool append) {
   if (m_pZipAU != nullptr) return m_pZipAU->Open(name, append);
   if (!m_library.is_loaded()) return kZipResultNoLibrary;
   if (name == nullptr) return kZipResultNullName;

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "platform/dynamic_library.h"
+#include "platform/status.h"
 #include "zip/ZipCommon.h"
 
 class CZipAU;
@@ -35,7 +36,11 @@ class CZip {
 
   // Creates the archive NormalizeArchiveName(name), or with `append` adds it
   // after the file's existing content. An archive still open is closed first.
+  // When it fails, open_status() says why in the system's terms.
   int Open(const char* name, bool append);
+  // The reason the last Open failed (its operation, the archive's path and
+  // the system's error); success after an Open that succeeded.
+  const platform::Status& open_status() const { return m_openStatus; }
 
   // Adds the file `base_folder` + '\' + `name` (just `name`, relative to the
   // current folder, when `base_folder` is null) as the member `name`, with
@@ -62,6 +67,7 @@ class CZip {
   using ZipCloseFileInZipFunction = decltype(&::zipCloseFileInZip);
 
   void LoadMinizip();
+  int OpenArchive(const char* name, bool append);
   bool IsReady() const { return m_library.is_loaded() && m_hZip != nullptr; }
   // The folder walk; *stop is set when a file failed or the callback said no.
   int AddFolderFiles(const std::string& folder, bool recursive, int level,
@@ -75,6 +81,7 @@ class CZip {
   ZipCloseFileInZipFunction m_pfnZipCloseFileInZip = nullptr;
   zipFile m_hZip = nullptr;
   std::unique_ptr<CZipAU> m_pZipAU;  // only on server core
+  platform::Status m_openStatus;
 };
 
 #endif  // PORTELLE_ZIP_ZIP_H_

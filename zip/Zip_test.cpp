@@ -100,6 +100,25 @@ TEST_F(ZipTest, OpenNormalisesTheNameAndFailsInAMissingFolder) {
   EXPECT_FALSE(dir_.Exists("missing"));
 }
 
+TEST_F(ZipTest, AFailedOpenSaysWhyInTheSystemsTerms) {
+  CZip zip;
+  EXPECT_NE(zip.Open((dir_.path() + "missing/export.zip").c_str(), false), 0);
+  EXPECT_EQ(zip.open_status().code(), platform::kErrorFileNotFound);
+  EXPECT_NE(zip.open_status().message().find("missing/export.zip"), std::string::npos);
+  EXPECT_FALSE(dir_.Exists("missing"));
+
+  // A folder where the archive should go cannot be opened as a file.
+  dir_.Write("taken.zip/inside", "x");
+  EXPECT_NE(zip.Open((dir_.path() + "taken.zip").c_str(), false), 0);
+  EXPECT_FALSE(zip.open_status().ok());
+  EXPECT_TRUE(dir_.Exists("taken.zip/inside"));
+
+  // Success clears the reason of the failure before.
+  ASSERT_EQ(zip.Open((dir_.path() + "a.zip").c_str(), false), 0);
+  EXPECT_TRUE(zip.open_status().ok());
+  EXPECT_EQ(zip.Close(), 0);
+}
+
 TEST_F(ZipTest, OperationsNeedAnOpenArchiveAndNames) {
   CZip zip;
   EXPECT_EQ(zip.AddFile(nullptr, "ous.ini", 9), kZipResultNoLibrary);

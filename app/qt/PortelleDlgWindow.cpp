@@ -36,16 +36,15 @@ QString ToQt(const std::u16string& text) { return QString::fromStdU16String(text
 
 }  // namespace
 
-bool CPortelleDlgWindow::PaintFirstOperations::Export(double server_version,
-                                                      const std::u16string& install_path,
-                                                      int32_t service_pack, int32_t patch,
-                                                      const std::u16string& archive) {
+OperationOutcome CPortelleDlgWindow::PaintFirstOperations::Export(
+    double server_version, const std::u16string& install_path, int32_t service_pack,
+    int32_t patch, const std::u16string& archive) {
   m_window.repaint();
   return m_operations.Export(server_version, install_path, service_pack, patch, archive);
 }
 
-bool CPortelleDlgWindow::PaintFirstOperations::Import(const std::u16string& install_path,
-                                                      const std::u16string& archive) {
+OperationOutcome CPortelleDlgWindow::PaintFirstOperations::Import(
+    const std::u16string& install_path, const std::u16string& archive) {
   m_window.repaint();
   return m_operations.Import(install_path, archive);
 }

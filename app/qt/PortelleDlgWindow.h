@@ -46,9 +46,11 @@ class CPortelleDlgWindow : public QDialog, public IPortelleDlgView {
    public:
     PaintFirstOperations(QWidget& window, IPortelleOperations& operations)
         : m_window(window), m_operations(operations) {}
-    bool Export(double server_version, const std::u16string& install_path, int32_t service_pack,
-                int32_t patch, const std::u16string& archive) override;
-    bool Import(const std::u16string& install_path, const std::u16string& archive) override;
+    OperationOutcome Export(double server_version, const std::u16string& install_path,
+                            int32_t service_pack, int32_t patch,
+                            const std::u16string& archive) override;
+    OperationOutcome Import(const std::u16string& install_path,
+                            const std::u16string& archive) override;
 
    private:
     QWidget& m_window;

@@ -62,12 +62,14 @@ class PaintRecorder : public QObject {
 // The engines' operations, with a look at the window as each one starts.
 class WatchedOperations : public IPortelleOperations {
  public:
-  bool Export(double server_version, const std::u16string& install_path, int32_t service_pack,
-              int32_t patch, const std::u16string& archive) override {
+  OperationOutcome Export(double server_version, const std::u16string& install_path,
+                          int32_t service_pack, int32_t patch,
+                          const std::u16string& archive) override {
     if (on_start_) on_start_();
     return engines_.Export(server_version, install_path, service_pack, patch, archive);
   }
-  bool Import(const std::u16string& install_path, const std::u16string& archive) override {
+  OperationOutcome Import(const std::u16string& install_path,
+                          const std::u16string& archive) override {
     if (on_start_) on_start_();
     return engines_.Import(install_path, archive);
   }
@@ -220,15 +222,19 @@ TEST_F(DialogWindowTest, ExportWritesTheArchiveOfTheDatabaseService) {
   EXPECT_EQ(package.scanconfigs_size(), 2);
 }
 
-TEST_F(DialogWindowTest, ArchivePathsThatCannotBeWrittenLeaveTheDialogUsable) {
+TEST_F(DialogWindowTest, ArchivePathsThatCannotBeWrittenSayWhyAndLeaveTheDialogUsable) {
   // The first-start path names a folder: asked to overwrite it, the export
-  // fails and the folder stays. An archive that cannot be created is only
-  // logged by the export, so no success message follows.
+  // fails with an error box that names the path and the system's reason, and
+  // the folder stays.
   dir_.MakeFolder("C:/SkvaMigrate.zip");
   ui_.QueueAnswer(QMessageBox::Yes);
   Button(kIdcExport)->click();
-  ASSERT_EQ(ui_.boxes().size(), 1u);
+  ASSERT_EQ(ui_.boxes().size(), 2u);
   EXPECT_EQ(ui_.boxes()[0].text, Message(platform::kMsgArchiveExists, u"C:\\SkvaMigrate.zip"));
+  EXPECT_EQ(ui_.boxes()[1].text.toStdU16String(),
+            u"Unable to continue. \nUnable to write the data file C:\\SkvaMigrate.zip: Is a "
+            u"directory. \nSelect another path and try again.");
+  EXPECT_EQ(ui_.boxes()[1].icon, QMessageBox::Critical);
   EXPECT_TRUE(QFileInfo(Folder() + "/C:/SkvaMigrate.zip").isDir());
   ExpectButtonsEnabled();
 
@@ -237,16 +243,19 @@ TEST_F(DialogWindowTest, ArchivePathsThatCannotBeWrittenLeaveTheDialogUsable) {
   Browse("file.txt/out.zip");
   ui_.Clear();
   Button(kIdcExport)->click();
-  EXPECT_TRUE(ui_.boxes().empty());
+  ASSERT_EQ(ui_.boxes().size(), 1u);
+  EXPECT_TRUE(ui_.boxes()[0].text.contains("file.txt/out.zip: Not a directory."));
   ExpectButtonsEnabled();
 
-  // The dialog goes on working.
+  // The dialog goes on working. Without a database service the archive is
+  // written, with a warning in place of the success message.
   Browse("good.zip");
   ui_.Clear();
   Button(kIdcExport)->click();
   ASSERT_EQ(ui_.boxes().size(), 1u);
+  EXPECT_EQ(ui_.boxes()[0].icon, QMessageBox::Warning);
   EXPECT_EQ(ui_.boxes()[0].text,
-            Message(platform::kMsgExportSucceeded, (Folder() + "/good.zip").toStdU16String()));
+            Message(platform::kMsgNoDomainsExported, (Folder() + "/good.zip").toStdU16String()));
   EXPECT_TRUE(dir_.Exists("good.zip"));
 }
 

@@ -23,6 +23,7 @@ class BadInput(ExportTestCase):
 
     def test_missing_ini_files_give_the_defaults(self):
         server = self.make_server(version="8.0")
+        server.start_database({"domains": []})  # reachable, with no domain: a plain success
         archive = self.export_ok(server)
         sections = ini_sections(archive.ini_text())
         self.assertEqual(sections["INI_SERVER_SECTION"], {
@@ -76,28 +77,60 @@ class BadInput(ExportTestCase):
         self.assertEqual(len(tokens), 62 + 1 + int(tokens[62]) + 47)
         self.assertEqual(tokens[5], "0")
 
-    def test_without_a_database_service_the_archive_holds_the_settings_only(self):
+    def test_without_a_database_service_the_archive_holds_the_settings_and_the_user_is_warned(self):
         server = self.make_server(version="10.5")
         server.write("bsnscan.ini", "[PFW]\r\nEnablePFW=1\r\nPFWMode=1\r\n")
-        archive = self.export_ok(server)
+        archive_path = server.path("out.zip")
+        result = server.export("/c", "/t", archive_path)
+        # The archive is written, but without domains it is no plain success.
+        self.assertEqual((result.returncode, result.stdout), (1, b""))
+        self.assertEqual(result.stderr.decode(),
+                         "Exported the settings and files to %s, but no domain could be read "
+                         "from the database service. Ensure that the Bastionel database service "
+                         "is running and export again.\n" % archive_path)
+        archive = Archive(archive_path)
         self.assertEqual(archive.records, [])
         self.assertEqual(ini_sections(archive.ini_text())["PFW"], {"PFWMode": "1"})
+        self.assertEqual(server.leftovers(), [])
 
-    def test_an_archive_that_cannot_be_written_fails_and_leaves_nothing(self):
+    def test_an_archive_that_cannot_be_written_fails_says_why_and_leaves_nothing(self):
         server = self.make_server(version="10.5")
         with open(server.path("file"), "w") as f:
             f.write("a file, not a folder")
-        for archive in (server.path("missing/out.zip"), server.path("file/out.zip")):
+        for archive, reason in ((server.path("missing/out.zip"), "No such file or directory"),
+                                (server.path("file/out.zip"), "Not a directory")):
             result = server.export("/c", "/t", archive)
             self.assertEqual((result.returncode, result.stdout), (1, b""), archive)
+            self.assertEqual(result.stderr.decode(),
+                             "Unable to continue. Unable to write the data file %s: %s. Select "
+                             "another path and try again.\n" % (archive, reason))
             self.assertFalse(os.path.exists(archive))
             self.assertEqual(server.leftovers(), [])
         # A folder in the archive's place: asked, answered y, and left alone.
         os.makedirs(server.path("taken.zip/inside"))
         result = server.export("/c", "/t", server.path("taken.zip"), stdin=b"y")
         self.assertEqual(result.returncode, 1)
+        self.assertIn("Unable to write the data file %s: Is a directory" % server.path("taken.zip"),
+                      result.stderr.decode())
         self.assertTrue(os.path.isdir(server.path("taken.zip/inside")))
         self.assertEqual(server.leftovers(), [])
+
+    def test_an_archive_path_longer_than_259_bytes_is_refused_before_anything_is_written(self):
+        server = self.make_server(version="10.5")
+        server.start_database({"domains": TREE})
+        folder = server.path("d" * 200)
+        os.makedirs(folder)
+        archive = os.path.join(folder, "a" * (300 - len(folder) - 5) + ".zip")
+        self.assertEqual(len(archive.encode()), 300)
+        result = server.export("/c", "/t", archive)
+        self.assertEqual((result.returncode, result.stdout), (1, b""))
+        self.assertEqual(result.stderr.decode(),
+                         "Unable to continue. The data file path is longer than 259 bytes: %s "
+                         "Select a shorter path and try again.\n" % archive)
+        self.assertEqual(os.listdir(folder), [])
+        self.assertEqual(server.leftovers(), [])
+        # Nothing was asked of the database service either.
+        self.assertEqual(server.dump()["journal"], [])
 
     def test_a_package_file_that_cannot_be_created_keeps_the_old_archive(self):
         server = self.make_server(version="10.5")
@@ -107,6 +140,8 @@ class BadInput(ExportTestCase):
             z.writestr("skva.dat", "old package")
         result = server.export("/c", "/t", archive, stdin=b"y")
         self.assertEqual(result.returncode, 1)
+        self.assertIn("Unable to continue. Unable to write %sskva.dat in the Bastionel server "
+                      "install folder: Is a directory." % server.install, result.stderr.decode())
         with zipfile.ZipFile(archive) as z:
             self.assertEqual(z.read("skva.dat"), b"old package")
         self.assertTrue(os.path.isdir(os.path.join(server.install, "skva.dat")))

@@ -12,6 +12,8 @@ class Console(ExportTestCase):
     def setUp(self):
         self.server = self.make_server(version="10.5")
         self.server.write("bsnscan.ini", "[Global Setting]\r\nOleLayer=1\r\n")
+        # A reachable service with an empty tree: exports are plain successes.
+        self.server.start_database({"domains": []})
 
     def run_portelle(self, *arguments, stdin=b""):
         result = self.server.export(*arguments, stdin=stdin)
@@ -50,10 +52,11 @@ class Console(ExportTestCase):
         self.assertFalse(os.path.exists(first))
         self.assertTrue(zipfile.is_zipfile(second))
 
-    def test_zip_is_appended_to_a_name_without_it(self):
+    def test_zip_is_appended_to_a_name_without_it_and_the_line_names_the_file_written(self):
         plain = self.server.path("archive")
         code, out, _ = self.run_portelle("/c", "/t", plain)
-        self.assertEqual(out, "Settings are successfully exported to %s\n" % plain)
+        self.assertEqual(code, 0)
+        self.assertEqual(out, "Settings are successfully exported to %s.Zip\n" % plain)
         self.assertFalse(os.path.exists(plain))
         self.assertTrue(zipfile.is_zipfile(plain + ".Zip"))
 
