@@ -21,10 +21,14 @@ bool CPortelleApp::InitInstance(const std::vector<std::u16string>& arguments) {
   std::u16string install_path;
   int32_t service_pack = 0;
   int32_t patch = 0;
-  // Each check shows its own message box when it fails.
-  if (!app::GetServerInfo(&version, &install_path, &service_pack, &patch) ||
+  // Each check shows its own message box when it fails; what discovery found
+  // goes to standard error beside it, and the run fails in either mode, so
+  // that a script that starts the program sees it.
+  std::u16string found;
+  if (!app::GetServerInfo(&version, &install_path, &service_pack, &patch, &found) ||
       !app::CheckZipLibrary()) {
-    if (m_bConsoleMode) m_nExitCode = 1;
+    if (!found.empty()) platform::ConsoleWriteError(found);
+    m_nExitCode = 1;
     return false;
   }
 

@@ -18,8 +18,9 @@ class CPortelleApp {
   // loop of the application's own.
   bool InitInstance(const std::vector<std::u16string>& arguments);
 
-  // The process exit code: in console mode 0 for success and 1 for failure
-  // (also when discovery failed); in dialog mode what the dialog mode gave.
+  // The process exit code: in console mode 0 for success and 1 for failure;
+  // 1 in either mode when discovery or the zip-library check failed; in
+  // dialog mode otherwise what the dialog mode gave.
   int ExitInstance() const { return m_nExitCode; }
 
   bool IsConsoleMode() const { return m_bConsoleMode; }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/dynamic_library.h"
+#include "platform/format.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
 #include "platform/system.h"
@@ -21,6 +22,59 @@ bool IsCSpace(char16_t c) {
 
 void ShowWarning(platform::MessageId id) {
   platform::ShowAppMessage(id, platform::MessageIcon::kWarning);
+}
+
+// A message of the table as one line of `notes`.
+void Note(std::u16string* notes, const platform::AppMessage& message) {
+  *notes += platform::OneLine(platform::FormatMessageText(message));
+  *notes += u'\n';
+}
+
+void NoteRegistryStore(std::u16string* notes) {
+  const platform::RegistryStoreInfo store = platform::DescribeRegistryStore();
+  if (store.path.empty()) return;  // the system's own registry
+  Note(notes, store.exists
+                  ? platform::AppMessage(platform::kMsgRegistryFileRead, store.path)
+                  : platform::AppMessage(platform::kMsgRegistryFileMissing, store.path,
+                                         store.variable));
+}
+
+bool ReadServerInfo(double* version, std::u16string* install_path, int32_t* service_pack,
+                    int32_t* patch, std::u16string* notes) {
+  platform::RegistryKey key;
+  if (!key.Open(platform::RegistryRoot::kLocalMachine, kServerInfoKey)) {
+    ShowWarning(platform::kMsgServerNotInstalled);
+    NoteRegistryStore(notes);
+    return false;
+  }
+  std::u16string text;
+  if (!key.QueryString(u"Server_Version", kServerInfoTextCapacity, &text)) {
+    ShowWarning(platform::kMsgServerNotInstalled);
+    NoteRegistryStore(notes);
+    return false;
+  }
+  *version = ParseServerVersion(text);
+
+  uint32_t number = 0;
+  *service_pack = key.QueryDword(u"ServicePack_VersionNumber", &number)
+                      ? static_cast<int32_t>(number)
+                      : 0;
+  *patch = key.QueryDword(u"Patch_VersionNumber", &number) ? static_cast<int32_t>(number) : 0;
+
+  if (!IsSupportedServerVersion(*version, *service_pack, *patch)) {
+    ShowWarning(platform::kMsgVersionNotSupported);
+    NoteRegistryStore(notes);
+    Note(notes, platform::AppMessage(platform::kMsgVersionFound, text,
+                                     platform::Format(u"%d", *service_pack),
+                                     platform::Format(u"%d", *patch)));
+    return false;
+  }
+  if (!key.QueryString(u"Local_Path", kServerInfoTextCapacity, install_path)) {
+    ShowWarning(platform::kMsgInstallFolderUnknown);
+    NoteRegistryStore(notes);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -51,34 +105,11 @@ bool IsSupportedServerVersion(double version, int32_t service_pack, int32_t patc
 }
 
 bool GetServerInfo(double* version, std::u16string* install_path, int32_t* service_pack,
-                   int32_t* patch) {
-  platform::RegistryKey key;
-  if (!key.Open(platform::RegistryRoot::kLocalMachine, kServerInfoKey)) {
-    ShowWarning(platform::kMsgServerNotInstalled);
-    return false;
-  }
-  std::u16string text;
-  if (!key.QueryString(u"Server_Version", kServerInfoTextCapacity, &text)) {
-    ShowWarning(platform::kMsgServerNotInstalled);
-    return false;
-  }
-  *version = ParseServerVersion(text);
-
-  uint32_t number = 0;
-  *service_pack = key.QueryDword(u"ServicePack_VersionNumber", &number)
-                      ? static_cast<int32_t>(number)
-                      : 0;
-  *patch = key.QueryDword(u"Patch_VersionNumber", &number) ? static_cast<int32_t>(number) : 0;
-
-  if (!IsSupportedServerVersion(*version, *service_pack, *patch)) {
-    ShowWarning(platform::kMsgVersionNotSupported);
-    return false;
-  }
-  if (!key.QueryString(u"Local_Path", kServerInfoTextCapacity, install_path)) {
-    ShowWarning(platform::kMsgInstallFolderUnknown);
-    return false;
-  }
-  return true;
+                   int32_t* patch, std::u16string* found) {
+  std::u16string notes;
+  const bool result = ReadServerInfo(version, install_path, service_pack, patch, &notes);
+  if (!result && found != nullptr) *found = std::move(notes);
+  return result;
 }
 
 bool CheckZipLibrary() {

@@ -32,8 +32,12 @@ inline constexpr size_t kMaxProgramPathLength = 259;
 // false a message box has been shown (136 for a missing key or version, 137
 // for an unsupported version, 140 for a missing install folder) and the out
 // values are not to be used.
+// When `found` is given it receives, on false, one line per fact that helps
+// the user see why: where the registry's values were read from (or that the
+// registry file is missing, with the variable that names it) and, for a
+// refused version, the version, service pack and patch found.
 bool GetServerInfo(double* version, std::u16string* install_path, int32_t* service_pack,
-                   int32_t* patch);
+                   int32_t* patch, std::u16string* found = nullptr);
 
 // True for 8.0 <= version < 10.6 whatever the service pack and patch, and for
 // exactly 10.6 with service pack 2 or lower and no patch.

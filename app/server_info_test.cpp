@@ -135,6 +135,27 @@ TEST_F(ServerInfoTest, MissingServerGivesMessage136) {
   EXPECT_EQ(Discover(), platform::kMsgServerNotInstalled);  // version of the wrong type
 }
 
+TEST_F(ServerInfoTest, AFailureSaysWhatWasFound) {
+  const std::u16string file = dir_.Wide("registry.reg");
+  std::u16string found;
+  EXPECT_FALSE(GetServerInfo(&version_, &install_path_, &service_pack_, &patch_, &found));
+  EXPECT_EQ(found, u"The registry file " + file +
+                       u" does not exist (the variable BASTIONEL_REGISTRY names another).\n");
+
+  WriteRegistry("\"Server_Version\"=\"10.60\"\n\"ServicePack_VersionNumber\"=dword:00000003\n"
+                "\"Local_Path\"=\"/opt/b/\"\n");
+  found.clear();
+  EXPECT_FALSE(GetServerInfo(&version_, &install_path_, &service_pack_, &patch_, &found));
+  EXPECT_EQ(found, u"Registry file read: " + file +
+                       u"\nFound Bastionel server version 10.60, service pack 3, patch 0.\n");
+
+  // A success says nothing.
+  WriteRegistry("\"Server_Version\"=\"10.5\"\n\"Local_Path\"=\"/opt/b/\"\n");
+  found.clear();
+  EXPECT_TRUE(GetServerInfo(&version_, &install_path_, &service_pack_, &patch_, &found));
+  EXPECT_EQ(found, u"");
+}
+
 TEST_F(ServerInfoTest, MissingInstallFolderGivesMessage140) {
   WriteRegistry("\"Server_Version\"=\"10.5\"\n");
   EXPECT_EQ(Discover(), platform::kMsgInstallFolderUnknown);

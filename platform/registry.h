@@ -22,6 +22,16 @@
 
 namespace platform {
 
+// Where the registry's values come from, for telling a user who finds none
+// where to look: here the registry file, whether it exists, and the
+// environment variable that names it.
+struct RegistryStoreInfo {
+  std::u16string path;      // the registry file
+  bool exists = false;
+  std::u16string variable;  // the environment variable that names another file
+};
+RegistryStoreInfo DescribeRegistryStore();
+
 enum class RegistryRoot {
   kLocalMachine,  // HKEY_LOCAL_MACHINE
 };

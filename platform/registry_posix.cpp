@@ -47,6 +47,15 @@ const RegistryValue* FindValue(const RegistryValues* values, std::u16string_view
 
 }  // namespace
 
+RegistryStoreInfo DescribeRegistryStore() {
+  RegistryStoreInfo info;
+  const std::string path = StorePath();
+  info.path = FromSystemCodePage(path);
+  info.exists = PathExists(std::string_view(path));
+  info.variable = FromSystemCodePage(kStoreVariable);
+  return info;
+}
+
 // A copy of the open key's values, taken from the file when it was opened.
 struct RegistryKey::State {
   RegistryValues values;
