@@ -17,16 +17,6 @@ constexpr char16_t kLogSource[] = u"PortelleImport";
 // A domain UID in a record: 36 characters.
 constexpr int32_t kUidChars = 36;
 
-// The first `chars` UTF-16LE characters of a byte field, as far as the field
-// holds whole characters.
-std::u16string FieldText(const std::string& bytes, int32_t chars) {
-  const size_t available = bytes.size() / sizeof(char16_t);
-  const size_t count = chars <= 0 ? 0 : std::min(available, static_cast<size_t>(chars));
-  std::u16string text(count, u'\0');
-  std::memcpy(text.data(), bytes.data(), count * sizeof(char16_t));
-  return text;
-}
-
 }  // namespace
 
 CImportSkvaSettings::CImportSkvaSettings(std::u16string install_path)
@@ -53,6 +43,14 @@ bool CImportSkvaSettings::ReadPackage() {
                                              read.file_status());
   }
   return read.ok();
+}
+
+std::u16string CImportSkvaSettings::RecordText(const std::string& bytes, int32_t chars) {
+  const size_t available = bytes.size() / sizeof(char16_t);
+  const size_t count = chars <= 0 ? 0 : std::min(available, static_cast<size_t>(chars));
+  std::u16string text(count, u'\0');
+  std::memcpy(text.data(), bytes.data(), count * sizeof(char16_t));
+  return text;
 }
 
 std::u16string CImportSkvaSettings::MainIniPath() const {
@@ -93,10 +91,10 @@ bool CImportSkvaSettings::ImportToDB(const SKVA_Server_Settings::ScanConfigs& re
               u"imported.");
     return true;
   }
-  const std::u16string domain_uid = FieldText(record.domain_uid(), kUidChars);
-  const std::u16string entry_name = FieldText(record.computer_name(), record.computer_name_size());
-  const std::u16string domain_name = FieldText(record.domain_name(), record.domain_name_size());
-  const std::u16string parent_uid = FieldText(record.parent_uid(), kUidChars);
+  const std::u16string domain_uid = RecordText(record.domain_uid(), kUidChars);
+  const std::u16string entry_name = RecordText(record.computer_name(), record.computer_name_size());
+  const std::u16string domain_name = RecordText(record.domain_name(), record.domain_name_size());
+  const std::u16string parent_uid = RecordText(record.parent_uid(), kUidChars);
   // A domain that existed already keeps its own scan configuration.
   const bool added = AddDomains(domain_uid, entry_name, domain_name, parent_uid);
   if (added) ImportScanConfigs(record, domain_uid);

@@ -86,19 +86,25 @@ class CImportSkvaSettings {
   // a domain of that entry name exists anywhere in the tree (the lookup
   // always starts at the root): the line "domain name\entry name" is then
   // appended to DuplicateDomainList.txt and the result is false. A value
-  // longer than its field in the creation record is not cut: the domain is
-  // not created (false, logged). A failed exchange or the refusal status -1
-  // shows message 134 (false); any other status but 0 is logged and counts
-  // as created (true).
+  // longer than its field in the creation record is not cut (a cut name or
+  // UID would make a different domain): the domain is not created (false),
+  // logged at level 69 with its entry name and UID and counted in
+  // summary().domains_not_imported. A failed exchange or the refusal status
+  // -1 shows message 134 (false); any other status but 0 is logged and
+  // counts as created (true).
   bool AddDomains(const std::u16string& domain_uid, const std::u16string& entry_name,
                   const std::u16string& domain_name, const std::u16string& parent_uid);
 
   // Sends the record's Config_String to the database service for
   // `domain_uid` as a new stream in the current layout, with the target
   // server's four move directories and every number normalised, then the DLP
-  // settings picked out of the same tokens. True when both were sent. A list
-  // count above the layout's capacity marks a damaged record: nothing is
-  // sent for it.
+  // settings picked out of the same tokens. True when both were sent. The
+  // spyware white list is sent whole, however long. A list count larger than
+  // the tokens that follow it marks a damaged record: the tail, and with it
+  // the DLP settings, cannot be found, so neither the configuration nor the
+  // DLP settings are sent (false); the domain keeps the service's defaults,
+  // logged at level 69 with its entry name and UID and counted in
+  // summary().domains_without_config.
   bool ImportScanConfigs(const SKVA_Server_Settings::ScanConfigs& record,
                          const std::u16string& domain_uid);
 
@@ -130,6 +136,9 @@ class CImportSkvaSettings {
 
  private:
   std::u16string MainIniPath() const;
+  // The first `chars` UTF-16LE characters of a record's byte field, as far
+  // as the field holds whole characters.
+  static std::u16string RecordText(const std::string& bytes, int32_t chars);
   // Reads skva.dat from the install folder into the package; shows message
   // 133 when it is damaged or missing.
   bool ReadPackage();

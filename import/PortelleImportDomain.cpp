@@ -77,8 +77,11 @@ bool CImportSkvaSettings::AddDomains(const std::u16string& domain_uid,
     tagCln_CgiOnStart record;
     if (const char16_t* field =
             FillRecord(&record, domain_uid, entry_name, domain_name, parent_uid)) {
-      DEBUG_LOG(70, u"%s - the %s of domain %s does not fit the creation record; not created",
-                kFunc, field, domain_uid);
+      ++m_summary.domains_not_imported;
+      DEBUG_LOG(69,
+                u"%s - domain %s (%s): the %s does not fit the creation record; the domain is "
+                u"not imported",
+                kFunc, entry_name, domain_uid, field);
       result = false;
     } else {
       DEBUG_LOG(68, u"%s - Uid(%s), name(%s), parent(%s)", kFunc, domain_uid, entry_name,

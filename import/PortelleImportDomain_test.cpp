@@ -127,7 +127,7 @@ TEST_F(AddDomainsTest, RefusalAndFailedExchangesShowMessage134AndImportNothingMo
   EXPECT_EQ(DuplicateList(), "\xFF\xFE");
 }
 
-TEST_F(AddDomainsTest, ValuesLongerThanTheirFieldsAreNotCutButRefused) {
+TEST_F(AddDomainsTest, ValuesLongerThanTheirFieldsAreNotCutButRefusedAndCounted) {
   service_.Start();
   const std::u16string longest_entry(120, u'e');
   EXPECT_TRUE(importer_->AddDomains(kUid, longest_entry, std::u16string(2500, u'n'), kParent));
@@ -140,11 +140,18 @@ TEST_F(AddDomainsTest, ValuesLongerThanTheirFieldsAreNotCutButRefused) {
   ASSERT_EQ(creations.size(), 1u);
   EXPECT_EQ(CreationBody(creations[0]).substr(112, 242),
             Bytes(longest_entry) + std::string(2, '\0'));
-  EXPECT_TRUE(Logged(70, Line(std::u16string(u"the entry name of domain ") + kUid +
-                              u" does not fit the creation record; not created")));
-  EXPECT_TRUE(Logged(70, Line(std::u16string(u"the domain name of domain ") + kUid +
-                              u" does not fit the creation record; not created")));
+  const std::u16string kNotImported = u" does not fit the creation record; the domain is not "
+                                      u"imported";
+  EXPECT_TRUE(Logged(69, Line(u"domain " + std::u16string(121, u'f') + u" (" + kUid +
+                              u"): the entry name" + kNotImported)));
+  EXPECT_TRUE(Logged(69, Line(std::u16string(u"domain entry (") + kUid + u"): the domain name" +
+                              kNotImported)));
+  EXPECT_TRUE(Logged(69, Line(std::u16string(u"domain other (") + kUid + u"0): the domain UID" +
+                              kNotImported)));
   EXPECT_TRUE(Messages().empty());
+  // Each is counted, so that the user is told after the import.
+  EXPECT_EQ(importer_->summary().domains_not_imported, 3);
+  EXPECT_EQ(importer_->summary().domains_without_config, 0);
 }
 
 TEST_F(AddDomainsTest, RecordsWithoutUidOrEntryNameAreSkipped) {

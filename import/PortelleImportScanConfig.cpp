@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "dbclient/CmdProtocol.h"
 #include "dbclient/dbcl_Command.h"
@@ -186,11 +187,21 @@ bool CImportSkvaSettings::ImportScanConfigs(const SKVA_Server_Settings::ScanConf
   uint32_t count = 0;
   reader.ReadDword(count);
   DEBUG_LOG(68, u"%s - number of spyware white list = %d", kFunc, count);
-  // Packages carry at most the list's capacity; a larger count is a damaged
-  // record, and copying it would write billions of tokens.
-  if (count > static_cast<uint32_t>(scan_config_layout::kMaxListEntries)) {
-    DEBUG_LOG(70, u"%s - the list count %u is above %d; the configuration is not imported", kFunc,
-              count, scan_config_layout::kMaxListEntries);
+  // The list has no capacity: every entry is sent. A count larger than the
+  // tokens that follow it cannot be true, and then the tail cannot be found
+  // either: the DLP settings would come from the same misplaced tokens. Such
+  // a record is damaged and nothing of it is sent; the entries are never
+  // read or allocated by the count.
+  const size_t present = scan_config_layout::TokensAfterListCount(
+      std::u16string_view(reader.GetString(), reader.GetLength()));
+  if (count > present) {
+    ++m_summary.domains_without_config;
+    DEBUG_LOG(69,
+              u"%s - domain %s (%s): the spyware white list count %u is above the %u tokens "
+              u"that follow it; the record is damaged and neither its scan configuration nor its "
+              u"DLP settings are imported",
+              kFunc, RecordText(record.computer_name(), record.computer_name_size()), domain_uid,
+              count, static_cast<uint32_t>(present));
     DEBUG_LOG(68, u"%s - <=ImportScanConfigs()", kFunc);
     return false;
   }

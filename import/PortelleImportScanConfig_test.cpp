@@ -22,9 +22,9 @@ std::u16string Number(int n) { return platform::Format(u"%d", n); }
 constexpr std::u16string_view kTailKinds = u"ssdsssdddddssssddddssddssddddwwddssssssssssssss";
 
 // A configuration in the current layout with every value told apart: the
-// source's own move directories, numbers in forms that need normalising, a
-// list of three entries and two tokens past the tail.
-Tokens SourceConfig() {
+// source's own move directories, numbers in forms that need normalising, the
+// spyware list `list` (its count first) and two tokens past the tail.
+Tokens SourceConfig(const Tokens& list = {u"3", u"7", u"-2", u"x"}) {
   Tokens tokens;
   for (int p = 1; p <= 38; ++p) tokens.push_back(Number(1000 + p));
   tokens[0] = u"-1";    // sent as 4294967295
@@ -32,15 +32,38 @@ Tokens SourceConfig() {
   tokens[2] = u"0042";  // sent as 42
   for (int p = 39; p <= 62; ++p) tokens.push_back(u"s" + Number(p));
   tokens[42] = u"C:\\Source\\Quarantine";
-  tokens.insert(tokens.end(), {u"3", u"7", u"-2", u"x"});
+  tokens.insert(tokens.end(), list.begin(), list.end());
+  const size_t tail = tokens.size();
   for (size_t t = 1; t <= 47; ++t) {
     tokens.push_back(kTailKinds[t - 1] == u's' ? u"T" + Number(static_cast<int>(t))
                                                : Number(static_cast<int>(100 + t)));
   }
-  tokens[62 + 4 + 29] = u"65535";  // T30: sent as -1
-  tokens[62 + 4 + 30] = u"70000";  // T31: its low 16 bits, 4464
+  tokens[tail + 29] = u"65535";  // T30: sent as -1
+  tokens[tail + 30] = u"70000";  // T31: its low 16 bits, 4464
   tokens.insert(tokens.end(), {u"past", u"the end"});
   return tokens;
+}
+
+// What the service receives for SourceConfig() with the list sent as `list`.
+Tokens ExpectedConfig(const Tokens& list = {u"3", u"7", u"4294967294", u"0"}) {
+  Tokens expected;
+  for (int p = 1; p <= 38; ++p) expected.push_back(Number(1000 + p));
+  expected[0] = u"4294967295";
+  expected[1] = u"0";
+  expected[2] = u"42";
+  for (int p = 39; p <= 42; ++p) expected.push_back(u"s" + Number(p));
+  expected.insert(expected.end(),
+                  {u"/var/q/manual", u"/var/q/real time", u"/var/q/scheduled", u""});
+  for (int p = 47; p <= 62; ++p) expected.push_back(u"s" + Number(p));
+  expected.insert(expected.end(), list.begin(), list.end());
+  const size_t tail = expected.size();
+  for (size_t t = 1; t <= 47; ++t) {
+    expected.push_back(kTailKinds[t - 1] == u's' ? u"T" + Number(static_cast<int>(t))
+                                                 : Number(static_cast<int>(100 + t)));
+  }
+  expected[tail + 29] = u"-1";
+  expected[tail + 30] = u"4464";
+  return expected;
 }
 
 class ImportScanConfigsTest : public ImportTest {
@@ -66,24 +89,7 @@ TEST_F(ImportScanConfigsTest, CopiesTheLayoutByKindWithTheTargetsMoveDirectories
   const ImportRequest sent = ReadImportRequest(service_.requests()[0]);
   EXPECT_EQ(sent.uid, kUid);
   EXPECT_EQ(sent.number, u"0");
-
-  Tokens expected;
-  for (int p = 1; p <= 38; ++p) expected.push_back(Number(1000 + p));
-  expected[0] = u"4294967295";
-  expected[1] = u"0";
-  expected[2] = u"42";
-  for (int p = 39; p <= 42; ++p) expected.push_back(u"s" + Number(p));
-  expected.insert(expected.end(),
-                  {u"/var/q/manual", u"/var/q/real time", u"/var/q/scheduled", u""});
-  for (int p = 47; p <= 62; ++p) expected.push_back(u"s" + Number(p));
-  expected.insert(expected.end(), {u"3", u"7", u"4294967294", u"0"});
-  for (size_t t = 1; t <= 47; ++t) {
-    expected.push_back(kTailKinds[t - 1] == u's' ? u"T" + Number(static_cast<int>(t))
-                                                 : Number(static_cast<int>(100 + t)));
-  }
-  expected[62 + 4 + 29] = u"-1";
-  expected[62 + 4 + 30] = u"4464";
-  EXPECT_EQ(sent.config, expected);
+  EXPECT_EQ(sent.config, ExpectedConfig());
 
   ASSERT_EQ(service_.requests()[1].command, kDbv2SetDlpCfg);
   const DlpRequest dlp = ReadDlpRequest(service_.requests()[1]);
@@ -196,24 +202,95 @@ TEST_F(ImportScanConfigsTest, AFailedDlpExchangeIsLogged) {
   EXPECT_TRUE(Logged(70, Line(u"Fail to send DB command")));
 }
 
-TEST_F(ImportScanConfigsTest, AListCountAboveTheCapacityIsADamagedRecordAndNothingIsSent) {
-  Tokens full_list(62, u"0");
-  full_list.push_back(u"1024");
-  full_list.insert(full_list.end(), 1024, u"9");
-  Tokens too_long(62, u"0");
-  too_long.push_back(u"-1");  // 4294967295 entries
-
+TEST_F(ImportScanConfigsTest, ListsLongerThanTheDatabaseContainerAreSentWhole) {
+  // 1,100 entries, more than the 1,024 of the older versions' database
+  // query; written with leading zeros, so that each is seen to be sent as a
+  // number of its own.
+  Tokens source_list = {u"1100"};
+  Tokens sent_list = {u"1100"};
+  for (int n = 1; n <= 1100; ++n) {
+    source_list.push_back(u"0" + Number(70000 + n));
+    sent_list.push_back(Number(70000 + n));
+  }
   service_.Start();
-  EXPECT_TRUE(importer_->ImportScanConfigs(Record(kUid, u"e", u"n", kRoot, full_list), kUid));
-  EXPECT_FALSE(importer_->ImportScanConfigs(Record(kUid, u"e", u"n", kRoot, too_long), kUid));
+  const SKVA_Server_Settings::ScanConfigs record =
+      Record(kUid, u"e", u"n", kRoot, SourceConfig(source_list));
+  EXPECT_TRUE(importer_->ImportScanConfigs(record, kUid));
   service_.Stop();
 
   const auto imports = service_.RequestsFor(u"DB_IMPORT");
   ASSERT_EQ(imports.size(), 1u);
-  EXPECT_EQ(ReadImportRequest(imports[0]).config.size(), 110u + 1024u);
+  const Tokens sent = ReadImportRequest(imports[0]).config;
+  ASSERT_EQ(sent.size(), 110u + 1100u);
+  EXPECT_EQ(sent[62], u"1100");
+  EXPECT_EQ(sent[63], u"70001");
+  EXPECT_EQ(sent[63 + 1099], u"71100");
+  EXPECT_EQ(sent[63 + 1100], u"T1");
+  EXPECT_EQ(sent, ExpectedConfig(sent_list));
+  // The tail after the list is found: the DLP settings come from it.
+  const DlpRequest dlp = ReadDlpRequest(service_.RequestsFor(kDbv2SetDlpCfg).at(0));
+  EXPECT_EQ(dlp.dc.m_dwDCFlagIn, 116u);
+  EXPECT_EQ(dlp.clc.m_sCompressLayerIn, -1);
+  EXPECT_EQ(dlp.clc.m_strTemplateOut, u"T47");
+  EXPECT_EQ(importer_->summary().domains_without_config, 0);
+}
+
+TEST_F(ImportScanConfigsTest, AListCountAboveTheTokensThatFollowIsADamagedRecord) {
+  // Three entries and the 47 tail tokens follow the count, so 52 tokens
+  // follow with the two past the tail: a count of 52 can be read, 53 cannot.
+  Tokens largest = {u"52", u"7", u"-2", u"x"};
+  Tokens one_more = {u"53", u"7", u"-2", u"x"};
+  Tokens fixed_only(62, u"0");
+  fixed_only.push_back(u"2000000000");
+  Tokens all_ones(62, u"0");
+  all_ones.insert(all_ones.end(), {u"-1", u"1", u"2"});  // 4294967295 entries
+
+  service_.Start();
+  EXPECT_TRUE(
+      importer_->ImportScanConfigs(Record(kUid, u"e", u"n", kRoot, SourceConfig(largest)), kUid));
+  EXPECT_FALSE(importer_->ImportScanConfigs(
+      Record(kUid, u"Sales", u"n", kRoot, SourceConfig(one_more)), kUid));
+  EXPECT_FALSE(
+      importer_->ImportScanConfigs(Record(kUid, u"Ops", u"n", kRoot, fixed_only), kUid));
+  EXPECT_FALSE(importer_->ImportScanConfigs(Record(kUid, u"Hr", u"n", kRoot, all_ones), kUid));
+  service_.Stop();
+
+  // Only the readable record was sent, its DLP settings with it.
+  const auto imports = service_.RequestsFor(u"DB_IMPORT");
+  ASSERT_EQ(imports.size(), 1u);
+  EXPECT_EQ(ReadImportRequest(imports[0]).config.size(), 62u + 1 + 52 + 47);
+  EXPECT_EQ(service_.RequestsFor(kDbv2SetDlpCfg).size(), 1u);
   EXPECT_EQ(service_.requests().size(), 2u);
-  EXPECT_TRUE(Logged(70, Line(u"the list count 4294967295 is above 1024; the configuration is not "
-                              u"imported")));
+
+  EXPECT_EQ(importer_->summary().domains_without_config, 3);
+  EXPECT_EQ(importer_->summary().domains_not_imported, 0);
+  EXPECT_TRUE(importer_->summary().anything_left_out());
+  const std::u16string tail =
+      u"; the record is damaged and neither its scan configuration nor its DLP settings are "
+      u"imported";
+  EXPECT_TRUE(Logged(69, Line(std::u16string(u"domain Sales (") + kUid +
+                              u"): the spyware white list count 53 is above the 52 tokens that "
+                              u"follow it" + tail)));
+  EXPECT_TRUE(Logged(69, Line(std::u16string(u"domain Ops (") + kUid +
+                              u"): the spyware white list count 2000000000 is above the 0 tokens "
+                              u"that follow it" + tail)));
+  EXPECT_TRUE(Logged(69, Line(std::u16string(u"domain Hr (") + kUid +
+                              u"): the spyware white list count 4294967295 is above the 2 tokens "
+                              u"that follow it" + tail)));
+  EXPECT_EQ(Logged(Line(u"<=ImportScanConfigs()")), 4u);
+}
+
+TEST_F(ImportScanConfigsTest, ADamagedRecordStillCreatesItsDomain) {
+  Tokens damaged(62, u"0");
+  damaged.push_back(u"5");
+  service_.Start();
+  EXPECT_TRUE(importer_->ImportToDB(Record(kUid, u"Sales", u"Sales", kRoot, damaged)));
+  service_.Stop();
+  EXPECT_EQ(service_.RequestsFor(kDbv2ClientOnStart).size(), 1u);
+  EXPECT_EQ(service_.RequestsFor(kDbSetDomainUid).size(), 1u);
+  EXPECT_TRUE(service_.RequestsFor(u"DB_IMPORT").empty());
+  EXPECT_TRUE(service_.RequestsFor(kDbv2SetDlpCfg).empty());
+  EXPECT_EQ(importer_->summary().domains_without_config, 1);
 }
 
 }  // namespace

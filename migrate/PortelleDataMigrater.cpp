@@ -161,9 +161,9 @@ uint32_t CDataMigrater::CopyScanGroup(CCmdProtocol& reader, CCmdProtocol& writer
   return layer;
 }
 
-void CDataMigrater::CopyDwords(CCmdProtocol& reader, CCmdProtocol& writer, int count) {
+void CDataMigrater::CopyDwords(CCmdProtocol& reader, CCmdProtocol& writer, size_t count) {
   uint32_t value = 0;
-  for (int i = 0; i < count; ++i) {
+  for (size_t i = 0; i < count; ++i) {
     reader.ReadDword(value);
     writer.AppendDword(value);
   }

@@ -97,7 +97,7 @@ class CDataMigrater {
   static uint32_t CopyScanGroup(CCmdProtocol& reader, CCmdProtocol& writer, bool move_bit_4000,
                                 int32_t ole_layer);
   // Copies `count` numbers, each read and written as an unsigned 32-bit value.
-  static void CopyDwords(CCmdProtocol& reader, CCmdProtocol& writer, int count);
+  static void CopyDwords(CCmdProtocol& reader, CCmdProtocol& writer, size_t count);
   // Copies tail positions `first_tail` to `last_tail` by their kind: texts
   // as they are, numbers (16-bit ones included) read and written as unsigned
   // 32-bit values. Each is logged at level 8 under `log_source` and

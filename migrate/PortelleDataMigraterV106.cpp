@@ -1,7 +1,5 @@
 #include "migrate/PortelleDataMigraterV106.h"
 
-#include <algorithm>
-
 #include "ini/Portelle_Ini_Util.h"
 #include "log/DebugLog.h"
 #include "migrate/ScanConfigLayout.h"
@@ -14,13 +12,6 @@ constexpr const char16_t* kSections[] = {
     u"INI_NOTIFICATION_SECTION", u"KSRC_SCAN_INI_SECTION", u"VIGIL_DACPolicy",
     u"DAC_EXECUTABLE_LIST",      u"DAC_APPROVED_LIST",     u"VIGIL",
     u"VIGIL_BMPolicy",           u"VIGIL_Exception",       u"ServiceSwitch"};
-
-// The number of tokens in `text`: one more than its TABs, none when empty.
-size_t CountTokens(const CCmdProtocol& text) {
-  if (text.GetLength() == 0) return 0;
-  const char16_t* begin = text.GetString();
-  return static_cast<size_t>(std::count(begin, begin + text.GetLength(), u'\t')) + 1;
-}
 
 }  // namespace
 
@@ -43,19 +34,22 @@ bool CDataMigraterV106::MigrateDBData(const std::string& source, std::string* re
   }
   CopyStringGroups(reader, writer, kLogSource, kFunc, false, false);
 
+  // The list has no capacity: every entry the source holds is carried. A
+  // count beyond the tokens that follow it belongs to a damaged source; the
+  // entries are then taken from what is there, never by the count.
   uint32_t count = 0;
   reader.ReadDword(count);
-  const size_t tokens = CountTokens(reader);
-  const size_t after_count = tokens > kListCountPosition ? tokens - kListCountPosition : 0;
-  const size_t present = std::min<size_t>(count, after_count);
-  const size_t kept = std::min<size_t>(present, kMaxListEntries);
   DEBUG_LOG(8, u"%s - number of spyware white list = %d", kFunc, count);
-  if (kept != count) {
-    DEBUG_LOG(8, u"%s - list count cut to %d entries", kFunc, static_cast<uint32_t>(kept));
+  const size_t present =
+      TokensAfterListCount(std::u16string_view(reader.GetString(), reader.GetLength()));
+  size_t entries = count;
+  if (entries > present) {
+    entries = present;
+    DEBUG_LOG(69, u"%s - the list count %u is above the %u tokens that follow it; they are "
+              u"carried as the list", kFunc, count, static_cast<uint32_t>(present));
   }
-  writer.AppendDword(static_cast<uint32_t>(kept));
-  CopyDwords(reader, writer, static_cast<int>(kept));
-  reader.SkipTokens(static_cast<int>(present - kept));
+  writer.AppendDword(static_cast<uint32_t>(entries));
+  CopyDwords(reader, writer, entries);
 
   CopyTailFields(reader, writer, 1, kTailCount, kLogSource, kFunc);
 

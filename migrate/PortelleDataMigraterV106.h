@@ -14,9 +14,10 @@ class CDataMigraterV106 : public CDataMigraterV105_P1 {
  public:
   using CDataMigraterV105_P1::CDataMigraterV105_P1;
 
-  // A list count larger than the entries present, or than the list's
-  // capacity (1024), is cut to what is present and fits; entries beyond the
-  // capacity are passed over, so that the tail still comes from its place.
+  // The spyware white list is carried whole, however long. A list count
+  // larger than the tokens that follow it (a damaged source) is cut to those
+  // tokens, which are all taken as entries; the tail then reads as 0 and
+  // empty texts, as for any short source. The cut is logged at level 69.
   bool MigrateDBData(const std::string& source, std::string* result,
                      const std::u16string& domain_uid) override;
   // The web-threat values as they are and the sections this generation keeps

@@ -4,6 +4,7 @@
 
 #include "migrate/MigraterTestSupport.h"
 #include "migrate/PortelleDataMigraterV106_SP1.h"
+#include "platform/text.h"
 
 namespace migrate_testing {
 namespace {
@@ -61,24 +62,40 @@ TEST_F(MigraterV106Test, AnEmptyListIsFollowedByTheTail) {
   EXPECT_EQ(Migrate(v106_, source), Concat({FixedExpected(), {u"0"}, TailExpected()}));
 }
 
-TEST_F(MigraterV106Test, ListCountsBeyondTheSourceOrTheCapacityAreCut) {
-  // A count far beyond the tokens present: the entries that are there, and
-  // a tail of zeros and empty texts.
-  const Tokens empty_tail = Concat({{u"", u"", u"0", u"", u"", u""}, Tokens(5, u"0"),
-                                    Tokens(4, u""), Tokens(4, u"0"), {u"", u"", u"0", u"0", u"", u""},
-                                    Tokens(8, u"0"), Tokens(14, u"")});
-  Tokens source = Concat({FixedSource(), {u"4294967295", u"1", u"2"}});
-  EXPECT_EQ(Migrate(v106_, source), Concat({FixedExpected(), {u"2", u"1", u"2"}, empty_tail}));
+TEST_F(MigraterV106Test, ListsLongerThanTheDatabaseContainerAreCarriedWhole) {
+  // 1,100 entries, beyond the 1,024 that the older versions' database query
+  // holds; written with leading zeros, so that each is seen to be copied as a
+  // number.
+  const Tokens source =
+      Concat({FixedSource(), {u"1100"}, Numbered(u"0", 1, 1100), TailSource()});
+  const Tokens expected =
+      Concat({FixedExpected(), {u"1100"}, Numbered(u"", 1, 1100), TailExpected()});
+  EXPECT_EQ(Migrate(v106_, source), expected);
+  EXPECT_EQ(Migrate(sp1_, source), expected);
+  EXPECT_TRUE(db_.asked.empty());
+}
 
-  // 1,500 entries: the first 1,024 are kept, the others passed over, and the
-  // tail still comes from its own place.
-  Tokens entries = Numbered(u"", 1, 1500);
-  source = Concat({FixedSource(), {u"1500"}, entries, TailSource()});
-  const Tokens out = Migrate(v106_, source);
-  ASSERT_EQ(out.size(), 62u + 1 + 1024 + 47);
-  EXPECT_EQ(out[62], u"1024");
-  EXPECT_EQ(out[63 + 1023], u"1024");
-  EXPECT_EQ(Tokens(out.end() - 47, out.end()), TailExpected());
+TEST_F(MigraterV106Test, AListCountAboveTheTokensPresentTakesOnlyWhatIsThere) {
+  // The tail of a source that ends right after the list: zeros and empty
+  // texts, by kind.
+  const Tokens empty_tail =
+      Concat({{u"", u"", u"0", u"", u"", u""}, Tokens(5, u"0"), Tokens(4, u""), Tokens(4, u"0"),
+              {u"", u"", u"0", u"0", u"", u""}, Tokens(8, u"0"), Tokens(14, u"")});
+  ASSERT_EQ(empty_tail.size(), 47u);
+  // Counts of billions cost no more than the tokens there are.
+  for (const std::u16string count : {u"4294967295", u"2000000000", u"3"}) {
+    SCOPED_TRACE(platform::Utf16ToUtf8(count));
+    const Tokens source = Concat({FixedSource(), {count, u"1", u"0002"}});
+    EXPECT_EQ(Migrate(v106_, source), Concat({FixedExpected(), {u"2", u"1", u"2"}, empty_tail}));
+  }
+
+  // A count above the entries but within the tokens that follow: the tail's
+  // first tokens are taken as entries and the rest of the tail moves up.
+  const Tokens source = Concat({FixedSource(), {u"4", u"5", u"6"}, TailSource()});
+  const Tokens out = Migrate(sp1_, source);
+  ASSERT_EQ(out.size(), 62u + 1 + 4 + 47);
+  EXPECT_EQ(Tokens(out.begin() + 62, out.begin() + 69),
+            (Tokens{u"4", u"5", u"6", u"0", u"0", u" 1", u"pol"}));
 }
 
 TEST_F(MigraterV106Test, MigrateIniDataCopiesTheSections) {

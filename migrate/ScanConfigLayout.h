@@ -35,8 +35,12 @@ struct Field {
 
 inline constexpr size_t kFixedCount = 62;
 inline constexpr size_t kTailCount = 47;
-// Position of the list count, and the most entries a list may hold.
+// Position of the list count. The list itself has no capacity: a string
+// carries as many entries as its count says.
 inline constexpr size_t kListCountPosition = 63;
+// The most entries the spyware white-list container holds when it is filled
+// from the database service's reply, as the migraters of the versions before
+// 10.6 fill it. It does not bound lists carried inside a configuration.
 inline constexpr int32_t kMaxListEntries = 1024;
 
 // First positions of the groups (1-based, as in the table below).
@@ -182,6 +186,21 @@ inline constexpr size_t kTailDlpListFirst = 34;
 
 constexpr const Field& FixedField(size_t position) { return kFixedFields[position - 1]; }
 constexpr const Field& TailField(size_t tail) { return kTailFields[tail - 1]; }
+
+// How many tokens of the whole configuration string `text` follow the list
+// count: the entries and the tail, and whatever lies beyond. A count larger
+// than this cannot be true (the string is damaged); readers compare against
+// it rather than loop by a count they cannot trust. Tokens are TAB-separated
+// and an empty token counts, so a string ending in a TAB ends in an empty
+// token.
+constexpr size_t TokensAfterListCount(std::u16string_view text) {
+  if (text.empty()) return 0;
+  size_t tokens = 1;
+  for (const char16_t c : text) {
+    if (c == u'\t') ++tokens;
+  }
+  return tokens > kListCountPosition ? tokens - kListCountPosition : 0;
+}
 
 // Every fixed position before the first text position is a dword, every one
 // from it on a text; the import and the migraters rely on that split.
