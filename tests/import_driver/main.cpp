@@ -10,13 +10,15 @@
 // error as "caption: text" and answered OK. Prints "imported" or "not
 // imported" on standard output, then, when the import left domains out or
 // created some without their scan configuration, the message that says how
-// many, on one line; exit code 0 when ImportSettingsFromFile returned true,
+// many, on one line. A failure's reason (what failed, the path and the
+// system's reason) follows the message boxes on standard error. Exit code 0
+// when ImportSettingsFromFile returned true,
 // 1 when it returned false, 2 on a bad command line.
 #include <cstdio>
 #include <string>
 
+#include "app/PortelleOperations.h"
 #include "import/PortelleImport.h"
-#include "platform/format.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
 
@@ -29,14 +31,18 @@ int main(int argc, char** argv) {
   if (install.empty() || (install.back() != u'/' && install.back() != u'\\')) install += u'/';
   CImportSkvaSettings importer(install);
   const bool imported = importer.ImportSettingsFromFile(platform::FromSystemCodePage(argv[2]));
+  const OperationOutcome outcome = ImportOutcome(importer, imported);
   std::puts(imported ? "imported" : "not imported");
-  const ImportSummary& summary = importer.summary();
-  if (summary.anything_left_out()) {
-    const platform::AppMessage left_out(platform::kMsgDomainsLeftOut,
-                                        platform::Format(u"%d", summary.domains_not_imported),
-                                        platform::Format(u"%d", summary.domains_without_config));
-    const std::u16string line = platform::OneLine(platform::FormatMessageText(left_out));
-    std::puts(platform::ToSystemCodePage(line).c_str());
+  if (!outcome.afterword.empty()) {
+    std::puts(platform::ToSystemCodePage(
+                  platform::OneLine(platform::FormatMessageText(outcome.afterword)))
+                  .c_str());
+  }
+  if (!outcome.failure.empty()) {
+    std::fprintf(stderr, "%s\n",
+                 platform::ToSystemCodePage(
+                     platform::OneLine(platform::FormatMessageText(outcome.failure)))
+                     .c_str());
   }
   return imported ? 0 : 1;
 }

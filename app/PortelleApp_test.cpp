@@ -1,0 +1,68 @@
+#include "app/PortelleApp.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/string_table.h"
+#include "platform/user_interface.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+// The dialog mode with a dialog that is never shown: it only counts.
+class DialoglessApp : public CPortelleApp {
+ public:
+  int dialogs_run = 0;
+
+ protected:
+  bool OpenDialogUserInterface() override { return true; }
+  int RunDialog(double, int32_t, int32_t, const std::u16string&) override {
+    ++dialogs_run;
+    return 0;
+  }
+};
+
+class PortelleAppTest : public ::testing::Test {
+ protected:
+  // Runs the program with `arguments`; standard error lands in *err.
+  int Run(const std::vector<std::u16string>& arguments, DialoglessApp* app, std::string* err) {
+    testing::internal::CaptureStderr();
+    app->InitInstance(arguments);
+    *err = testing::internal::GetCapturedStderr();
+    return app->ExitInstance();
+  }
+
+  testing_support::TempFolder dir_;
+  testing_support::ScopedEnvironmentVariable registry_{"BASTIONEL_REGISTRY",
+                                                       dir_.Native("registry.reg")};
+  platform::RecordingUserInterface ui_;
+  platform::ScopedUserInterface scoped_ui_{&ui_};
+};
+
+TEST_F(PortelleAppTest, AFailedDiscoveryFailsTheRunInDialogModeAndSaysWhatWasFound) {
+  DialoglessApp app;
+  std::string err;
+  EXPECT_EQ(Run({}, &app, &err), 1);
+  EXPECT_EQ(app.dialogs_run, 0);
+  ASSERT_EQ(ui_.messages().size(), 1u);  // the warning box stays as it was
+  EXPECT_EQ(ui_.messages()[0].text, platform::LoadMessageText(platform::kMsgServerNotInstalled));
+  EXPECT_EQ(err, "The registry file " + dir_.Native("registry.reg") +
+                     " does not exist (the variable BASTIONEL_REGISTRY names another).\n");
+
+  dir_.Write("registry.reg",
+             "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Bastionel\\service\\"
+             "Information]\n\"Server_Version\"=\"10.6\"\n\"Patch_VersionNumber\"=dword:00000001\n"
+             "\"Local_Path\"=\"/opt/b/\"\n");
+  DialoglessApp patched;
+  ui_.Clear();
+  EXPECT_EQ(Run({}, &patched, &err), 1);
+  EXPECT_EQ(patched.dialogs_run, 0);
+  EXPECT_EQ(ui_.messages()[0].text, platform::LoadMessageText(platform::kMsgVersionNotSupported));
+  EXPECT_NE(err.find("Found Bastionel server version 10.6, service pack 0, patch 1."),
+            std::string::npos);
+}
+
+}  // namespace
