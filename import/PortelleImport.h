@@ -110,7 +110,9 @@ class CImportSkvaSettings {
 
   // Merges the package's INI settings (Global_Config_String) into bsnscan.ini
   // and private\bsnserver.ini key by key, keeping the target's ServerID and
-  // move directories and never lowering its DiskReserved. Always true.
+  // move directories and never lowering its DiskReserved. False, with
+  // failure() saying why, when the staging file tmp.ini cannot be written in
+  // the install folder: nothing is merged then.
   bool ImportToIni();
 
   // Calls the firewall library BsnPfwCommon in the install folder: true when

@@ -96,10 +96,17 @@ bool CImportSkvaSettings::ImportToIni() {
   const std::u16string private_ini = m_wstrServerPath + u"private\\bsnserver.ini";
   const std::u16string temp_ini = m_wstrServerPath + u"tmp.ini";
 
-  // Without a staging file every read below is empty: nothing is merged.
+  // Without a staging file nothing can be merged: the import is then not a
+  // success, and the user is told why.
   const platform::Status written =
       platform::WriteFileAtomically(temp_ini, StagingFileBytes(m_package.global_config_string()));
-  if (!written.ok()) DEBUG_LOG(69, u"%s - cannot write tmp.ini: %S", kFunc, written.message());
+  if (!written.ok()) {
+    DEBUG_LOG(70, u"%s - cannot write tmp.ini: %S", kFunc, written.message());
+    m_failure =
+        platform::FileFailureMessage(platform::kMsgInstallFileNotWritten, temp_ini, written);
+    DEBUG_LOG(68, u"%s - <=ImportToIni()", kFunc);
+    return false;
+  }
 
   const int32_t imported_disk = ReadDiskReserved(temp_ini);
   const int32_t target_disk = ReadDiskReserved(main_ini);

@@ -121,6 +121,21 @@ TEST_F(ImportToIniTest, WithoutIniTextNothingIsMergedAndTheTargetKeepsItsValues)
   EXPECT_FALSE(ServerFileExists("tmp.ini"));
 }
 
+TEST_F(ImportToIniTest, AStagingFileThatCannotBeWrittenFailsTheMergeAndSaysWhy) {
+  WriteServerFile("bsnscan.ini", kTarget);
+  WriteServerFile("tmp.ini/inside", "a folder in the staging file's place");
+  const std::string before = ServerFile("bsnscan.ini");
+  SKVA_Server_Settings::SettingAggregation package;
+  package.set_global_config_string(std::string(kPackage));
+  importer_->SetPackageForTesting(package);
+  EXPECT_FALSE(importer_->ImportToIni());
+  EXPECT_EQ(ServerFile("bsnscan.ini"), before);  // nothing merged
+  const platform::AppMessage& failure = importer_->failure();
+  EXPECT_EQ(failure.id, platform::kMsgInstallFileNotWritten);
+  EXPECT_EQ(failure.argument1, install_path() + u"tmp.ini");
+  EXPECT_FALSE(failure.argument2.empty());
+}
+
 TEST_F(ImportToIniTest, UnicodeIniTextKeepsItsCharacters) {
   WriteServerFile("bsnscan.ini", kTarget);
   // U+010A holds the byte 0x0A, which a CR byte put before it would break.

@@ -3,10 +3,13 @@ it reports failure where it must, finishes where it can, and never leaves a
 partial archive, skva.dat or tmp.ini behind."""
 
 import os
+import shutil
+import subprocess
 import unittest
 import zipfile
 
-from harness import ROOT_UID, Archive, ExportTestCase, domain, ini_sections, utf16
+from harness import (ROOT_UID, RUN_TIMEOUT_S, Archive, ExportTestCase, domain, ini_sections,
+                     program, utf16)
 
 A, B, C = ("aaaaaaaa-0000-4000-8000-00000000000a", "bbbbbbbb-0000-4000-8000-00000000000b",
            "cccccccc-0000-4000-8000-00000000000c")
@@ -131,6 +134,34 @@ class BadInput(ExportTestCase):
         self.assertEqual(server.leftovers(), [])
         # Nothing was asked of the database service either.
         self.assertEqual(server.dump()["journal"], [])
+
+    def test_an_install_folder_without_write_rights_is_named_with_the_systems_reason(self):
+        server = self.make_server(version="10.5")
+        server.write("bsnscan.ini", "[Global Setting]\r\nOleLayer=1\r\n")
+        out = server.path("out")
+        os.makedirs(out)
+        # Run as a user without rights on the install folder: the superuser
+        # runs the program as "nobody", anyone else just loses the write bit.
+        prefix = []
+        if os.geteuid() == 0:
+            if shutil.which("setpriv") is None:
+                self.skipTest("setpriv is needed to drop the superuser's rights")
+            prefix = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+            os.chmod(server.root, 0o755)
+            os.chmod(out, 0o777)
+        os.chmod(server.install, 0o555)
+        self.addCleanup(os.chmod, server.install, 0o755)
+        archive = os.path.join(out, "a.zip")
+        result = subprocess.run(prefix + [program("portelle"), "/c", "/t", archive],
+                                capture_output=True, env=server.env(), cwd=server.root,
+                                timeout=RUN_TIMEOUT_S)
+        self.assertEqual((result.returncode, result.stdout), (1, b""))
+        self.assertEqual(result.stderr.decode(),
+                         "Unable to continue. Unable to write %stmp.ini in the Bastionel server "
+                         "install folder: Permission denied. Run the tool as an administrator "
+                         "and try again.\n" % server.install)
+        self.assertEqual(os.listdir(out), [])
+        self.assertEqual(server.leftovers(), [])
 
     def test_a_package_file_that_cannot_be_created_keeps_the_old_archive(self):
         server = self.make_server(version="10.5")
