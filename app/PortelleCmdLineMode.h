@@ -15,7 +15,10 @@ class CPortelleCmdLineMode {
   bool Run();
   // Always false: the console mode cannot import.
   bool DoImport();
-  // True when the archive was written.
+  // True when the archive was written as a plain success. A failure's reason,
+  // and the warning of an archive written without what was asked for (no
+  // domain read from the database service), go to standard error as one
+  // line, and the result is false.
   bool DoExport();
 
   double m_dServerVer = 0;
