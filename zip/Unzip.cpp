@@ -1,6 +1,8 @@
 #include "zip/Unzip.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <string>
 
 #include "log/DebugLog.h"
 #include "platform/dos_time.h"
@@ -8,7 +10,6 @@
 #include "platform/status.h"
 #include "platform/system.h"
 #include "platform/text.h"
-#include "zip/WinFile.h"
 #include "zip/ZipCommon.h"
 #include "zip/ZipException.h"
 #include "zip/ZipLibrary.h"
