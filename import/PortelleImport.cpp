@@ -30,21 +30,6 @@ CImportSkvaSettings::CImportSkvaSettings(std::u16string install_path)
 
 CImportSkvaSettings::~CImportSkvaSettings() = default;
 
-bool CImportSkvaSettings::ReadPackage() {
-  const package::PackageStatus read =
-      package::ReadPackageDataFile(m_wstrServerPath, u"CImportSkvaSettings::ImportSettingsFromFile",
-                                   &m_package);
-  if (read.corrupted()) {
-    platform::ShowAppMessage(platform::kMsgDataFileCorrupted, platform::MessageIcon::kError);
-  }
-  if (!read.file_status().ok()) {
-    m_failure = platform::FileFailureMessage(platform::kMsgInstallFileNotRead,
-                                             package::PackageDataFilePath(m_wstrServerPath),
-                                             read.file_status());
-  }
-  return read.ok();
-}
-
 std::u16string CImportSkvaSettings::RecordText(const std::string& bytes, int32_t chars) {
   const size_t available = bytes.size() / sizeof(char16_t);
   const size_t count = chars <= 0 ? 0 : std::min(available, static_cast<size_t>(chars));
@@ -62,7 +47,8 @@ bool CImportSkvaSettings::ImportSettingsFromFile(const std::u16string& archive_p
   DEBUG_LOG(68, u"%s - =>ImportSettingsFromFile(wstrImportFile[%s])", kFunc, archive_path);
   bool result = false;
   try {
-    if (ExtractFromZip(archive_path) && ReadPackage()) {
+    // The package was read from the archive before anything was extracted.
+    if (ExtractFromZip(archive_path)) {
       result = ImportToIni();
       DEBUG_LOG(68, u"%s - there are %d items to import", kFunc, m_package.scanconfigs_size());
       // A record that fails does not stop the others.
@@ -76,7 +62,8 @@ bool CImportSkvaSettings::ImportSettingsFromFile(const std::u16string& archive_p
     // Nothing leaves the import as an exception; what was reached stays.
     DEBUG_LOG(70, u"%s - Catch exception %S", kFunc, std::string(e.what()));
   }
-  // Also after a failed extraction, which may have placed it already.
+  // The package is never extracted, but a stale copy (of an earlier export
+  // or import that was cut short) must not outlive an import.
   platform::DeleteFile(package::PackageDataFilePath(m_wstrServerPath));
   DEBUG_LOG(68, u"%s - <=ImportSettingsFromFile(), return %d", kFunc, result ? 1 : 0);
   return result;

@@ -23,6 +23,8 @@
 #include "package/ServerSettings.pb.h"
 #include "platform/string_table.h"
 
+class CUnzip;
+
 // What an import left out, counted so that the user is told after it; each
 // case is also logged at level 69 with the domain or member named.
 struct ImportSummary {
@@ -56,22 +58,33 @@ class CImportSkvaSettings {
   CImportSkvaSettings& operator=(const CImportSkvaSettings&) = delete;
 
   // The whole import of the archive `archive_path` (".Zip" is appended to a
-  // name without a ".zip" ending). False when the archive could not be
-  // extracted or its package not read (the user has been told); otherwise
-  // the result of ImportToIni, whatever the later steps give. A package that
-  // is not a whole settings package is refused with message 133 and nothing
-  // of it is imported. skva.dat is deleted at the end in every case.
+  // name without a ".zip" ending). False when the archive was refused, could
+  // not be extracted or its package not read (the user has been told);
+  // otherwise the result of ImportToIni, whatever the later steps give. A
+  // package that is not a whole settings package is refused with message
+  // 133 and nothing of it is imported. skva.dat in the install folder (a
+  // stale one too) is deleted at the end in every case.
   bool ImportSettingsFromFile(const std::u16string& archive_path);
 
-  // Extracts the archive's members into the install folder, keeping their
-  // folders and replacing existing files, then moves top-level alert files
-  // and ssnotify.ini into "Admin\". Only the members an export archive holds
-  // (package::IsArchiveMemberName) are extracted; others are skipped with a
-  // log line, so that an archive cannot place programs or libraries that the
-  // import or the server would run. True when the archive was opened and
-  // extracted; otherwise message 133 (or a zip exception's own text) has
-  // been shown. An archive or install path longer than 259 bytes in the
-  // system code page is refused rather than cut.
+  // Checks the whole archive, then extracts its members into the install
+  // folder. The check comes first and writes nothing: every member's name
+  // must stay below the install folder, hold no control character and fit
+  // the system's path limit there; every member's data must decompress and
+  // match its size and CRC; and the archive must hold a skva.dat that
+  // decodes into a settings package, which becomes package(). A refused
+  // archive shows message 133, is logged at level 70 with the member and the
+  // reason, sets failure() to kMsgArchiveRefused and leaves the install
+  // folder untouched. Then the members are extracted, keeping their folders
+  // and replacing existing files, each written under a temporary name and
+  // renamed into place; skva.dat itself is not extracted. Only the members
+  // an export archive holds (package::IsArchiveMemberName) are extracted;
+  // others are skipped with a log line and counted in summary(), so that an
+  // archive cannot place programs or libraries that the import or the
+  // server would run. Last, top-level alert files and ssnotify.ini are moved
+  // into "Admin\". True when all of that was done; otherwise message 133 (or
+  // a zip exception's own text) has been shown, and a file that could not
+  // be written is named in failure(). An archive or install path longer than
+  // 259 bytes in the system code page is refused rather than cut.
   bool ExtractFromZip(const std::u16string& archive_path);
 
   // Imports one domain record: AddDomains, then, when that returned true,
@@ -141,9 +154,12 @@ class CImportSkvaSettings {
   // The first `chars` UTF-16LE characters of a record's byte field, as far
   // as the field holds whole characters.
   static std::u16string RecordText(const std::string& bytes, int32_t chars);
-  // Reads skva.dat from the install folder into the package; shows message
-  // 133 when it is damaged or missing.
-  bool ReadPackage();
+  // The check of ExtractFromZip before anything is written, on the open
+  // archive; `install` is the install path in the system code page. Decodes
+  // the archive's package into m_package. False when the archive is
+  // refused (shown, logged, m_failure set) or memory ran out (logged).
+  bool CheckArchive(CUnzip& unzip, const std::u16string& archive_path,
+                    const std::string& install);
 
   SKVA_Server_Settings::SettingAggregation m_package;
   std::u16string m_wstrServerPath;

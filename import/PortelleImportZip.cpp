@@ -1,11 +1,14 @@
 // Extraction of the archive into the install folder, and the move of alert
-// files that older servers kept at the top of it into "Admin\".
+// files that older servers kept at the top of it into "Admin\". The whole
+// archive is checked, and its package read, before anything is written: an
+// archive that is refused leaves the server as it was.
 #include <string>
 
 #include "import/PortelleImport.h"
 #include "import/SystemPath.h"
 #include "log/DebugLog.h"
 #include "package/ArchiveLayout.h"
+#include "package/PackageDataFile.h"
 #include "platform/file_system.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
@@ -20,19 +23,29 @@ constexpr char16_t kLogSource[] = u"PortelleImport";
 constexpr char16_t kFunc[] = u"CImportSkvaSettings::ExtractFromZip";
 // The zip layer's error texts are at most this long.
 constexpr unsigned int kErrorTextSize = 261;
+// The largest skva.dat taken from an archive: the longest package the
+// reader accepts cannot need more, since its compressed form is smaller than
+// the package and its length prefix has at most 20 digits.
+constexpr size_t kMaxPackageFileBytes = package::kMaxPackageBytes + 20;
 
 void ShowDataFileCorrupted() {
   platform::ShowAppMessage(platform::kMsgDataFileCorrupted, platform::MessageIcon::kError);
 }
 
-// Lets through the members an export archive holds. A name that leaves the
-// install folder is let through too, so that the reader refuses it and the
-// extraction fails as for any damaged archive.
-bool ExtractKnownMembersOnly(void* /*context*/, const char* path, int phase) {
+// Lets through the members an export archive holds, except the package,
+// which was read from the archive already; others are counted in the
+// ImportSummary given as context. A name that leaves the install folder is
+// let through too, so that the reader refuses it and the extraction fails as
+// for any damaged archive (the check before extraction has refused such an
+// archive already).
+bool ExtractKnownMembersOnly(void* context, const char* path, int phase) {
   if (phase != 0 || !IsSafeMemberName(path)) return true;
-  if (package::IsArchiveMemberName(platform::FromSystemCodePage(path))) return true;
+  const std::u16string name = platform::FromSystemCodePage(path);
+  if (platform::EqualsIgnoreCase(name, package::kPackageDataFileName)) return false;
+  if (package::IsArchiveMemberName(name)) return true;
   DEBUG_LOG(69, u"%s - %S is not a file of an export archive; not extracted", kFunc,
             std::string(path));
+  ++static_cast<ImportSummary*>(context)->members_skipped;
   return false;
 }
 
@@ -68,9 +81,38 @@ void MoveAlertFilesToAdmin(const std::u16string& install_path) {
 
 }  // namespace
 
+bool CImportSkvaSettings::CheckArchive(CUnzip& unzip, const std::u16string& archive_path,
+                                       const std::string& install) {
+  UnzipWantedMember wanted;
+  wanted.name = platform::ToSystemCodePage(package::kPackageDataFileName);
+  wanted.max_size = kMaxPackageFileBytes;
+  UnzipProblem problem;
+  std::u16string reason;
+  if (unzip.Verify(install.c_str(), &wanted, &problem) != 0) {
+    reason = platform::FromSystemCodePage(problem.reason);
+  } else if (!wanted.found) {
+    reason = u"it holds no skva.dat";
+  } else {
+    const package::PackageStatus decoded = package::DecodePackageData(
+        wanted.data, u"CImportSkvaSettings::ImportSettingsFromFile", &m_package);
+    if (decoded.kind() == package::PackageStatus::Kind::kOutOfMemory) {
+      m_package.Clear();
+      return false;  // logged by the reader; nothing is shown, as for any allocation failure
+    }
+    if (!decoded.ok()) reason = u"its skva.dat does not hold a readable settings package";
+  }
+  if (reason.empty()) return true;
+  m_package.Clear();
+  ShowDataFileCorrupted();
+  DEBUG_LOG(70, u"%s - Refused %s: %s", kFunc, archive_path, reason);
+  m_failure = platform::AppMessage(platform::kMsgArchiveRefused, archive_path, reason);
+  return false;
+}
+
 bool CImportSkvaSettings::ExtractFromZip(const std::u16string& archive_path) {
   DEBUG_LOG(68, u"%s - =>ExtractFromZip(wstrImportFile[%s])", kFunc, archive_path);
   bool result = false;
+  m_package.Clear();
   std::string archive;
   std::string install;
   if (!import_paths::ToSystemPath(archive_path, &archive)) {
@@ -85,7 +127,10 @@ bool CImportSkvaSettings::ExtractFromZip(const std::u16string& archive_path) {
       if (unzip.Open(archive.c_str()) != 0) {
         ShowDataFileCorrupted();
         DEBUG_LOG(70, u"%s - Fail to open %s", kFunc, archive_path);
-      } else if (unzip.ExtractAll(install.c_str(), true, true, &ExtractKnownMembersOnly) != 0) {
+      } else if (!CheckArchive(unzip, archive_path, install)) {
+        // Refused before anything was written; the user has been told.
+      } else if (unzip.ExtractAll(install.c_str(), true, true, &ExtractKnownMembersOnly,
+                                  &m_summary) != 0) {
         ShowDataFileCorrupted();
         DEBUG_LOG(70, u"%s - Fail to extract files from %s", kFunc, archive_path);
       } else {
@@ -93,13 +138,28 @@ bool CImportSkvaSettings::ExtractFromZip(const std::u16string& archive_path) {
         MoveAlertFilesToAdmin(m_wstrServerPath);
       }
     } catch (CZipCommonException& e) {
-      char text[kErrorTextSize] = {};
-      e.GetErrorText(text, sizeof text);
-      const std::u16string wide = platform::FromSystemCodePage(text);
-      platform::CurrentUserInterface().ShowMessage(platform::kApplicationTitle, wide,
-                                                   platform::MessageIcon::kError,
-                                                   platform::MessageButtons::kOk);
-      DEBUG_LOG(70, u"%s - Catch exception %s", kFunc, wide);
+      const auto* file_error = dynamic_cast<const CWinFileException*>(&e);
+      if (file_error != nullptr && !file_error->GetPath().empty()) {
+        // A file or folder of the install folder could not be written. No
+        // file is left half-written: extraction writes each one under a
+        // temporary name and renames it into place.
+        const std::u16string path = platform::FromSystemCodePage(file_error->GetPath());
+        ShowDataFileCorrupted();
+        DEBUG_LOG(70, u"%s - Fail to extract files from %s", kFunc, archive_path);
+        DEBUG_LOG(70, u"%s - Cannot write %s: %S", kFunc, path,
+                  platform::SystemErrorText(e.GetError()));
+        m_failure = platform::FileFailureMessage(
+            platform::kMsgInstallFileNotWritten, path,
+            platform::Status::Error(e.GetError(), "write", path));
+      } else {
+        char text[kErrorTextSize] = {};
+        e.GetErrorText(text, sizeof text);
+        const std::u16string wide = platform::FromSystemCodePage(text);
+        platform::CurrentUserInterface().ShowMessage(platform::kApplicationTitle, wide,
+                                                     platform::MessageIcon::kError,
+                                                     platform::MessageButtons::kOk);
+        DEBUG_LOG(70, u"%s - Catch exception %s", kFunc, wide);
+      }
     } catch (...) {
       ShowDataFileCorrupted();
       DEBUG_LOG(70, u"%s - Catch exception", kFunc);

@@ -5,6 +5,8 @@
 #include <zlib.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,7 @@ std::u16string ExtractLine(std::u16string_view message) { return EngineLine(kFun
 struct Member {
   std::string name;  // as stored, backslashes included
   std::string bytes;
+  bool stored = false;  // not compressed, so that a test can change its bytes in the archive
 };
 
 // skva.dat for `package`, as the export writes it.
@@ -70,7 +73,7 @@ class ImportSettingsTest : public ImportTest {
       info.tmz_date.tm_mon = 4;
       info.tmz_date.tm_year = 2020;
       EXPECT_EQ(zipOpenNewFileInZip(zip, member.name.c_str(), &info, nullptr, 0, nullptr, 0,
-                                    nullptr, Z_DEFLATED, 9),
+                                    nullptr, member.stored ? 0 : Z_DEFLATED, member.stored ? 0 : 9),
                 ZIP_OK);
       EXPECT_EQ(
           zipWriteInFileInZip(zip, member.bytes.data(), static_cast<unsigned>(member.bytes.size())),
@@ -79,6 +82,40 @@ class ImportSettingsTest : public ImportTest {
     }
     EXPECT_EQ(zipClose(zip, nullptr), ZIP_OK);
     return dir_.Wide(name);
+  }
+
+  // Every file and folder below the install folder: relative path (folders
+  // ending in '/') to its bytes.
+  std::map<std::string, std::string> InstallFolder() const {
+    std::map<std::string, std::string> found;
+    const std::filesystem::path root = dir_.Native("server");
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+      const std::string relative = entry.path().lexically_relative(root).string();
+      if (entry.is_directory()) {
+        found[relative + "/"] = "";
+      } else {
+        found[relative] = dir_.Read("server/" + relative);
+      }
+    }
+    return found;
+  }
+
+  // The files that extraction left under a temporary name.
+  std::vector<std::string> TemporaryFiles() const {
+    std::vector<std::string> found;
+    for (const auto& [path, bytes] : InstallFolder()) {
+      if (path.ends_with(".tmp")) found.push_back(path);
+    }
+    return found;
+  }
+
+  // The failure the importer keeps, as the user would read it.
+  std::u16string FailureText() const {
+    return platform::FormatMessageText(importer_->failure());
+  }
+  static std::u16string RefusedText(const std::u16string& archive, std::u16string_view reason) {
+    return platform::FormatMessageText(
+        platform::AppMessage(platform::kMsgArchiveRefused, archive, std::u16string(reason)));
   }
 
   // A zlib stream of `bytes` behind the length prefix, as skva.dat holds it.
@@ -137,22 +174,28 @@ TEST_F(ImportSettingsTest, ImportsAnArchiveFromExtractionToTheMigrations) {
   EXPECT_FALSE(ServerFileExists("Private/DlpClc.ori.xml"));
   EXPECT_FALSE(ServerFileExists("skva.dat"));
   EXPECT_FALSE(ServerFileExists("tmp.ini"));
+  EXPECT_EQ(TemporaryFiles(), std::vector<std::string>{});
+  EXPECT_EQ(importer_->summary().members_skipped, 0);
+  EXPECT_TRUE(importer_->failure().empty());
   EXPECT_TRUE(Logged(68, std::u16string(u"CImportSkvaSettings::ImportSettingsFromFile - "
                                         u"=>ImportSettingsFromFile(wstrImportFile[") +
                              archive + u"])"));
 }
 
-TEST_F(ImportSettingsTest, AnArchiveWithoutPackageIsExtractedAndThenRefused) {
+TEST_F(ImportSettingsTest, AnArchiveWithoutPackageIsRefusedBeforeAnythingIsWritten) {
   WriteServerFile("ous.ini", "target ous");
   CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
+  const std::map<std::string, std::string> before = InstallFolder();
   service_.Start();
-  EXPECT_FALSE(importer_->ImportSettingsFromFile(WriteArchive("a.zip", {{"ous.ini", "source"}})));
+  const std::u16string archive =
+      WriteArchive("a.zip", {{"ous.ini", "source"}, {"ALERT.MSG", "source alert"}});
+  EXPECT_FALSE(importer_->ImportSettingsFromFile(archive));
   service_.Stop();
-  EXPECT_EQ(ServerFile("ous.ini"), "source");
+  EXPECT_EQ(InstallFolder(), before);
   EXPECT_EQ(Messages(), std::vector<std::u16string>{message133_});
-  EXPECT_EQ(ServerFile("bsnscan.ini"), kTargetIni);
+  EXPECT_EQ(FailureText(), RefusedText(archive, u"it holds no skva.dat"));
+  EXPECT_TRUE(Logged(70, ExtractLine(u"Refused " + archive + u": it holds no skva.dat")));
   EXPECT_TRUE(service_.requests().empty());
-  EXPECT_FALSE(ServerFileExists("BsnPfwCommon.calls.txt"));
 }
 
 TEST_F(ImportSettingsTest, APackageWithoutRecordsStillMergesAndMigrates) {
@@ -196,8 +239,9 @@ TEST_F(ImportSettingsTest, ArchivesThatCannotBeOpenedAndNamesWithoutZipEnding) {
   EXPECT_EQ(Messages(), std::vector<std::u16string>{message133_});
 
   // A name without ".zip" is opened with ".Zip" appended.
-  WriteArchive("named.Zip", {{"ous.ini", "from named"}});
-  importer_->ImportSettingsFromFile(dir_.Wide("named"));
+  WriteArchive("named.Zip",
+               {{"ous.ini", "from named"}, {"skva.dat", PackageFile(dir_, SamplePackage())}});
+  EXPECT_TRUE(importer_->ExtractFromZip(dir_.Wide("named")));
   EXPECT_EQ(ServerFile("ous.ini"), "from named");
 
   // A path too long for the system's path buffer is refused, not cut.
@@ -206,21 +250,82 @@ TEST_F(ImportSettingsTest, ArchivesThatCannotBeOpenedAndNamesWithoutZipEnding) {
   EXPECT_TRUE(Logged(70, ExtractLine(u"Fail to open " + long_path)));
 }
 
-TEST_F(ImportSettingsTest, HostileArchivesWriteNothingOutsideTheInstallFolder) {
+// Archives that are good up to their last member: the whole archive is
+// checked before the first member is written, so nothing of them lands in the
+// install folder, or anywhere else.
+TEST_F(ImportSettingsTest, RefusedArchivesChangeNothing) {
+  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
+  WriteServerFile("ous.ini", "target ous");
+  WriteServerFile("Private/PFW/profile.dat", "target profile");
   dir_.Write("outside.txt", "outside");
-  for (const std::string name :
-       {"..\\outside.txt", "Admin\\..\\..\\outside.txt", "Private\\PFW\\..\\..\\..\\outside.txt"}) {
-    SCOPED_TRACE(name);
+  const std::string package = PackageFile(dir_, SamplePackage());
+  const std::vector<Member> good = {{"ous.ini", "source ous"},
+                                    {"ALERT.MSG", "source alert"},
+                                    {"Private\\PFW\\profile.dat", "source profile"},
+                                    {"skva.dat", package}};
+  // Exactly one byte too long once joined to the install folder.
+  const size_t room = 259 - dir_.Native("server/").size();
+  const std::string long_name = "Private\\PFW\\" + std::string(room - 12 + 1, 'n');
+  struct Case {
+    Member last;
+    std::u16string reason;
+  };
+  const std::vector<Case> cases = {
+      {{"..\\outside.txt", "escaped"},
+       u"member \"..\\outside.txt\" would land outside the destination folder"},
+      {{"Admin\\..\\..\\outside.txt", "escaped"},
+       u"member \"Admin\\..\\..\\outside.txt\" would land outside the destination folder"},
+      {{"Private\\PFW\\..\\..\\..\\outside.txt", "escaped"},
+       u"member \"Private\\PFW\\..\\..\\..\\outside.txt\" would land outside the destination "
+       u"folder"},
+      {{"Admin\\Alert\x01.MSG", "bell"},
+       u"member \"Admin\\Alert?.MSG\" has a control character in its name"},
+      {{long_name, "long"},
+       u"member \"" + platform::Utf8ToUtf16(long_name.substr(0, 80)) +
+           u"...\" has a name too long for the destination folder (at most 259 bytes with the "
+           u"folder)"},
+      {{"Private\\dlp.ini", "[DLP]\r\nOn=1\r\n", true},
+       u"member \"Private\\dlp.ini\" is damaged (its CRC does not match)"},
+  };
+  service_.Start();
+  const std::map<std::string, std::string> before = InstallFolder();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.last.name);
     ui_.Clear();
-    const std::u16string archive = WriteArchive(
-        "slip.zip", {{"ous.ini", "first"}, {name, "escaped"}, {"skva.dat", "never read"}});
+    std::vector<Member> members = good;
+    members.push_back(c.last);
+    const std::u16string archive = WriteArchive("refused.zip", members);
+    if (c.last.stored) {
+      // One byte of the stored data changed: its CRC no longer matches.
+      std::string bytes = dir_.Read("refused.zip");
+      bytes[bytes.find("On=1")] = '0';
+      dir_.Write("refused.zip", bytes);
+    }
     EXPECT_FALSE(importer_->ImportSettingsFromFile(archive));
+    EXPECT_EQ(InstallFolder(), before);
     EXPECT_EQ(dir_.Read("outside.txt"), "outside");
     EXPECT_EQ(Messages(), std::vector<std::u16string>{message133_});
-    EXPECT_TRUE(Logged(70, ExtractLine(u"Fail to extract files from " + archive)));
+    EXPECT_EQ(FailureText(), RefusedText(archive, c.reason));
+    EXPECT_TRUE(Logged(70, ExtractLine(u"Refused " + archive + u": " + c.reason)));
+    EXPECT_EQ(importer_->package().scanconfigs_size(), 0);
   }
-  EXPECT_EQ(ServerFile("bsnscan.ini"), kTargetIni);
-  EXPECT_FALSE(ServerFileExists("skva.dat"));
+  service_.Stop();
+  EXPECT_TRUE(service_.requests().empty());
+}
+
+TEST_F(ImportSettingsTest, AStaleSkvaDatIsDeletedWhateverTheImportGives) {
+  for (const bool with_package : {false, true}) {
+    SCOPED_TRACE(with_package);
+    WriteServerFile("skva.dat", "stale");
+    std::vector<Member> members = {{"ous.ini", "source ous"}};
+    if (with_package) {
+      SKVA_Server_Settings::SettingAggregation package = SamplePackage();
+      package.clear_scanconfigs();
+      members.push_back({"skva.dat", PackageFile(dir_, package)});
+    }
+    EXPECT_EQ(importer_->ImportSettingsFromFile(WriteArchive("a.zip", members)), with_package);
+    EXPECT_FALSE(ServerFileExists("skva.dat"));
+  }
 }
 
 TEST_F(ImportSettingsTest, PackagesThatCannotBeReadImportNothing) {
@@ -233,10 +338,14 @@ TEST_F(ImportSettingsTest, PackagesThatCannotBeReadImportNothing) {
   };
   for (const std::string& bytes : bad_packages) {
     ui_.Clear();
-    EXPECT_FALSE(importer_->ImportSettingsFromFile(
-        WriteArchive("bad.zip", {{"Admin\\ALERT.MSG", "source alert"}, {"skva.dat", bytes}})));
+    const std::u16string archive =
+        WriteArchive("bad.zip", {{"Admin\\ALERT.MSG", "source alert"}, {"skva.dat", bytes}});
+    EXPECT_FALSE(importer_->ImportSettingsFromFile(archive));
     EXPECT_EQ(Messages(), std::vector<std::u16string>{message133_});
+    EXPECT_EQ(FailureText(),
+              RefusedText(archive, u"its skva.dat does not hold a readable settings package"));
     EXPECT_FALSE(ServerFileExists("skva.dat"));
+    EXPECT_EQ(ServerFile("Admin/ALERT.MSG"), "target alert");
   }
   service_.Stop();
   EXPECT_EQ(ServerFile("bsnscan.ini"), kTargetIni);
@@ -250,29 +359,58 @@ TEST_F(ImportSettingsTest, OnlyTheFilesOfAnExportArchiveAreExtracted) {
                                  {"BsnPfwCommon.so", "planted library"},
                                  {"Private\\PFW\\sub\\deeper.dat", "planted"},
                                  {"Private\\PFW\\profile.dat", "profile"},
-                                 {"skva.dat", "corrupt"}});
-  EXPECT_FALSE(importer_->ImportSettingsFromFile(archive));
+                                 {"skva.dat", PackageFile(dir_, SamplePackage())}});
+  EXPECT_TRUE(importer_->ExtractFromZip(archive));
   EXPECT_EQ(ServerFile("bsnscan.ini"), kTargetIni);
   EXPECT_FALSE(ServerFileExists("BsnPfwCommon.so"));
   EXPECT_FALSE(ServerFileExists("Private/PFW/sub"));
   EXPECT_EQ(ServerFile("Private/PFW/profile.dat"), "profile");
+  // The package is read from the archive; it is never extracted.
+  EXPECT_FALSE(ServerFileExists("skva.dat"));
+  EXPECT_EQ(importer_->package().scanconfigs_size(), 2);
+  EXPECT_EQ(importer_->summary().members_skipped, 3);
+  EXPECT_TRUE(Logged(69, ExtractLine(u"bsnscan.ini is not a file of an export archive; not "
+                                     u"extracted")));
   EXPECT_TRUE(Logged(69, ExtractLine(u"BsnPfwCommon.so is not a file of an export archive; not "
                                      u"extracted")));
   EXPECT_TRUE(Logged(69, ExtractLine(u"Private\\PFW\\sub\\deeper.dat is not a file of an export "
                                      u"archive; not extracted")));
 }
 
-TEST_F(ImportSettingsTest, AFileSystemFailureShowsTheZipLayersOwnText) {
+TEST_F(ImportSettingsTest, AFileThatCannotBeWrittenIsNamedWithTheSystemsReason) {
+  WriteServerFile("ous.ini", "target ous");
   // A file where the archive needs a folder.
   WriteServerFile("Private", "not a folder");
+  const std::u16string archive =
+      WriteArchive("a.zip", {{"ous.ini", "source ous"},
+                             {"Private\\dlp.ini", "[dlp]\r\n"},
+                             {"skva.dat", PackageFile(dir_, SamplePackage())}});
+  EXPECT_FALSE(importer_->ImportSettingsFromFile(archive));
+  EXPECT_EQ(Messages(), std::vector<std::u16string>{message133_});
+  const std::u16string path = dir_.Wide("server/") + u"Private\\dlp.ini";
+  const std::u16string reason = platform::Utf8ToUtf16(platform::SystemErrorText(ENOTDIR));
+  EXPECT_EQ(FailureText(), u"Unable to continue. \nUnable to write " + path +
+                               u" in the Bastionel server install folder: " + reason +
+                               u". \nRun the tool as an administrator and try again.");
+  EXPECT_TRUE(Logged(70, ExtractLine(u"Fail to extract files from " + archive)));
+  EXPECT_TRUE(Logged(70, ExtractLine(u"Cannot write " + path + u": " + reason)));
+  // The member before it is in place, whole; no temporary file is left.
+  EXPECT_EQ(ServerFile("ous.ini"), "source ous");
+  EXPECT_EQ(ServerFile("Private"), "not a folder");
+  EXPECT_EQ(TemporaryFiles(), std::vector<std::string>{});
+  EXPECT_FALSE(ServerFileExists("skva.dat"));
+
+  // A folder where a file goes: the rename into place fails.
+  ui_.Clear();
+  std::filesystem::remove(dir_.Native("server/Private"));
+  dir_.MakeFolder("server/sscfg.ini");
   EXPECT_FALSE(importer_->ImportSettingsFromFile(
-      WriteArchive("a.zip", {{"Private\\dlp.ini", "[dlp]\r\n"}})));
-  ASSERT_EQ(ui_.messages().size(), 1u);
-  const std::u16string text = ui_.messages()[0].text;
-  EXPECT_EQ(text, platform::Utf8ToUtf16("CWinFileException: Error : 20, Description : " +
-                                        platform::SystemErrorText(ENOTDIR)));
-  EXPECT_EQ(ui_.messages()[0].icon, platform::MessageIcon::kError);
-  EXPECT_TRUE(Logged(70, ExtractLine(u"Catch exception " + text)));
+      WriteArchive("b.zip", {{"Private\\dlp.ini", "[dlp]\r\n"},
+                             {"sscfg.ini", "[sscfg]\r\n"},
+                             {"skva.dat", PackageFile(dir_, SamplePackage())}})));
+  EXPECT_EQ(Messages(), std::vector<std::u16string>{message133_});
+  EXPECT_EQ(ServerFile("Private/dlp.ini"), "[dlp]\r\n");
+  EXPECT_EQ(TemporaryFiles(), std::vector<std::string>{});
 }
 
 TEST_F(ImportSettingsTest, EachImportStartsWithAnEmptyDuplicateList) {

@@ -122,8 +122,48 @@ class File {
  private:
   friend Status CreateTemporaryFile(std::u16string_view prefix, std::u16string* path,
                                     File* file);
+  friend class FileReplacement;
   int fd_ = -1;
   std::u16string name_;
+};
+
+// A new version of a file, streamed into a temporary file beside it and
+// renamed over the file's name only when it is complete, so that the file
+// holds the old or the new content, never a part: a failed write, a full
+// disk or a crash leaves the old file (or none) and at worst the temporary
+// file, which is never a name the server reads. An existing file's
+// permissions are kept. The temporary file is removed by every path that
+// does not commit, the destructor included.
+class FileReplacement {
+ public:
+  FileReplacement() = default;
+  ~FileReplacement();  // abandons an uncommitted replacement
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  // Creates the temporary file in the folder of `name`, which must exist.
+  // A replacement in progress is abandoned first.
+  Status Begin(std::u16string_view name);
+  // Writes all bytes to the temporary file.
+  Status Write(const void* data, size_t size);
+  // Sets the new version's last-access and last-write times (nanoseconds
+  // since 1970); the rename keeps them.
+  Status SetTimes(int64_t accessed_ns, int64_t modified_ns);
+  // Closes the temporary file and renames it over the name. Without
+  // `replace_existing` an existing file is an error (EEXIST). On failure the
+  // temporary file is removed and the old file stays as it was.
+  Status Commit(bool replace_existing);
+  // Closes and removes the temporary file; the old file stays.
+  void Abandon();
+
+  // The temporary file's path while a replacement is in progress.
+  const std::u16string& temporary_path() const { return temporary_; }
+
+ private:
+  File file_;
+  std::u16string name_;
+  std::string target_;      // native path the new version is renamed to
+  std::u16string temporary_;
 };
 
 // The folder for temporary files: $TMPDIR when it is set and not empty,

@@ -445,6 +445,63 @@ Status File::Close() {
   return Status();
 }
 
+FileReplacement::~FileReplacement() { Abandon(); }
+
+Status FileReplacement::Begin(std::u16string_view name) {
+  Abandon();
+  const std::string target = NativePath(name);
+  std::string temp;
+  const int fd = CreateSibling(target, &temp);
+  if (fd < 0) return Errno("create", name);
+  file_.fd_ = fd;
+  file_.name_ = Utf8ToUtf16(temp);
+  name_ = name;
+  target_ = target;
+  temporary_ = file_.name_;
+  // The new version keeps the permissions of the one it replaces.
+  struct stat st;
+  if (::stat(target.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) &&
+      ::fchmod(fd, st.st_mode & 07777) != 0) {
+    const Status status = Errno("chmod", temporary_);
+    Abandon();
+    return status;
+  }
+  return Status();
+}
+
+Status FileReplacement::Write(const void* data, size_t size) { return file_.Write(data, size); }
+
+Status FileReplacement::SetTimes(int64_t accessed_ns, int64_t modified_ns) {
+  return file_.SetTimes(accessed_ns, modified_ns);
+}
+
+Status FileReplacement::Commit(bool replace_existing) {
+  if (!file_.is_open()) {
+    errno = EBADF;
+    return Errno("write", name_);
+  }
+  Status status = file_.Close();
+  if (status.ok() && !replace_existing && LstatExists(target_)) {
+    errno = EEXIST;
+    status = Errno("create", name_);
+  }
+  if (status.ok() && ::rename(Utf16ToUtf8(temporary_).c_str(), target_.c_str()) != 0) {
+    status = Errno("rename", name_);
+  }
+  if (!status.ok()) {
+    Abandon();
+    return status;
+  }
+  temporary_.clear();
+  return status;
+}
+
+void FileReplacement::Abandon() {
+  file_.Close();
+  if (!temporary_.empty()) ::unlink(Utf16ToUtf8(temporary_).c_str());
+  temporary_.clear();
+}
+
 std::u16string TemporaryFolder() {
   const char* tmpdir = std::getenv("TMPDIR");
   std::string folder = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";

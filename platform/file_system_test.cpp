@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <string>
+#include <vector>
 
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
@@ -89,6 +91,76 @@ TEST_F(FileSystemTest, AtomicReplaceFailsWhenTheFolderIsMissingOrReadOnly) {
     ASSERT_EQ(::chmod(dir_.Native("ro").c_str(), 0500), 0);
     EXPECT_FALSE(WriteFileAtomically(dir_.Wide("ro/file.ini"), "x").ok());
   }
+}
+
+// The names in a folder, sorted as ListFolder gives them.
+std::vector<std::u16string> Names(const TempFolder& dir, const std::string& folder = "") {
+  std::vector<FolderEntry> entries;
+  EXPECT_TRUE(ListFolder(dir.Wide(folder), &entries).ok());
+  std::vector<std::u16string> names;
+  for (const FolderEntry& entry : entries) names.push_back(entry.name);
+  return names;
+}
+
+TEST_F(FileSystemTest, ReplacementShowsOnlyWhenCommittedAndKeepsPermissions) {
+  dir_.Write("Private/dlp.ini", "old");
+  ASSERT_EQ(::chmod(dir_.Native("Private/dlp.ini").c_str(), 0640), 0);
+  FileReplacement replacement;
+  ASSERT_TRUE(replacement.Begin(dir_.Wide("private\\DLP.INI")).ok());
+  ASSERT_TRUE(replacement.Write("new ", 4).ok());
+  ASSERT_TRUE(replacement.Write("content", 7).ok());
+  ASSERT_TRUE(replacement.SetTimes(1000000000, 1588766890000000000).ok());
+  // Until the commit the old content stays, the new one in a file beside it.
+  EXPECT_EQ(dir_.Read("Private/dlp.ini"), "old");
+  EXPECT_EQ(Names(dir_, "Private").size(), 2u);
+  ASSERT_TRUE(replacement.Commit(true).ok());
+  EXPECT_EQ(dir_.Read("Private/dlp.ini"), "new content");
+  EXPECT_EQ(Names(dir_, "Private"), std::vector<std::u16string>{u"dlp.ini"});
+  struct stat st;
+  ASSERT_EQ(::stat(dir_.Native("Private/dlp.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  FileInfo info;
+  ASSERT_TRUE(GetFileInfo(dir_.Wide("Private/dlp.ini"), &info).ok());
+  EXPECT_EQ(info.modified_ns, 1588766890000000000);
+}
+
+TEST_F(FileSystemTest, ReplacementNotCommittedLeavesTheOldFileAndNoTemporaryFile) {
+  dir_.Write("ous.ini", "old");
+  {
+    FileReplacement replacement;
+    ASSERT_TRUE(replacement.Begin(dir_.Wide("ous.ini")).ok());
+    ASSERT_TRUE(replacement.Write("half", 4).ok());
+  }  // destroyed without a commit
+  EXPECT_EQ(Names(dir_), std::vector<std::u16string>{u"ous.ini"});
+  FileReplacement abandoned;
+  ASSERT_TRUE(abandoned.Begin(dir_.Wide("new.ini")).ok());
+  abandoned.Abandon();
+  EXPECT_EQ(Names(dir_), std::vector<std::u16string>{u"ous.ini"});
+  EXPECT_EQ(dir_.Read("ous.ini"), "old");
+  // Committing after an abandon has nothing to commit.
+  EXPECT_EQ(abandoned.Commit(true).code(), EBADF);
+}
+
+TEST_F(FileSystemTest, ReplacementFailuresRemoveTheTemporaryFile) {
+  dir_.Write("ous.ini", "old");
+  FileReplacement replacement;
+  ASSERT_TRUE(replacement.Begin(dir_.Wide("ous.ini")).ok());
+  ASSERT_TRUE(replacement.Write("new", 3).ok());
+  const Status exists = replacement.Commit(false);
+  EXPECT_EQ(exists.code(), EEXIST);
+  EXPECT_NE(exists.message().find("ous.ini"), std::string::npos);
+  EXPECT_EQ(Names(dir_), std::vector<std::u16string>{u"ous.ini"});
+  EXPECT_EQ(dir_.Read("ous.ini"), "old");
+
+  // A folder where the file should be: the rename fails.
+  dir_.MakeFolder("sscfg.ini");
+  ASSERT_TRUE(replacement.Begin(dir_.Wide("sscfg.ini")).ok());
+  EXPECT_FALSE(replacement.Commit(true).ok());
+  EXPECT_EQ(Names(dir_), (std::vector<std::u16string>{u"ous.ini", u"sscfg.ini"}));
+
+  const Status missing = replacement.Begin(dir_.Wide("nofolder\\file.ini"));
+  EXPECT_EQ(missing.code(), ENOENT);
+  EXPECT_TRUE(replacement.temporary_path().empty());
 }
 
 TEST_F(FileSystemTest, CopyKeepsTimesAndHonoursFailIfExists) {

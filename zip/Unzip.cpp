@@ -1,6 +1,8 @@
 #include "zip/Unzip.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <string>
 
 #include "log/DebugLog.h"
 #include "platform/dos_time.h"
@@ -8,7 +10,6 @@
 #include "platform/status.h"
 #include "platform/system.h"
 #include "platform/text.h"
-#include "zip/WinFile.h"
 #include "zip/ZipCommon.h"
 #include "zip/ZipException.h"
 #include "zip/ZipLibrary.h"
@@ -28,7 +29,7 @@ bool IsParentReference(std::string_view component) {
 // Creates `folder` level by level from the top; levels that exist already
 // are no error.
 void CreateFolders(const std::string& folder) {
-  if (folder.size() > kMaxZipPath) throw CWinFileException(platform::kErrorNotEnoughMemory);
+  if (folder.size() > kMaxZipPath) throw CWinFileException(platform::kErrorNotEnoughMemory, folder);
   if (folder.empty() || platform::PathExists(std::string_view(folder))) return;
   for (size_t start = 0;;) {
     const size_t separator = folder.find_first_of(kSeparators, start);
@@ -37,7 +38,7 @@ void CreateFolders(const std::string& folder) {
     if (!level.empty() && kSeparators.find(level.back()) == std::string_view::npos) {
       const platform::Status status = platform::CreateFolder(platform::FromSystemCodePage(level));
       if (!status.ok() && status.code() != platform::kErrorAlreadyExists) {
-        throw CWinFileException(status.code());
+        throw CWinFileException(status.code(), level);
       }
     }
     if (separator == std::string::npos) break;
@@ -45,17 +46,50 @@ void CreateFolders(const std::string& folder) {
   }
 }
 
-}  // namespace
+bool IsControlCharacter(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7F;
+}
 
-bool IsSafeMemberName(std::string_view name) {
-  if (name.starts_with('\\')) return false;              // the root of the drive, or a share
-  if (name.size() >= 2 && name[1] == ':') return false;  // a drive
+bool LeavesFolder(std::string_view name) {
+  if (name.starts_with('\\')) return true;              // the root of the drive, or a share
+  if (name.size() >= 2 && name[1] == ':') return true;  // a drive
   for (size_t start = 0; start <= name.size();) {
     const size_t separator = std::min(name.find('\\', start), name.size());
-    if (IsParentReference(name.substr(start, separator - start))) return false;
+    if (IsParentReference(name.substr(start, separator - start))) return true;
     start = separator + 1;
   }
-  return true;
+  return false;
+}
+
+// A member's name as it may be shown to the user and logged: control
+// characters become '?', and a very long name is cut (at a character
+// boundary) and marked with "...".
+std::string Printable(std::string_view name) {
+  constexpr size_t kShownBytes = 80;
+  std::string shown;
+  for (const char c : name) shown += IsControlCharacter(c) ? '?' : c;
+  if (shown.size() <= kShownBytes) return shown;
+  size_t cut = kShownBytes;
+  while (cut > 0 && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80) --cut;
+  return shown.substr(0, cut) + "...";
+}
+
+std::string MemberText(std::string_view name) { return "member \"" + Printable(name) + "\""; }
+
+}  // namespace
+
+MemberNameFault CheckMemberName(std::string_view name, std::string_view destination) {
+  if (std::any_of(name.begin(), name.end(), IsControlCharacter)) {
+    return MemberNameFault::kControlCharacter;
+  }
+  if (LeavesFolder(name)) return MemberNameFault::kLeavesFolder;
+  if (JoinZipPath(destination, name).size() > kMaxExtractedPath) return MemberNameFault::kTooLong;
+  return MemberNameFault::kNone;
+}
+
+bool IsSafeMemberName(std::string_view name) {
+  return !LeavesFolder(name) && std::none_of(name.begin(), name.end(), IsControlCharacter);
 }
 
 CUnzip::CUnzip() {
@@ -84,8 +118,128 @@ int CUnzip::Open(const char* name) {
   if (!m_library.is_loaded()) return kZipResultNoLibrary;
   if (name == nullptr) return kZipResultNullName;
   Close();
-  m_hUnzip = m_pfnUnzOpen(platform::NativePath(NormalizeArchiveName(name)).c_str());
+  m_strArchiveName = NormalizeArchiveName(name);
+  m_hUnzip = m_pfnUnzOpen(platform::NativePath(m_strArchiveName).c_str());
   return m_hUnzip != nullptr ? 0 : kZipResultNoLibrary;
+}
+
+int CUnzip::Rewind() {
+  m_pfnUnzClose(m_hUnzip);
+  m_hUnzip = m_pfnUnzOpen(platform::NativePath(m_strArchiveName).c_str());
+  return m_hUnzip != nullptr ? 0 : kZipResultNoLibrary;
+}
+
+int CUnzip::Verify(const char* destination, UnzipWantedMember* wanted, UnzipProblem* problem) {
+  if (!IsReady()) return kZipResultNoLibrary;
+  if (destination == nullptr || problem == nullptr) return kZipResultNullName;
+  *problem = {};
+  if (wanted != nullptr) {
+    wanted->found = false;
+    wanted->data.clear();
+  }
+  unz_global_info global_info = {};
+  int result = m_pfnUnzGetGlobalInfo(m_hUnzip, &global_info);
+  for (uLong i = 0; result == UNZ_OK && i < global_info.number_entry; ++i) {
+    if (i > 0) result = m_pfnUnzGoToNextFile(m_hUnzip);
+    if (result == UNZ_OK) result = VerifyCurrentFile(destination, wanted, problem);
+  }
+  if (result != UNZ_OK && problem->reason.empty()) {
+    problem->reason = "its list of members is damaged";
+  }
+  if (result != UNZ_OK) {
+    DEBUG_LOG_A(5, "[CUnzip::Verify] Refused archive [%s]: %s[%d]", m_strArchiveName,
+                problem->reason, result);
+  }
+  const int rewound = Rewind();
+  return result != UNZ_OK ? result : rewound;
+}
+
+int CUnzip::VerifyCurrentFile(const std::string& destination, UnzipWantedMember* wanted,
+                              UnzipProblem* problem) {
+  unz_file_info info = {};
+  int result = m_pfnUnzGetCurrentFileInfo(m_hUnzip, &info, nullptr, 0, nullptr, 0, nullptr, 0);
+  if (result != UNZ_OK) return result;
+  std::string name(info.size_filename + 1, '\0');
+  result = m_pfnUnzGetCurrentFileInfo(m_hUnzip, &info, name.data(), static_cast<uLong>(name.size()),
+                                      nullptr, 0, nullptr, 0);
+  if (result != UNZ_OK) return result;
+  name.resize(info.size_filename);
+  std::replace(name.begin(), name.end(), '/', '\\');
+  problem->member = name;
+  const std::string member = MemberText(name);
+
+  switch (CheckMemberName(name, destination)) {
+    case MemberNameFault::kNone: break;
+    case MemberNameFault::kLeavesFolder:
+      problem->reason = member + " would land outside the destination folder";
+      return kUnzipResultUnsafeMember;
+    case MemberNameFault::kControlCharacter:
+      problem->reason = member + " has a control character in its name";
+      return kUnzipResultUnsafeMember;
+    case MemberNameFault::kTooLong:
+      problem->reason = member + " has a name too long for the destination folder (at most " +
+                        std::to_string(kMaxExtractedPath) + " bytes with the folder)";
+      return kUnzipResultUnsafeMember;
+  }
+  // Bit 0 of the general-purpose flags: the data is encrypted, which no
+  // export does and this reader cannot check.
+  if ((info.flag & 1) != 0) {
+    problem->reason = member + " is encrypted";
+    return kUnzipResultUnsafeMember;
+  }
+
+  const bool is_wanted = wanted != nullptr && platform::EqualsIgnoreCase(name, wanted->name);
+  if (is_wanted && wanted->found) {
+    problem->reason = member + " is in the archive twice";
+    return kUnzipResultUnsafeMember;
+  }
+  result = m_pfnUnzOpenCurrentFile(m_hUnzip);
+  if (result != UNZ_OK) {
+    problem->reason = member + " cannot be read (it is damaged or compressed in an unknown way)";
+    return result;
+  }
+  std::string data;
+  char buffer[kZipStreamPieceSize];
+  uint64_t total = 0;
+  int read = 0;
+  while ((read = m_pfnUnzReadCurrentFile(m_hUnzip, buffer, sizeof buffer)) > 0) {
+    total += static_cast<uint64_t>(read);
+    if (!is_wanted) continue;
+    if (total > wanted->max_size) {
+      m_pfnUnzCloseCurrentFile(m_hUnzip);
+      problem->reason = member + " is too large (more than " + std::to_string(wanted->max_size) +
+                        " bytes)";
+      return kUnzipResultUnsafeMember;
+    }
+    data.append(buffer, static_cast<size_t>(read));
+  }
+  // unzCloseCurrentFile checks the CRC only when the data was read to its
+  // end, so a read that failed, or data that ended before the size the
+  // member declares, must fail on its own.
+  const int closed = m_pfnUnzCloseCurrentFile(m_hUnzip);
+  if (read < 0) {
+    problem->reason = member + " is damaged (its data cannot be decompressed)";
+    return read;
+  }
+  if (total != info.uncompressed_size) {
+    problem->reason = member + " is damaged (its size does not match)";
+    return UNZ_BADZIPFILE;
+  }
+  if (total != 0 && (name.empty() || name.back() == '\\')) {
+    problem->reason = member + " holds data but names a folder";
+    return kUnzipResultUnsafeMember;
+  }
+  if (closed != UNZ_OK) {
+    problem->reason = closed == UNZ_CRCERROR ? member + " is damaged (its CRC does not match)"
+                                             : member + " is damaged";
+    return closed;
+  }
+  if (is_wanted) {
+    wanted->found = true;
+    wanted->data = std::move(data);
+  }
+  problem->member.clear();
+  return UNZ_OK;
 }
 
 int CUnzip::ExtractAll(const char* destination, bool keep_paths, bool overwrite,
@@ -136,35 +290,41 @@ int CUnzip::ExtractCurrentFile(const std::string& destination, bool keep_paths, 
   const int opened = m_pfnUnzOpenCurrentFile(m_hUnzip);
   if (opened != UNZ_OK) return opened;
   const int copied = CopyCurrentFile(target, overwrite, info.dosDate);
-  const int closed = m_pfnUnzCloseCurrentFile(m_hUnzip);
   if (copied < 0) {
-    // unzCloseCurrentFile checks the CRC only after the last byte was read,
-    // so a member that broke off half-way must fail by the read's own code.
     DEBUG_LOG_A(5, "[CUnzip::ExtractAll] Reading member [%s] failed[%d]", name, copied);
     return copied;
   }
-  if (closed == UNZ_OK && callback != nullptr) callback(context, target.c_str(), 1);
-  return closed;
+  if (copied == UNZ_OK && callback != nullptr) callback(context, target.c_str(), 1);
+  return copied;
 }
 
 int CUnzip::CopyCurrentFile(const std::string& target, bool overwrite, uLong dos_date) {
-  CWinFile file;
-  file.Open(target.c_str(),
-            overwrite ? platform::File::Mode::kCreateAlways : platform::File::Mode::kCreateNew);
+  const auto throw_if_failed = [&target](const platform::Status& status) {
+    if (!status.ok()) throw CWinFileException(status.code(), target);
+  };
+  // Until the commit the data lives under a temporary name beside the
+  // target: a failed write, a damaged member or a full disk leave the
+  // existing file as it was, and the replacement's destructor removes the
+  // temporary file on every way out.
+  platform::FileReplacement file;
+  throw_if_failed(file.Begin(platform::FromSystemCodePage(target)));
   char buffer[kZipStreamPieceSize];
   int read = 0;
   while ((read = m_pfnUnzReadCurrentFile(m_hUnzip, buffer, sizeof buffer)) > 0) {
-    file.Write(buffer, static_cast<size_t>(read));
+    throw_if_failed(file.Write(buffer, static_cast<size_t>(read)));
   }
-  file.Flush();
+  // unzCloseCurrentFile checks the CRC only after the last byte was read,
+  // so a member that broke off half-way must fail by the read's own code.
+  const int closed = m_pfnUnzCloseCurrentFile(m_hUnzip);
   if (read < 0) return read;
+  if (closed != UNZ_OK) return closed;
   int64_t modified = 0;
   if (!platform::DosDateTimeToFileTime(static_cast<uint16_t>(dos_date >> 16),
                                        static_cast<uint16_t>(dos_date & 0xFFFF), &modified)) {
-    throw CWinFileException(platform::kErrorInvalidParameter);
+    throw CWinFileException(platform::kErrorInvalidParameter, target);
   }
-  file.SetTimes(platform::CurrentFileTime(), modified);
-  file.Close();
+  throw_if_failed(file.SetTimes(platform::CurrentFileTime(), modified));
+  throw_if_failed(file.Commit(overwrite));
   return UNZ_OK;
 }
 

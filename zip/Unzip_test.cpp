@@ -237,6 +237,37 @@ TEST_F(UnzipTest, WithoutKeepPathsAClimbingFolderPartIsDropped) {
   EXPECT_FALSE(dir_.Exists("x"));
 }
 
+TEST_F(UnzipTest, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
+  ASSERT_TRUE(WriteWithPython(dir_, Path("foreign.zip"), kForeignArchive));
+  dir_.Write("install/Private/PFW/fw.ini", "old profile");
+  dir_.MakeFolder("install/skva.dat");  // a folder where the last member goes
+  try {
+    Extract("foreign.zip", "install");
+    ADD_FAILURE() << "no exception";
+  } catch (const CWinFileException& e) {
+    EXPECT_EQ(e.GetError(), EISDIR);
+    EXPECT_EQ(e.GetPath(), Path("install") + "\\skva.dat");
+  }
+  // The members before it are in place, whole; nothing else is left.
+  EXPECT_EQ(Tree(dir_, "install/"),
+            (std::set<std::string>{"Admin/", "Admin/ALERT.MSG", "Private/", "Private/PFW/",
+                                   "Private/PFW/fw.ini", "skva.dat/"}));
+  EXPECT_EQ(dir_.Read("install/Private/PFW/fw.ini"), dir_.Read("expected_fw.ini"));
+}
+
+TEST_F(UnzipTest, ADamagedMemberDoesNotReplaceTheFileItWouldLandOn) {
+  ASSERT_TRUE(WriteWithPython(dir_, Path("good.zip"),
+                              "z.writestr('first.txt', b'first')\n"
+                              "z.writestr('stored.bin', b'stored data')"));
+  std::string bad_crc = dir_.Read("good.zip");
+  bad_crc[bad_crc.find("stored data")] = 'S';
+  dir_.Write("bad_crc.zip", bad_crc);
+  dir_.Write("install/stored.bin", "old");
+  EXPECT_EQ(Extract("bad_crc.zip", "install"), UNZ_CRCERROR);
+  EXPECT_EQ(Tree(dir_, "install/"), (std::set<std::string>{"first.txt", "stored.bin"}));
+  EXPECT_EQ(dir_.Read("install/stored.bin"), "old");
+}
+
 TEST_F(UnzipTest, OverlongNamesAndFolderPartsAreRefused) {
   const std::string long_name = std::string(200, 'd') + "/" + std::string(70, 'e');
   ASSERT_TRUE(
@@ -255,6 +286,184 @@ TEST_F(UnzipTest, OverlongNamesAndFolderPartsAreRefused) {
     EXPECT_EQ(e.GetError(), platform::kErrorNotEnoughMemory);
   }
   EXPECT_FALSE(dir_.Exists("out"));
+}
+
+TEST(MemberNameTest, NamesAreCheckedForTheirFolderTheirCharactersAndTheirLength) {
+  const std::string folder = "/opt/server/";  // 12 bytes
+  EXPECT_EQ(CheckMemberName("Private\\PFW\\Office.pfw", folder), MemberNameFault::kNone);
+  EXPECT_EQ(CheckMemberName("Admin\\\xC3\xA9t\xC3\xA9.msg", folder), MemberNameFault::kNone);
+  EXPECT_EQ(CheckMemberName("..\\evil.ini", folder), MemberNameFault::kLeavesFolder);
+  EXPECT_EQ(CheckMemberName("C:evil.ini", folder), MemberNameFault::kLeavesFolder);
+  for (const char c : {'\x01', '\t', '\n', '\x1F', '\x7F'}) {
+    const std::string name = std::string("ous") + c + ".ini";
+    EXPECT_EQ(CheckMemberName(name, folder), MemberNameFault::kControlCharacter) << int{c};
+    EXPECT_FALSE(IsSafeMemberName(name)) << int{c};
+  }
+  // 259 bytes with the folder and its separator fit; 260 do not.
+  EXPECT_EQ(CheckMemberName(std::string(247, 'n'), folder), MemberNameFault::kNone);
+  EXPECT_EQ(CheckMemberName(std::string(248, 'n'), folder), MemberNameFault::kTooLong);
+  EXPECT_EQ(CheckMemberName(std::string(247, 'n'), "/opt/server"), MemberNameFault::kNone);
+  EXPECT_EQ(CheckMemberName(std::string(248, 'n'), "/opt/server"), MemberNameFault::kTooLong);
+}
+
+// Verify on archives written by Python's zipfile, some with bytes changed
+// by hand afterwards.
+class UnzipVerifyTest : public UnzipTest {
+ protected:
+  // Writes `name` from zipfile statements, then applies `patch` (Python
+  // statements on the bytearray `b`).
+  void Write(const std::string& name, const std::string& statements,
+             const std::string& patch = "") {
+    ASSERT_TRUE(WriteWithPython(dir_, Path(name), statements));
+    if (patch.empty()) return;
+    int exit_code = 0;
+    zip_testing::RunPython(dir_,
+                           "import struct, sys\n"
+                           "b = bytearray(open(sys.argv[1], 'rb').read())\n" +
+                               patch + "\nopen(sys.argv[1], 'wb').write(b)\n",
+                           "'" + Path(name) + "'", &exit_code);
+    ASSERT_EQ(exit_code, 0);
+  }
+
+  // Verifies `name` against the destination "install/" with skva.dat
+  // wanted; checks that nothing was written anywhere.
+  int Verify(const std::string& name, size_t max_size = 1000) {
+    dir_.MakeFolder("install");
+    const std::set<std::string> before = Tree(dir_);
+    CUnzip unzip;
+    const int opened = unzip.Open(Path(name).c_str());
+    if (opened != 0) return opened;
+    wanted_ = {};
+    wanted_.name = "skva.dat";
+    wanted_.max_size = max_size;
+    const int result = unzip.Verify(Path("install/").c_str(), &wanted_, &problem_);
+    EXPECT_EQ(Tree(dir_), before);
+    return result;
+  }
+
+  UnzipWantedMember wanted_;
+  UnzipProblem problem_;
+};
+
+TEST_F(UnzipVerifyTest, AGoodArchivePassesAndHandsBackTheWantedMember) {
+  ASSERT_TRUE(WriteWithPython(dir_, Path("foreign.zip"), kForeignArchive));
+  EXPECT_EQ(Verify("foreign.zip"), 0);
+  EXPECT_TRUE(wanted_.found);
+  EXPECT_EQ(wanted_.data, "package");
+  EXPECT_EQ(problem_.reason, "");
+
+  // The name is matched ignoring letter case; after Verify, ExtractAll
+  // starts at the first member.
+  CUnzip unzip;
+  ASSERT_EQ(unzip.Open(Path("foreign.zip").c_str()), 0);
+  UnzipWantedMember upper;
+  upper.name = "SKVA.DAT";
+  upper.max_size = 7;
+  ASSERT_EQ(unzip.Verify(Path("install").c_str(), &upper, &problem_), 0);
+  EXPECT_EQ(upper.data, "package");
+  ASSERT_EQ(unzip.ExtractAll(Path("install").c_str(), true, true), 0);
+  EXPECT_EQ(Tree(dir_, "install/"),
+            (std::set<std::string>{"Admin/", "Admin/ALERT.MSG", "Private/", "Private/PFW/",
+                                   "Private/PFW/fw.ini", "skva.dat"}));
+}
+
+TEST_F(UnzipVerifyTest, AnArchiveWithoutTheWantedMemberPasses) {
+  Write("plain.zip", "z.writestr('ous.ini', b'[OUS]')");
+  EXPECT_EQ(Verify("plain.zip"), 0);
+  EXPECT_FALSE(wanted_.found);
+}
+
+// Each archive below is good up to its last member; only the last member is
+// at fault, so Verify must read the whole archive to find it.
+constexpr std::string_view kGoodMembers =
+    "z.writestr('ous.ini', b'[OUS]\\r\\n')\n"
+    "z.writestr('skva.dat', b'package')\n";
+
+TEST_F(UnzipVerifyTest, AHostileNameInTheLastMemberIsFound) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"'..\\\\evil.ini'", "member \"..\\evil.ini\" would land outside the destination folder"},
+      {"'Admin/../../evil.ini'",
+       "member \"Admin\\..\\..\\evil.ini\" would land outside the destination folder"},
+      {"'/etc/evil.ini'", "member \"\\etc\\evil.ini\" would land outside the destination folder"},
+      {"'ous\\x07.ini'", "member \"ous?.ini\" has a control character in its name"},
+  };
+  for (const auto& [python_name, reason] : cases) {
+    SCOPED_TRACE(python_name);
+    Write("evil.zip", std::string(kGoodMembers) + "z.writestr(" + python_name + ", b'evil')");
+    EXPECT_EQ(Verify("evil.zip"), kUnzipResultUnsafeMember);
+    EXPECT_EQ(problem_.reason, reason);
+  }
+}
+
+TEST_F(UnzipVerifyTest, ANameTooLongForTheDestinationIsFound) {
+  // Exactly one byte over the limit once joined to the destination folder.
+  const size_t room = kMaxExtractedPath - Path("install/").size();
+  const std::string name = "Private/" + std::string(room - 8 + 1, 'n');
+  Write("long.zip", std::string(kGoodMembers) + "z.writestr('" + name + "', b'x')");
+  EXPECT_EQ(Verify("long.zip"), kUnzipResultUnsafeMember);
+  EXPECT_EQ(problem_.member, "Private\\" + name.substr(8));
+  EXPECT_EQ(problem_.reason, "member \"Private\\" + std::string(80 - 8, 'n') +
+                                 "...\" has a name too long for the destination folder (at most "
+                                 "259 bytes with the folder)");
+  // One byte shorter fits.
+  Write("fits.zip", std::string(kGoodMembers) + "z.writestr('" + name.substr(1) + "', b'x')");
+  EXPECT_EQ(Verify("fits.zip"), 0);
+}
+
+TEST_F(UnzipVerifyTest, DamagedDataInTheLastMemberIsFound) {
+  const std::string stored_last =
+      std::string(kGoodMembers) + "z.writestr('Private/dlp.ini', b'[DLP]\\r\\nOn=1\\r\\n')";
+  // The stored data with one byte changed.
+  Write("crc.zip", stored_last, "i = b.find(b'On=1'); b[i] = ord('0')");
+  EXPECT_EQ(Verify("crc.zip"), UNZ_CRCERROR);
+  EXPECT_EQ(problem_.member, "Private\\dlp.ini");
+  EXPECT_EQ(problem_.reason, "member \"Private\\dlp.ini\" is damaged (its CRC does not match)");
+
+  // The uncompressed size in both headers one byte larger than the 13 bytes
+  // stored: the data ends early, and minizip then skips its CRC check.
+  Write("size.zip", stored_last,
+        "i = b.rfind(b'PK\\x03\\x04'); struct.pack_into('<I', b, i + 22, 14)\n"
+        "j = b.rfind(b'PK\\x01\\x02'); struct.pack_into('<I', b, j + 24, 14)");
+  EXPECT_EQ(Verify("size.zip"), UNZ_BADZIPFILE);
+  EXPECT_EQ(problem_.reason, "member \"Private\\dlp.ini\" is damaged (its size does not match)");
+
+  // A deflate stream that begins with a reserved block type.
+  Write("inflate.zip",
+        std::string(kGoodMembers) +
+            "z.writestr('sscfg.ini', b'x' * 1000, zipfile.ZIP_DEFLATED)",
+        "i = b.rfind(b'sscfg.ini', 0, b.find(b'PK\\x01\\x02')); b[i + 9] = 0xFF");
+  EXPECT_EQ(Verify("inflate.zip"), Z_DATA_ERROR);
+  EXPECT_EQ(problem_.reason,
+            "member \"sscfg.ini\" is damaged (its data cannot be decompressed)");
+
+  // The encryption flag set in both headers.
+  Write("encrypted.zip", stored_last,
+        "i = b.rfind(b'PK\\x03\\x04'); b[i + 6] |= 1\n"
+        "j = b.rfind(b'PK\\x01\\x02'); b[j + 8] |= 1");
+  EXPECT_EQ(Verify("encrypted.zip"), kUnzipResultUnsafeMember);
+  EXPECT_EQ(problem_.reason, "member \"Private\\dlp.ini\" is encrypted");
+}
+
+TEST_F(UnzipVerifyTest, TheWantedMemberMustBeSmallAndSingle) {
+  Write("big.zip", std::string(kGoodMembers));
+  EXPECT_EQ(Verify("big.zip", 6), kUnzipResultUnsafeMember);
+  EXPECT_EQ(problem_.reason, "member \"skva.dat\" is too large (more than 6 bytes)");
+  EXPECT_FALSE(wanted_.found);
+  EXPECT_EQ(Verify("big.zip", 7), 0);
+
+  Write("twice.zip", std::string(kGoodMembers) + "z.writestr('SKVA.DAT', b'other')");
+  EXPECT_EQ(Verify("twice.zip"), kUnzipResultUnsafeMember);
+  EXPECT_EQ(problem_.reason, "member \"SKVA.DAT\" is in the archive twice");
+}
+
+TEST_F(UnzipVerifyTest, NeedsAnOpenArchive) {
+  CUnzip unzip;
+  UnzipProblem problem;
+  EXPECT_EQ(unzip.Verify(Path("install").c_str(), nullptr, &problem), kZipResultNoLibrary);
+  Write("plain.zip", "z.writestr('ous.ini', b'[OUS]')");
+  ASSERT_EQ(unzip.Open(Path("plain.zip").c_str()), 0);
+  EXPECT_EQ(unzip.Verify(nullptr, nullptr, &problem), kZipResultNullName);
+  EXPECT_EQ(unzip.Verify(Path("install").c_str(), nullptr, &problem), 0);
 }
 
 }  // namespace

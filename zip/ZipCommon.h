@@ -16,6 +16,9 @@ inline constexpr int kZipResultNullName = -102;  // a required name is null
 // name buffer that holds one with its terminator.
 inline constexpr size_t kMaxZipPath = 260;
 inline constexpr size_t kZipNameBufferSize = kMaxZipPath + 1;
+// The longest path a member may be extracted to, in bytes: the system's path
+// buffer of kMaxZipPath bytes less its terminator.
+inline constexpr size_t kMaxExtractedPath = kMaxZipPath - 1;
 
 // Data moves between disk and archive in pieces of this many bytes, in both
 // directions; no file is ever held whole in memory.

@@ -6,6 +6,9 @@
 #ifndef PORTELLE_ZIP_ZIPEXCEPTION_H_
 #define PORTELLE_ZIP_ZIPEXCEPTION_H_
 
+#include <string>
+#include <utility>
+
 // Message-box style flags and answers for ShowError, with the Windows values.
 inline constexpr unsigned int kMbOk = 0x00;
 inline constexpr unsigned int kMbYesNo = 0x04;
@@ -43,13 +46,21 @@ class CZipCommonException {
   int m_nError;
 };
 
-// A failure of a file or folder operation.
+// A failure of a file or folder operation. The path of the file or folder,
+// when the thrower knows it, lets the caller say which one failed.
 class CWinFileException : public CZipCommonException {
  public:
-  explicit CWinFileException(int error) : CZipCommonException(error) {}
+  explicit CWinFileException(int error, std::string path = {})
+      : CZipCommonException(error), m_strPath(std::move(path)) {}
+
+  // The file or folder the operation failed on (system code page), or empty.
+  const std::string& GetPath() const { return m_strPath; }
 
   // "CWinFileException: " followed by the base class's text.
   int GetErrorText(char* buffer, unsigned int size, unsigned int* help_context = nullptr) override;
+
+ private:
+  std::string m_strPath;
 };
 
 #endif  // PORTELLE_ZIP_ZIPEXCEPTION_H_

@@ -260,8 +260,8 @@ TEST_F(DialogWindowTest, ArchivePathsThatCannotBeWrittenSayWhyAndLeaveTheDialogU
 }
 
 TEST_F(DialogWindowTest, AnImportThatFailsHalfWayReenablesTheButtons) {
-  // A well-formed archive whose package is damaged: extraction succeeds,
-  // reading the package fails.
+  // A well-formed archive whose package is damaged: the archive is refused
+  // before anything is extracted.
   ASSERT_TRUE(zip_testing::WriteWithPython(dir_, dir_.Native("broken.zip"),
                                            "z.writestr('skva.dat', b'12x\\x00garbage')"));
   Browse("broken.zip");
@@ -276,14 +276,19 @@ TEST_F(DialogWindowTest, AnImportThatFailsHalfWayReenablesTheButtons) {
   ui_.QueueAnswer(QMessageBox::Yes);
   Button(kIdcImport)->click();
 
-  ASSERT_EQ(ui_.boxes().size(), 2u);
+  ASSERT_EQ(ui_.boxes().size(), 3u);
   EXPECT_EQ(ui_.boxes()[0].text, Message(platform::kMsgImportWarning));
   EXPECT_EQ(ui_.boxes()[0].icon, QMessageBox::Question);
   EXPECT_EQ(ui_.boxes()[1].text, Message(platform::kMsgDataFileCorrupted));
   EXPECT_EQ(ui_.boxes()[1].icon, QMessageBox::Critical);
-  // The engine's message came while the buttons were disabled; afterwards
-  // they are enabled again.
-  EXPECT_EQ(import_enabled, (std::vector<bool>{true, false}));
+  // Then why, in the dialog's own box.
+  EXPECT_TRUE(ui_.boxes()[2].text.startsWith("The data file " + Folder() + "/broken.zip was not "
+                                             "imported: "));
+  EXPECT_TRUE(ui_.boxes()[2].text.endsWith("Nothing was changed on this server."));
+  EXPECT_EQ(ui_.boxes()[2].icon, QMessageBox::Critical);
+  // The messages came while the buttons were disabled; afterwards they are
+  // enabled again.
+  EXPECT_EQ(import_enabled, (std::vector<bool>{true, false, false}));
   ExpectButtonsEnabled();
   // The window was painted with the buttons disabled before the import ran,
   // and is painted again once it has returned.

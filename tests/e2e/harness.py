@@ -167,6 +167,68 @@ def ini_sections(text):
     return sections
 
 
+# ------------------------------------------------- packages written by hand
+
+# Message 133 as the import driver writes it to standard error.
+CORRUPT = "Selected data file is incorrect or corrupted."
+INI = "[INI_SERVER_SECTION]\nProxy_IP=proxy.hand.example\n"
+
+def varint(value):
+    value &= (1 << 64) - 1
+    out = bytearray()
+    while True:
+        byte = value & 0x7F
+        value >>= 7
+        if value:
+            out.append(byte | 0x80)
+        else:
+            out.append(byte)
+            return bytes(out)
+
+
+def field(number, value):
+    """One protocol-buffer field: bytes are length-delimited, ints varints."""
+    if isinstance(value, int):
+        return varint(number << 3) + varint(value)
+    return varint(number << 3 | 2) + varint(len(value)) + value
+
+
+def config(number=1):
+    """A configuration in the current layout: 38 numbers, 24 texts, an empty
+    spyware list, 47 tail tokens."""
+    tokens = [str(number)] * 38 + ["C:\\Source\\Folder"] * 24 + ["0"]
+    tokens += ["x"] * 15 + ["1"] * 32
+    return "\t".join(tokens).encode("utf-16-le")
+
+
+def record(uid, entry, parent=ROOT_UID, overrides=None):
+    """A ScanConfigs record; `overrides` replaces fields by number (None
+    leaves one out)."""
+    fields = {1: uid.encode("utf-16-le"), 2: entry.encode("utf-16-le"), 5: config(),
+              6: len(entry), 7: parent.encode("utf-16-le"), 8: entry.encode("utf-16-le"),
+              9: len(entry)}
+    fields.update(overrides or {})
+    return b"".join(field(n, v) for n, v in sorted(fields.items()) if v is not None)
+
+
+def package(records, ini=INI, version=10.5, service_pack=0):
+    body = varint(1 << 3 | 1) + struct.pack("<d", version)
+    body += b"".join(field(2, r) for r in records)
+    return body + field(3, ini.encode("utf-8")) + field(4, service_pack) + field(5, 0)
+
+
+def skva_dat(serialised):
+    return str(len(serialised)).encode() + zlib.compress(serialised)
+
+
+def write_archive(path, members):
+    """Writes a zip file of `members`: (name, bytes) pairs, deflated, or
+    (name, bytes, compression) triples."""
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data, *compression in members:
+            z.writestr(name, data, *compression)
+
+
 # --------------------------------------------------------- the installation
 
 class Server:
@@ -323,3 +385,41 @@ class ExportTestCase(unittest.TestCase):
         out = result.stdout.decode("utf-8", "replace")
         self.assertEqual(result.returncode, 0, out + result.stderr.decode("utf-8", "replace"))
         self.assertIn("Settings are successfully exported to %s\n" % archive_shown, out)
+
+
+class ImportTestCase(ExportTestCase):
+    """A test that imports archives made by hand into a fresh copy of the
+    target sample, with the firewall library stand-in installed."""
+
+    def setUp(self):
+        self.fresh_target()
+
+    def fresh_target(self):
+        self.target = self.make_server(sample=TARGET_SAMPLE)
+        self.target.install_firewall_library()
+        self.ini_files = self.ini_bytes()
+
+    def ini_bytes(self):
+        return {n: read_text(self.target.install, n, binary=True)
+                for n in ("bsnscan.ini", "Private/bsnserver.ini")}
+
+    def start_database(self, faults=()):
+        with open(os.path.join(SAMPLES, TARGET_SAMPLE, "fixture.json"), encoding="utf-8") as f:
+            fixture = json.load(f)
+        fixture["faults"] = list(faults)
+        return self.target.start_database(fixture)
+
+    def run_import(self, members):
+        """Imports an archive of `members` ((name, bytes) pairs), or of the
+        bytes `members` as the whole file."""
+        path = self.target.path("hand.zip")
+        if isinstance(members, bytes):
+            with open(path, "wb") as f:
+                f.write(members)
+        else:
+            write_archive(path, members)
+        result = self.target.import_archive(path)
+        return result.returncode, result.stderr.decode("utf-8", "replace")
+
+    def journal(self, command):
+        return [e for e in self.target.dump()["journal"] if e["command"] == command]

@@ -9,7 +9,7 @@ import unittest
 
 from harness import ROOT_UID, SAMPLES, TARGET_SAMPLE, Archive, ExportTestCase, utf16
 from test_import import imported_tokens, load_fixture
-from test_import_failures import package, record, skva_dat, write_archive
+from harness import package, record, skva_dat, write_archive
 
 SOURCE_SAMPLE = "10.6-sp1"
 LONG_ENTRY = "Finance"
