@@ -158,9 +158,9 @@ void CPortelleDlg::OnBnClickedButtonImport() {
       platform::ShowAppMessage(platform::kMsgImportSucceeded, MessageIcon::kInformation,
                                MessageButtons::kOk, m_wstrArchivePath);
     }
-    if (!outcome.afterword.empty()) {
+    for (const platform::AppMessage& afterword : outcome.afterwords) {
       platform::CurrentUserInterface().ShowMessage(platform::kApplicationTitle,
-                                                   platform::FormatMessageText(outcome.afterword),
+                                                   platform::FormatMessageText(afterword),
                                                    MessageIcon::kWarning, MessageButtons::kOk);
     }
   } else {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/string_table.h"
 
@@ -41,8 +42,9 @@ struct OperationOutcome {
   // Succeeded, but not plainly: shown with a warning icon in place of the
   // success message.
   platform::AppMessage warning;
-  // Succeeded: shown after the closing messages (what was left out).
-  platform::AppMessage afterword;
+  // Succeeded: shown after the closing messages, each in a box of its own
+  // (what was left out).
+  std::vector<platform::AppMessage> afterwords;
   // Export: the file actually written.
   std::u16string written_archive;
 };

@@ -187,7 +187,7 @@ TEST_F(DialogTest, ImportFailuresAndWhatWasLeftOutAreShownAfterTheClosingMessage
 
   ops_.import_outcome_ = OperationOutcome{};
   ops_.import_outcome_.succeeded = true;
-  ops_.import_outcome_.afterword = platform::AppMessage(platform::kMsgDomainsLeftOut, u"2", u"1");
+  ops_.import_outcome_.afterwords = {platform::AppMessage(platform::kMsgDomainsLeftOut, u"2", u"1")};
   ui_.Clear();
   ui_.QueueAnswer(MessageAnswer::kYes);
   dlg_.OnBnClickedButtonImport();

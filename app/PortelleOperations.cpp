@@ -21,9 +21,13 @@ OperationOutcome ImportOutcome(const CImportSkvaSettings& importer, bool importe
   outcome.failure = importer.failure();
   const ImportSummary& summary = importer.summary();
   if (summary.anything_left_out()) {
-    outcome.afterword = platform::AppMessage(platform::kMsgDomainsLeftOut,
-                                             platform::Format(u"%d", summary.domains_not_imported),
-                                             platform::Format(u"%d", summary.domains_without_config));
+    outcome.afterwords.emplace_back(platform::kMsgDomainsLeftOut,
+                                    platform::Format(u"%d", summary.domains_not_imported),
+                                    platform::Format(u"%d", summary.domains_without_config));
+  }
+  if (summary.members_skipped != 0) {
+    outcome.afterwords.emplace_back(platform::kMsgMembersSkipped,
+                                    platform::Format(u"%d", summary.members_skipped));
   }
   return outcome;
 }

@@ -10,6 +10,7 @@
 #include "package/ArchiveLayout.h"
 #include "package/PackageDataFile.h"
 #include "platform/file_system.h"
+#include "platform/format.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
 #include "platform/user_interface.h"
@@ -109,6 +110,25 @@ bool CImportSkvaSettings::CheckArchive(CUnzip& unzip, const std::u16string& arch
   return false;
 }
 
+namespace {
+
+// Why an archive that passed no check could not be opened, in the user's
+// terms.
+std::u16string WhyNotOpened(const std::u16string& archive_path) {
+  platform::FileInfo info;
+  const platform::Status found = platform::GetFileInfo(
+      platform::FromSystemCodePage(NormalizeArchiveName(platform::ToSystemCodePage(archive_path))),
+      &info);
+  if (!found.ok()) {
+    return u"it cannot be read: " + platform::FromSystemCodePage(
+                                        platform::SystemErrorText(found.code()));
+  }
+  if (info.is_folder) return u"it is a folder";
+  return u"it is not a zip archive";
+}
+
+}  // namespace
+
 bool CImportSkvaSettings::ExtractFromZip(const std::u16string& archive_path) {
   DEBUG_LOG(68, u"%s - =>ExtractFromZip(wstrImportFile[%s])", kFunc, archive_path);
   bool result = false;
@@ -118,21 +138,33 @@ bool CImportSkvaSettings::ExtractFromZip(const std::u16string& archive_path) {
   if (!import_paths::ToSystemPath(archive_path, &archive)) {
     ShowDataFileCorrupted();
     DEBUG_LOG(70, u"%s - Fail to open %s", kFunc, archive_path);
+    m_failure = platform::AppMessage(platform::kMsgArchivePathTooLong, archive_path);
   } else if (!import_paths::ToSystemPath(m_wstrServerPath, &install)) {
     ShowDataFileCorrupted();
     DEBUG_LOG(70, u"%s - Fail to extract files from %s", kFunc, archive_path);
+    m_failure = platform::AppMessage(
+        platform::kMsgArchiveRefused, archive_path,
+        u"the install folder's path " + m_wstrServerPath + u" is longer than 259 bytes");
   } else {
     try {
       CUnzip unzip;
+      int extracted = 0;
       if (unzip.Open(archive.c_str()) != 0) {
         ShowDataFileCorrupted();
         DEBUG_LOG(70, u"%s - Fail to open %s", kFunc, archive_path);
+        m_failure = platform::AppMessage(platform::kMsgArchiveRefused, archive_path,
+                                         WhyNotOpened(archive_path));
       } else if (!CheckArchive(unzip, archive_path, install)) {
         // Refused before anything was written; the user has been told.
-      } else if (unzip.ExtractAll(install.c_str(), true, true, &ExtractKnownMembersOnly,
-                                  &m_summary) != 0) {
+      } else if ((extracted = unzip.ExtractAll(install.c_str(), true, true,
+                                               &ExtractKnownMembersOnly, &m_summary)) != 0) {
         ShowDataFileCorrupted();
         DEBUG_LOG(70, u"%s - Fail to extract files from %s", kFunc, archive_path);
+        m_failure = platform::AppMessage(
+            platform::kMsgArchiveRefused, archive_path,
+            platform::Format(u"its extraction stopped (zip error %d); the files extracted before "
+                             u"are whole",
+                             extracted));
       } else {
         result = true;
         MoveAlertFilesToAdmin(m_wstrServerPath);

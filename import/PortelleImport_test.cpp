@@ -237,6 +237,13 @@ TEST_F(ImportSettingsTest, ArchivesThatCannotBeOpenedAndNamesWithoutZipEnding) {
   EXPECT_FALSE(importer_->ImportSettingsFromFile(missing));
   EXPECT_TRUE(Logged(70, ExtractLine(u"Fail to open " + missing)));
   EXPECT_EQ(Messages(), std::vector<std::u16string>{message133_});
+  // The reason, for the application to show after message 133.
+  EXPECT_EQ(importer_->failure().id, platform::kMsgArchiveRefused);
+  EXPECT_EQ(importer_->failure().argument1, missing);
+  EXPECT_EQ(importer_->failure().argument2, u"it cannot be read: No such file or directory");
+  dir_.Write("text.zip", "not an archive");
+  EXPECT_FALSE(importer_->ExtractFromZip(dir_.Wide("text.zip")));
+  EXPECT_EQ(importer_->failure().argument2, u"it is not a zip archive");
 
   // A name without ".zip" is opened with ".Zip" appended.
   WriteArchive("named.Zip",
@@ -248,6 +255,7 @@ TEST_F(ImportSettingsTest, ArchivesThatCannotBeOpenedAndNamesWithoutZipEnding) {
   const std::u16string long_path = dir_.Wide(std::string(300, 'a') + ".zip");
   EXPECT_FALSE(importer_->ExtractFromZip(long_path));
   EXPECT_TRUE(Logged(70, ExtractLine(u"Fail to open " + long_path)));
+  EXPECT_EQ(importer_->failure().id, platform::kMsgArchivePathTooLong);
 }
 
 // Archives that are good up to their last member: the whole archive is

@@ -71,6 +71,9 @@ std::u16string_view LoadMessageText(int id) {
     case kMsgInstallFileNotRead:
       return u"Unable to continue. \nUnable to read %1 in the Bastionel server install folder: "
              u"%2.";
+    case kMsgMembersSkipped:
+      return u"%1 file(s) in the data file that no export archive holds were not extracted. "
+             u"\nThe debug log names them.";
     default:
       return {};
   }

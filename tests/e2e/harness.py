@@ -419,6 +419,7 @@ class ImportTestCase(ExportTestCase):
         else:
             write_archive(path, members)
         result = self.target.import_archive(path)
+        self.import_output = result.stdout.decode("utf-8", "replace")
         return result.returncode, result.stderr.decode("utf-8", "replace")
 
     def journal(self, command):

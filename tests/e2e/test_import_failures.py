@@ -61,6 +61,10 @@ class ImportFailures(ImportTestCase):
         self.assertFalse(os.path.exists(os.path.join(self.target.install, "SvcCfgRunner")))
         self.assertEqual(read_text(self.target.install, "Private/PFW/Office.pfw", binary=True),
                          b"[Profile]\r\n")
+        # The user is told how many were left in the archive.
+        self.assertEqual(self.import_output,
+                         "imported\n2 file(s) in the data file that no export archive holds were "
+                         "not extracted. The debug log names them.\n")
         # The stand-in library ran, not the planted bytes.
         self.assertTrue(os.path.exists(os.path.join(self.target.install,
                                                     "BsnPfwCommon.calls.txt")))

@@ -33,10 +33,10 @@ int main(int argc, char** argv) {
   const bool imported = importer.ImportSettingsFromFile(platform::FromSystemCodePage(argv[2]));
   const OperationOutcome outcome = ImportOutcome(importer, imported);
   std::puts(imported ? "imported" : "not imported");
-  if (!outcome.afterword.empty()) {
-    std::puts(platform::ToSystemCodePage(
-                  platform::OneLine(platform::FormatMessageText(outcome.afterword)))
-                  .c_str());
+  for (const platform::AppMessage& afterword : outcome.afterwords) {
+    std::puts(
+        platform::ToSystemCodePage(platform::OneLine(platform::FormatMessageText(afterword)))
+            .c_str());
   }
   if (!outcome.failure.empty()) {
     std::fprintf(stderr, "%s\n",
