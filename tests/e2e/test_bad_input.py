@@ -135,7 +135,7 @@ class BadInput(ExportTestCase):
         # Nothing was asked of the database service either.
         self.assertEqual(server.dump()["journal"], [])
 
-    def test_an_install_folder_without_write_rights_is_named_with_the_systems_reason(self):
+    def test_folders_without_write_rights_are_named_with_the_systems_reason(self):
         server = self.make_server(version="10.5")
         server.write("bsnscan.ini", "[Global Setting]\r\nOleLayer=1\r\n")
         out = server.path("out")
@@ -160,6 +160,20 @@ class BadInput(ExportTestCase):
                          "Unable to continue. Unable to write %stmp.ini in the Bastionel server "
                          "install folder: Permission denied. Run the tool as an administrator "
                          "and try again.\n" % server.install)
+        self.assertEqual(os.listdir(out), [])
+        self.assertEqual(server.leftovers(), [])
+
+        # With rights on the install folder but not on the archive's folder.
+        os.chmod(server.install, 0o777)
+        os.chmod(out, 0o555)
+        self.addCleanup(os.chmod, out, 0o755)
+        result = subprocess.run(prefix + [program("portelle"), "/c", "/t", archive],
+                                capture_output=True, env=server.env(), cwd=server.root,
+                                timeout=RUN_TIMEOUT_S)
+        self.assertEqual((result.returncode, result.stdout), (1, b""))
+        self.assertEqual(result.stderr.decode(),
+                         "Unable to continue. Unable to write the data file %s: Permission "
+                         "denied. Select another path and try again.\n" % archive)
         self.assertEqual(os.listdir(out), [])
         self.assertEqual(server.leftovers(), [])
 
