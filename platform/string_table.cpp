@@ -71,6 +71,10 @@ std::u16string_view LoadMessageText(int id) {
     case kMsgInstallFileNotRead:
       return u"Unable to continue. \nUnable to read %1 in the Bastionel server install folder: "
              u"%2.";
+    case kMsgDeepDomainsLeftOut:
+      return u"Exported the settings and files to \n%1, \nbut at least %2 domain(s) below the "
+             u"deepest level the tool walks were left out. \nVerify the domain tree via the "
+             u"Bastionel console.";
     default:
       return {};
   }
