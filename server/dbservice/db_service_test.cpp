@@ -390,6 +390,32 @@ TEST_F(DbServiceTest, BadFixturesAreRefusedBeforeTheDatabaseIsTouched) {
   EXPECT_EQ(dump["domains"][0]["uid"], "a");
 }
 
+TEST_F(DbServiceTest, ARequestOverTheLimitIsNotReadOnAndCostsOnlyItself) {
+  ASSERT_TRUE(Start(&service_, R"({"domains": [{"uid": "a", "entry": "A", "status": 6}]})"))
+      << service_.standard_error();
+  {
+    // A command whose last token never ends: the service stops reading at
+    // the limit, so this client's writes may fail; its request is refused.
+    platform::PipeListener reply_pipe;
+    ASSERT_TRUE(reply_pipe.Listen(u"DbCln_92").ok());
+    std::string flood = ToUtf16Le(u"DB_GET_STATUS\t92\ta\t");
+    flood.resize(CDbService::kMaxRequestBytes + 2, 'a');
+    platform::PipeStream stream;
+    ASSERT_TRUE(stream.Connect(kDbServerPipeName).ok());
+    for (size_t at = 0; at < flood.size(); at += 65536) {
+      if (!stream.Write(flood.data() + at, std::min<size_t>(65536, flood.size() - at)).ok()) break;
+    }
+    stream.Close();
+    EXPECT_EQ(Text(Ask(u"DB_GET_STATUS", {u"a", u"0"})), "6");
+    EXPECT_TRUE(NeverConnected(&reply_pipe));
+  }
+  const json journal = Dump()["journal"];
+  ASSERT_EQ(journal.size(), 2u);
+  EXPECT_EQ(journal[0]["kind"], "unparseable");
+  EXPECT_EQ(journal[0]["error"], "longer than 16777216 bytes");
+  EXPECT_EQ(journal[1]["reply"], "sent 2 bytes");
+}
+
 TEST_F(DbServiceTest, UnparseableRequestsAreJournaledAndNeverAnswered) {
   ASSERT_TRUE(Start(&service_, R"({"domains": [{"uid": "a", "entry": "A"}]})"))
       << service_.standard_error();
