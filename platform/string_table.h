@@ -42,6 +42,7 @@ enum MessageId : int {
   kMsgVersionFound = 208,              // %1 version, %2 service pack, %3 patch
   kMsgInstallFileNotRead = 209,        // %1 file in the install folder, %2 system reason
   kMsgMembersSkipped = 210,            // %1 archive members not extracted
+  kMsgDeepDomainsLeftOut = 211,        // %1 archive path, %2 domains not walked (at least)
 };
 
 // A message of the table with its arguments: decided where a failure is
