@@ -51,6 +51,9 @@ CExportSkvaSettings::~CExportSkvaSettings() = default;
 
 std::u16string CExportSkvaSettings::MainIniPath() const { return m_wstrServerPath + u"bsnscan.ini"; }
 std::u16string CExportSkvaSettings::TempIniPath() const { return m_wstrServerPath + u"tmp.ini"; }
+std::u16string CExportSkvaSettings::TempIniStagingPath() const {
+  return TempIniPath() + u".staging";
+}
 
 bool CExportSkvaSettings::CreateMigrater() {
   try {
@@ -118,6 +121,7 @@ bool CExportSkvaSettings::ExportConfigToFile(const std::u16string& archive_path)
     DEBUG_LOG(70, u"%s - Catch exception %S", kFunc, std::string(e.what()));
     platform::DeleteFile(package::PackageDataFilePath(m_wstrServerPath));
     platform::DeleteFile(TempIniPath());
+    platform::DeleteFile(TempIniStagingPath());
     result = false;
   }
   if (result && database_unreachable()) {

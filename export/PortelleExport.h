@@ -41,7 +41,8 @@ class CExportSkvaSettings {
   // a name without a ".zip" ending). True when the archive was written. The
   // archive is built under a temporary name beside it and renamed at the
   // end, so a failed export never leaves a partial archive under the user's
-  // name. skva.dat and tmp.ini are gone afterwards in every case.
+  // name. skva.dat and tmp.ini (and the files they are built in) are gone
+  // afterwards in every case.
   bool ExportConfigToFile(const std::u16string& archive_path);
 
   // The steps, public so that tests can run them one by one. ExportFromIni
@@ -99,14 +100,19 @@ class CExportSkvaSettings {
 
  private:
   std::u16string MainIniPath() const;
-  // Proves that tmp.ini can be created in the install folder.
-  bool StartTempIni(const std::u16string& temp_ini);
+  // Proves that tmp.ini can be created in the install folder, and prepares
+  // `staging`, where the INI step gathers what tmp.ini would hold: a copy of
+  // a tmp.ini left in the folder, or no file.
+  bool StartTempIni(const std::u16string& temp_ini, const std::u16string& staging);
   // Counts a database exchange that succeeded; returns `succeeded`.
   bool CountReply(bool succeeded) {
     if (succeeded) ++m_nDatabaseReplies;
     return succeeded;
   }
   std::u16string TempIniPath() const;
+  // Where the INI step builds the package's INI text, so that no half-built
+  // tmp.ini is ever left for a later export to take in.
+  std::u16string TempIniStagingPath() const;
 
   SKVA_Server_Settings::SettingAggregation m_package;
   double m_dServerVer;
