@@ -204,8 +204,12 @@ bool dbGetStatus(std::u16string_view uid, int32_t* status) {
   query.args().AppendToken(uid).AppendDword(0);
   std::string reply;
   if (query.Run(&reply) != Exchange::kReplied) return false;
-  *status = dbclient::DecimalToInt32(ReplyText(reply));
+  *status = ParseStatusReply(reply);
   return true;
+}
+
+int32_t ParseStatusReply(const std::string& reply) {
+  return dbclient::DecimalToInt32(ReplyText(reply));
 }
 
 bool dbFindDomainUid(std::u16string_view name, uint16_t list_type, std::u16string_view parent_uid,
@@ -222,8 +226,13 @@ bool dbGetSpywareWhiteList(std::u16string_view uid, CSettingContainerSpywareWhit
   std::string reply;
   if (query.Run(&reply) == Exchange::kNotDelivered) return false;
   // A reply that did not come reads as the empty list.
-  list->ReadFromText(ReplyText(reply), *count);
+  ParseSpywareWhiteListReply(reply, list, count);
   return true;
+}
+
+void ParseSpywareWhiteListReply(const std::string& reply, CSettingContainerSpywareWhiteList* list,
+                                int32_t* count) {
+  list->ReadFromText(ReplyText(reply), *count);
 }
 
 void tagDbClientPassword::SetDomainUid(std::u16string_view uid) {
@@ -247,6 +256,11 @@ bool dbGetClientPassword(tagDbClientPassword* record) {
   query.args().AppendToken(record->GetDomainUid());
   std::string reply;
   if (query.Run(&reply) != Exchange::kReplied) return false;
+  ParsePasswordReply(reply, record);
+  return true;
+}
+
+void ParsePasswordReply(const std::string& reply, tagDbClientPassword* record) {
   CCmdProtocol passwords{ReplyChars(reply)};
   passwords.SetDelimiter(u"\t\n");
   std::u16string uninstall;
@@ -254,7 +268,21 @@ bool dbGetClientPassword(tagDbClientPassword* record) {
   passwords.NextToken(uninstall).NextToken(unload);
   FillField(record->m_szUninstallPwd, tagDbClientPassword::kPasswordChars, uninstall);
   FillField(record->m_szUnloadPwd, tagDbClientPassword::kPasswordChars, unload);
-  return true;
+}
+
+std::vector<DbDomainListEntry> ParseDomainListReply(const std::string& reply) {
+  CCmdProtocol list(reinterpret_cast<const char16_t*>(reply.data()),
+                    static_cast<uint32_t>(reply.size()));
+  list.SetDelimiter(u"\t\n");
+  std::vector<DbDomainListEntry> entries;
+  for (;;) {
+    DbDomainListEntry entry;
+    list.NextToken(entry.uid);
+    if (entry.uid.empty()) break;
+    list.NextToken(entry.entry_name).SkipTokens(1);
+    entries.push_back(std::move(entry));
+  }
+  return entries;
 }
 
 bool dbGetKsrcDestScanType(std::u16string_view uid, uint32_t* scan_type) {

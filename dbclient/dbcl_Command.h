@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dbclient/MsgSerializer.h"
 #include "dbclient/SettingContainer.h"
@@ -148,6 +149,34 @@ bool dbGetKsrcDestScanType(std::u16string_view uid, uint32_t* scan_type);
 // values are set in every case, 0 when the exchange failed.
 bool dbGetServiceSwitch(std::u16string_view uid, uint32_t* service_switch, int32_t* second,
                         int32_t* third);
+
+// ---- Reading replies ----
+//
+// What the commands above make of a reply's bytes (UTF-16 text without
+// terminator, not necessarily aligned), without any exchange.
+
+// The reply of "DB_GET_STATUS": its text up to the first NUL as a decimal
+// number; text that is no number gives 0.
+int32_t ParseStatusReply(const std::string& reply);
+
+// The reply of "DB_GET_SPYWARE_WHITE_LIST" into *list: `*count` is the most
+// entries to take on entry and the number taken on return.
+void ParseSpywareWhiteListReply(const std::string& reply, CSettingContainerSpywareWhiteList* list,
+                                int32_t* count);
+
+// The reply of "DB_GET_CLIENT_PASSWORD" into the record's password fields.
+void ParsePasswordReply(const std::string& reply, tagDbClientPassword* record);
+
+// One child of a domain as "DB_GET_DOMAIN" lists it.
+struct DbDomainListEntry {
+  std::u16string uid;
+  std::u16string entry_name;
+};
+
+// The children listed in a reply of "DB_GET_DOMAIN": records of three fields
+// separated by TAB or LF, the third skipped; the list ends at the first empty
+// UID.
+std::vector<DbDomainListEntry> ParseDomainListReply(const std::string& reply);
 
 // "DB_IMPORT" TAB uid TAB number TAB configuration, one way. `config` holds
 // the configuration stream as UTF-16 bytes; its text ends at its first NUL

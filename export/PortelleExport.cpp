@@ -164,14 +164,9 @@ bool CExportSkvaSettings::ExportFromDB() {
     // under the root and is named "root".
     std::string reply;
     CountReply(dbGetDomain(kDomainListType, root, &reply));
-    CCmdProtocol list = ReplyStream(reply);
-    list.SetDelimiter(u"\t\n");
-    for (;;) {
-      std::u16string uid;
-      std::u16string entry_name;
-      list.NextToken(uid);
-      if (uid.empty()) break;
-      list.NextToken(entry_name).SkipTokens(1);
+    for (const DbDomainListEntry& entry : ParseDomainListReply(reply)) {
+      const std::u16string& uid = entry.uid;
+      const std::u16string& entry_name = entry.entry_name;
       if (!m_setVisited.insert(uid).second) {
         DEBUG_LOG(69, u"%s - [%s] is listed again; exported once", kFunc, uid);
         continue;
@@ -201,18 +196,10 @@ void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16
   const std::u16string new_uid = is_root ? std::u16string(kRootUid) : MakeShadowUid(node_uid);
   DEBUG_LOG(68, u"%s - current[%s] --> [%s], domain_name[%s]", kFunc, node_uid, new_uid,
             domain_name);
-  CCmdProtocol children = ReplyStream(reply);
-  children.SetDelimiter(u"\t\n");
   ++m_nWalkDepth;
-  for (;;) {
-    std::u16string child_uid;
-    children.NextToken(child_uid);
-    if (child_uid.empty()) {
-      DEBUG_LOG(68, u"%s - empty domain", kFunc);
-      break;
-    }
-    std::u16string child_entry;
-    children.NextToken(child_entry).SkipTokens(1);
+  for (const DbDomainListEntry& child : ParseDomainListReply(reply)) {
+    const std::u16string& child_uid = child.uid;
+    const std::u16string& child_entry = child.entry_name;
     // A tree lists each domain once. A domain listed under two parents, or
     // under one of its own descendants, is walked where it is met first:
     // walking it again would double it in the package, and a tree of such
@@ -234,6 +221,7 @@ void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16
     if (!name_reply.empty()) ReplyStream(name_reply).NextToken(child_name);
     DigDown(child_uid, child_entry, child_name, new_uid);
   }
+  DEBUG_LOG(68, u"%s - empty domain", kFunc);
   --m_nWalkDepth;
   if (!is_root) GetSetting(node_uid, entry_name, domain_name, parent_uid, new_uid);
 }
