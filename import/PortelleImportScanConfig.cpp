@@ -12,6 +12,7 @@
 #include "dbclient/dbcl_Command.h"
 #include "dbclient/ipc_records.h"
 #include "import/PortelleImport.h"
+#include "import/ScanConfigStream.h"
 #include "log/DebugLog.h"
 #include "migrate/ScanConfigLayout.h"
 #include "platform/profile.h"
@@ -143,21 +144,9 @@ void FillDlpRecords(const TailValues& v, tagCln_DlpDCCfg* dc, tagCln_DlpClcCfg* 
 
 }  // namespace
 
-bool CImportSkvaSettings::ImportScanConfigs(const SKVA_Server_Settings::ScanConfigs& record,
-                                            const std::u16string& domain_uid) {
-  DEBUG_LOG(68, u"%s - =>ImportScanConfigs()", kFunc);
-  const std::string& config = record.config_string();
-  DEBUG_LOG(68, u"%s - strConfigs =\n%s", kFunc, ConfigText(config));
-
-  const std::u16string main_ini = MainIniPath();
-  std::array<std::u16string, scan_config_layout::kMoveDirCount> move_dirs;
-  for (size_t i = 0; i < move_dirs.size(); ++i) {
-    char16_t buffer[kMoveDirBufferSize] = {};
-    const uint32_t length = platform::GetPrivateProfileStringW(
-        kMoveDirSections[i], u"MoveDir", u"", buffer, kMoveDirBufferSize, main_ini.c_str());
-    move_dirs[i].assign(buffer, length);
-  }
-
+NormalizedScanConfig NormalizeScanConfig(
+    const std::string& config,
+    const std::array<std::u16string, scan_config_layout::kMoveDirCount>& move_dirs) {
   CCmdProtocol reader(reinterpret_cast<const char16_t*>(config.data()),
                       static_cast<uint32_t>(config.size()));
   CCmdProtocol writer;
@@ -194,16 +183,12 @@ bool CImportSkvaSettings::ImportScanConfigs(const SKVA_Server_Settings::ScanConf
   // read or allocated by the count.
   const size_t present = scan_config_layout::TokensAfterListCount(
       std::u16string_view(reader.GetString(), reader.GetLength()));
+  NormalizedScanConfig result;
+  result.list_count = count;
+  result.tokens_after_count = present;
   if (count > present) {
-    ++m_summary.domains_without_config;
-    DEBUG_LOG(69,
-              u"%s - domain %s (%s): the spyware white list count %u is above the %u tokens "
-              u"that follow it; the record is damaged and neither its scan configuration nor its "
-              u"DLP settings are imported",
-              kFunc, RecordText(record.computer_name(), record.computer_name_size()), domain_uid,
-              count, static_cast<uint32_t>(present));
-    DEBUG_LOG(68, u"%s - <=ImportScanConfigs()", kFunc);
-    return false;
+    result.damaged = true;
+    return result;
   }
   writer.AppendDword(count);
   for (uint32_t i = 0; i < count; ++i) {
@@ -213,19 +198,47 @@ bool CImportSkvaSettings::ImportScanConfigs(const SKVA_Server_Settings::ScanConf
   }
   TailValues tail;
   CopyTail(reader, writer, &tail);
+  result.stream.assign(reinterpret_cast<const char*>(writer.GetString()),
+                       writer.GetLength() * sizeof(char16_t));
+  FillDlpRecords(tail, &result.dc, &result.clc);
+  return result;
+}
+
+bool CImportSkvaSettings::ImportScanConfigs(const SKVA_Server_Settings::ScanConfigs& record,
+                                            const std::u16string& domain_uid) {
+  DEBUG_LOG(68, u"%s - =>ImportScanConfigs()", kFunc);
+  const std::string& config = record.config_string();
+  DEBUG_LOG(68, u"%s - strConfigs =\n%s", kFunc, ConfigText(config));
+
+  const std::u16string main_ini = MainIniPath();
+  std::array<std::u16string, scan_config_layout::kMoveDirCount> move_dirs;
+  for (size_t i = 0; i < move_dirs.size(); ++i) {
+    char16_t buffer[kMoveDirBufferSize] = {};
+    const uint32_t length = platform::GetPrivateProfileStringW(
+        kMoveDirSections[i], u"MoveDir", u"", buffer, kMoveDirBufferSize, main_ini.c_str());
+    move_dirs[i].assign(buffer, length);
+  }
+
+  const NormalizedScanConfig normalized = NormalizeScanConfig(config, move_dirs);
+  if (normalized.damaged) {
+    ++m_summary.domains_without_config;
+    DEBUG_LOG(69,
+              u"%s - domain %s (%s): the spyware white list count %u is above the %u tokens "
+              u"that follow it; the record is damaged and neither its scan configuration nor its "
+              u"DLP settings are imported",
+              kFunc, RecordText(record.computer_name(), record.computer_name_size()), domain_uid,
+              normalized.list_count, static_cast<uint32_t>(normalized.tokens_after_count));
+    DEBUG_LOG(68, u"%s - <=ImportScanConfigs()", kFunc);
+    return false;
+  }
 
   bool result = false;
-  const std::string stream(reinterpret_cast<const char*>(writer.GetString()),
-                           writer.GetLength() * sizeof(char16_t));
-  if (!dbImport(domain_uid, stream, 0)) {
+  if (!dbImport(domain_uid, normalized.stream, 0)) {
     // The domain keeps the service's default configuration and gets no DLP
     // settings.
     DEBUG_LOG(2, u"error occured when calling dbImport()");
   } else {
-    tagCln_DlpDCCfg dc;
-    tagCln_DlpClcCfg clc;
-    FillDlpRecords(tail, &dc, &clc);
-    result = dbSetDlpCfg(domain_uid, dc, clc);
+    result = dbSetDlpCfg(domain_uid, normalized.dc, normalized.clc);
     if (!result) DEBUG_LOG(70, u"%s - Fail to send DB command", kFunc);
   }
   DEBUG_LOG(68, u"%s - <=ImportScanConfigs()", kFunc);
