@@ -42,6 +42,19 @@ enum MessageId : int {
   kMsgVersionFound = 208,              // %1 version, %2 service pack, %3 patch
   kMsgInstallFileNotRead = 209,        // %1 file in the install folder, %2 system reason
   kMsgMembersSkipped = 210,            // %1 archive members not extracted
+  kMsgUseImportProgram = 211,          // console mode's pointer to portelle-import
+  kMsgImportVersionRefused = 212,      // %1 version, %2 service pack, %3 patch
+  kMsgConsoleQuestion = 213,           // %1 a question of the table as one line
+  kMsgImportAborted = 214,
+  kMsgDuplicateReportPath = 215,       // %1 the report's full path
+  kMsgDomainsCreated = 216,            // %1 count
+  kMsgDuplicatesLeftAlone = 217,       // %1 count
+  kMsgDomainsRefusedOrDamaged = 218,   // %1 count
+  kMsgFilesReplaced = 219,             // %1 count
+  kMsgFirewallMigrated = 220,
+  kMsgFirewallNotMigrated = 221,
+  kMsgDlpTemplateMigrated = 222,
+  kMsgDlpTemplateNotMigrated = 223,
 };
 
 // A message of the table with its arguments: decided where a failure is
