@@ -104,6 +104,10 @@ bool IsSupportedServerVersion(double version, int32_t service_pack, int32_t patc
   return version == kNewestVersion && service_pack <= kNewestServicePack && patch <= 0;
 }
 
+bool CanImportInto(double version, int32_t service_pack, int32_t patch) {
+  return version == kNewestVersion && service_pack == kNewestServicePack && patch == 0;
+}
+
 bool GetServerInfo(double* version, std::u16string* install_path, int32_t* service_pack,
                    int32_t* patch, std::u16string* found) {
   std::u16string notes;

@@ -43,6 +43,10 @@ bool GetServerInfo(double* version, std::u16string* install_path, int32_t* servi
 // exactly 10.6 with service pack 2 or lower and no patch.
 bool IsSupportedServerVersion(double version, int32_t service_pack, int32_t patch);
 
+// Whether archives can be imported into this server: only exactly 10.6 with
+// service pack 2 and no patch. Every supported version can export.
+bool CanImportInto(double version, int32_t service_pack, int32_t patch);
+
 // The number at the start of `text`, read as the C runtime's wcstod reads it
 // in the "C" locale: leading white space, an optional sign, digits with at
 // most one decimal point, an optional exponent; what follows is ignored. Text
