@@ -11,6 +11,11 @@ OperationOutcome ExportOutcome(const CExportSkvaSettings& exporter, bool exporte
   outcome.written_archive = exporter.written_archive();
   if (exported && exporter.database_unreachable()) {
     outcome.warning = platform::AppMessage(platform::kMsgNoDomainsExported, outcome.written_archive);
+  } else if (exported && exporter.domains_left_out() > 0) {
+    // The tree went deeper than the walk: the archive lacks those domains.
+    outcome.warning = platform::AppMessage(
+        platform::kMsgDeepDomainsLeftOut, outcome.written_archive,
+        platform::Format(u"%d", static_cast<int32_t>(exporter.domains_left_out())));
   }
   return outcome;
 }

@@ -138,6 +138,15 @@ bool CPipeServer::WaitAndRead(void* buffer, uint32_t* count) {
   return false;
 }
 
+void CPipeServer::DropReply(std::string* out) {
+  std::string().swap(*out);  // gives the memory back, not only the length
+  // The writer finds its end closed instead of writing on into a pipe
+  // nobody reads.
+  for (size_t i = 0; i < m_instances.size(); ++i) {
+    if (m_instances[i].state == State::kReading) ReconnectInstance(i);
+  }
+}
+
 bool CPipeServer::FetchCmd(std::string* out) {
   out->clear();
   if (m_buf == nullptr) {
@@ -167,6 +176,13 @@ bool CPipeServer::FetchCmd(std::string* out) {
         return false;
       }
       filled += count;
+      if (out->size() + filled > m_nMaxReplyBytes) {
+        DEBUG_LOG(5, u"[CPipeServer::FetchCmd] The reply is longer than %d bytes!",
+                  static_cast<int32_t>(std::min<size_t>(m_nMaxReplyBytes, INT_MAX)));
+        DropReply(out);
+        platform::SetLastError(EMSGSIZE);
+        return false;
+      }
       if (filled == kBufferBytes) {
         out->append(m_buf.get(), filled);
         filled = 0;

@@ -31,6 +31,10 @@ class CPipeServer {
   static constexpr uint32_t kMaxInstances = 255;
   // The receive buffer; a reply is collected in portions of this size.
   static constexpr uint32_t kBufferBytes = 512000;
+  // The most one reply may hold: far above any real reply (a configuration
+  // is a few KB, the list of a tree of 10,000 domains a few MB), so that a
+  // service that never stops writing cannot exhaust the memory.
+  static constexpr size_t kMaxReplyBytes = size_t{64} << 20;
   // Creating a pipe whose name a live listener holds is tried again this
   // many times, this far apart, before it fails.
   static constexpr int kCreateRetries = 5;
@@ -71,8 +75,13 @@ class CPipeServer {
   // Fails, after logging why, when the user-defined object ended a wait
   // (the time-out), when a wait, connect or read failed before the writer
   // closed, when there is no pipe or no buffer, or when the reply does not
-  // fit in memory.
+  // fit in memory or passes the reply limit. A reply over the limit is
+  // dropped, its memory freed, and its writer disconnected.
   bool FetchCmd(std::string* out);
+
+  // The most FetchCmd collects, kMaxReplyBytes unless changed; tests lower it.
+  size_t max_reply_bytes() const { return m_nMaxReplyBytes; }
+  void SetMaxReplyBytes(size_t bytes) { m_nMaxReplyBytes = bytes; }
 
   // Tests shorten time-outs by making a second shorter, and the pause
   // between attempts to create a busy pipe.
@@ -92,6 +101,8 @@ class CPipeServer {
   void ConnectToNewClient(size_t index);
   // Drops the slot's client, then waits for a new one.
   void ReconnectInstance(size_t index);
+  // Empties `*out`, freeing its memory, and disconnects every client.
+  void DropReply(std::string* out);
   // Whether the user-defined object (or the time-out deadline) ended a wait.
   bool UserObjectSignaled() const;
 
@@ -105,6 +116,7 @@ class CPipeServer {
   int m_nReadError = 0;            // why the last WaitAndRead failed; 0 for end-of-file
   std::chrono::milliseconds m_second = kSecond;
   std::chrono::milliseconds m_retryInterval = kCreateRetryInterval;
+  size_t m_nMaxReplyBytes = kMaxReplyBytes;
 };
 
 #endif  // PORTELLE_DBCLIENT_PIPE_SERVER_H_

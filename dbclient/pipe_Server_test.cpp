@@ -73,6 +73,53 @@ TEST_F(PipeServerTest, RepliesOfAnySizeArriveWholeAndInOrder) {
   }
 }
 
+TEST_F(PipeServerTest, AReplyOverTheLimitFailsAndIsFreed) {
+  dbclient_testing::LogRecorder log;
+  EXPECT_EQ(CPipeServer::kMaxReplyBytes, size_t{64} << 20);
+  // A limit of two and a half receive buffers: a reply up to it arrives
+  // whole; one byte more, in whatever writes, fails.
+  const size_t limit = CPipeServer::kBufferBytes * 5 / 2;
+  const struct {
+    size_t size;
+    size_t piece;
+    bool fits;
+  } cases[] = {{limit, 65536, true},
+               {limit + 1, 65536, false},
+               {limit + 1, limit + 1, false},
+               {CPipeServer::kBufferBytes * 3, CPipeServer::kBufferBytes, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.size << " bytes in writes of " << c.piece);
+    CPipeServer server;
+    server.SetTimeoutUnitForTesting(milliseconds(10));
+    server.SetMaxReplyBytes(limit);
+    ASSERT_TRUE(server.Initial(u"DbCln_7", 600));
+    const std::string reply = Pattern(c.size);
+    // The writer of a reply over the limit is cut off: its writes fail
+    // instead of blocking, so the thread always ends.
+    std::thread service([&reply, piece = c.piece] {
+      platform::PipeStream stream;
+      if (!stream.Connect(u"DbCln_7", kPeerDeadlineMs).ok()) return;
+      for (size_t at = 0; at < reply.size(); at += piece) {
+        if (!stream.Write(reply.data() + at, std::min(piece, reply.size() - at)).ok()) return;
+      }
+    });
+    std::string received = "stale";
+    received.reserve(limit);  // a buffer that must be given back on failure
+    EXPECT_EQ(server.FetchCmd(&received), c.fits);
+    service.join();
+    if (c.fits) {
+      EXPECT_TRUE(received == reply);
+    } else {
+      EXPECT_EQ(received, "");
+      EXPECT_LT(received.capacity(), size_t{1024});
+      EXPECT_EQ(platform::GetLastError(), EMSGSIZE);
+    }
+  }
+  EXPECT_EQ(log.Count(u"pipe_Server", u"[CPipeServer::FetchCmd] The reply is longer than 1280000 "
+                                      u"bytes!"),
+            3u);
+}
+
 TEST_F(PipeServerTest, AWriterThatClosesAtOnceGivesAnEmptyReply) {
   Make();
   std::thread service = Replier("", 1);

@@ -51,6 +51,9 @@ CExportSkvaSettings::~CExportSkvaSettings() = default;
 
 std::u16string CExportSkvaSettings::MainIniPath() const { return m_wstrServerPath + u"bsnscan.ini"; }
 std::u16string CExportSkvaSettings::TempIniPath() const { return m_wstrServerPath + u"tmp.ini"; }
+std::u16string CExportSkvaSettings::TempIniStagingPath() const {
+  return TempIniPath() + u".staging";
+}
 
 bool CExportSkvaSettings::CreateMigrater() {
   try {
@@ -118,6 +121,7 @@ bool CExportSkvaSettings::ExportConfigToFile(const std::u16string& archive_path)
     DEBUG_LOG(70, u"%s - Catch exception %S", kFunc, std::string(e.what()));
     platform::DeleteFile(package::PackageDataFilePath(m_wstrServerPath));
     platform::DeleteFile(TempIniPath());
+    platform::DeleteFile(TempIniStagingPath());
     result = false;
   }
   if (result && database_unreachable()) {
@@ -141,8 +145,20 @@ bool CExportSkvaSettings::ExportFromDB() {
 
   const std::u16string root(kRootUid);
   const std::u16string root_name(kRootName);
+  m_setVisited.clear();
+  m_setTooDeep.clear();
+  m_nWalkDepth = 0;
+  m_nDomainsLeftOut = 0;
   if (m_dServerVer > 10.01) {
     DigDown(root, root_name, root_name, root);
+    // A domain cut off at one place may have been walked at a shallower one.
+    for (const std::u16string& uid : m_setTooDeep) {
+      if (!m_setVisited.contains(uid)) ++m_nDomainsLeftOut;
+    }
+    if (m_nDomainsLeftOut > 0) {
+      DEBUG_LOG(69, u"%s - at least %d domain(s) below %d levels were left out", kFunc,
+                static_cast<int32_t>(m_nDomainsLeftOut), static_cast<int32_t>(kMaxTreeDepth));
+    }
   } else {
     // Servers of 10.01 and older keep no tree: every domain lies directly
     // under the root and is named "root".
@@ -156,6 +172,10 @@ bool CExportSkvaSettings::ExportFromDB() {
       list.NextToken(uid);
       if (uid.empty()) break;
       list.NextToken(entry_name).SkipTokens(1);
+      if (!m_setVisited.insert(uid).second) {
+        DEBUG_LOG(69, u"%s - [%s] is listed again; exported once", kFunc, uid);
+        continue;
+      }
       GetSetting(uid, entry_name, root_name, root, MakeShadowUid(uid));
     }
   }
@@ -170,6 +190,7 @@ void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16
   DEBUG_LOG(68, u"%s - current_uid[%s], domain_name[%s], parent[%s]", kFunc, node_uid,
             domain_name, parent_uid);
   const bool is_root = node_uid == kRootUid;
+  m_setVisited.insert(node_uid);
   std::string reply;
   CountReply(dbGetDomain(kDomainListType, node_uid, &reply));
   if (reply.empty()) {
@@ -182,7 +203,7 @@ void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16
             domain_name);
   CCmdProtocol children = ReplyStream(reply);
   children.SetDelimiter(u"\t\n");
-  m_vecWalkPath.push_back(node_uid);
+  ++m_nWalkDepth;
   for (;;) {
     std::u16string child_uid;
     children.NextToken(child_uid);
@@ -192,13 +213,19 @@ void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16
     }
     std::u16string child_entry;
     children.NextToken(child_entry).SkipTokens(1);
-    // A tree ends in leaves; a reply that names a node of the path above
-    // (or nests deeper than any tree) would never end the walk.
-    if (std::find(m_vecWalkPath.begin(), m_vecWalkPath.end(), child_uid) !=
-            m_vecWalkPath.end() ||
-        m_vecWalkPath.size() >= kMaxTreeDepth) {
-      DEBUG_LOG(69, u"%s - [%s] below [%s] would repeat the path from the root; skipped", kFunc,
-                child_uid, node_uid);
+    // A tree lists each domain once. A domain listed under two parents, or
+    // under one of its own descendants, is walked where it is met first:
+    // walking it again would double it in the package, and a tree of such
+    // links grows the walk exponentially with its depth, or endlessly.
+    if (m_setVisited.contains(child_uid)) {
+      DEBUG_LOG(69, u"%s - [%s] below [%s] was met before; not walked again", kFunc, child_uid,
+                node_uid);
+      continue;
+    }
+    if (m_nWalkDepth >= kMaxTreeDepth) {
+      DEBUG_LOG(69, u"%s - [%s] below [%s] lies deeper than %d levels; left out", kFunc,
+                child_uid, node_uid, static_cast<int32_t>(kMaxTreeDepth));
+      m_setTooDeep.insert(child_uid);
       continue;
     }
     std::u16string child_name;
@@ -207,7 +234,7 @@ void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16
     if (!name_reply.empty()) ReplyStream(name_reply).NextToken(child_name);
     DigDown(child_uid, child_entry, child_name, new_uid);
   }
-  m_vecWalkPath.pop_back();
+  --m_nWalkDepth;
   if (!is_root) GetSetting(node_uid, entry_name, domain_name, parent_uid, new_uid);
 }
 

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <unordered_set>
 
 #include "migrate/IMigraterDatabase.h"
 #include "package/ServerSettings.pb.h"
@@ -26,7 +26,8 @@ class CExportSkvaSettings {
   static constexpr std::u16string_view kRootUid = u"00000000-0000-0000-0000-000000000000";
   static constexpr std::u16string_view kRootName = u"root";
   // The walk descends at most this many levels below the root: far more than
-  // any server's tree, few enough for the stack.
+  // any server's tree, few enough for the stack. Children below it are not
+  // walked; domains_left_out() counts them.
   static constexpr size_t kMaxTreeDepth = 256;
 
   // `install_path` is the server's install folder, ending in a separator.
@@ -40,7 +41,8 @@ class CExportSkvaSettings {
   // a name without a ".zip" ending). True when the archive was written. The
   // archive is built under a temporary name beside it and renamed at the
   // end, so a failed export never leaves a partial archive under the user's
-  // name. skva.dat and tmp.ini are gone afterwards in every case.
+  // name. skva.dat and tmp.ini (and the files they are built in) are gone
+  // afterwards in every case.
   bool ExportConfigToFile(const std::u16string& archive_path);
 
   // The steps, public so that tests can run them one by one. ExportFromIni
@@ -48,8 +50,11 @@ class CExportSkvaSettings {
   // install folder (failure() says why).
   bool ExportFromIni();
   bool ExportFromDB();
-  // Children whose UID is already on the path from the root, and children
-  // below kMaxTreeDepth levels, are skipped with a level-69 line.
+  // Each UID is walked once in the whole walk: a child met before (under
+  // another parent, or above it on the path) is skipped with a level-69
+  // line, so that the package holds each domain once and a tree that is no
+  // tree cannot make the walk endless. Children below kMaxTreeDepth levels
+  // are skipped too, and counted as left out.
   void DigDown(const std::u16string& node_uid, const std::u16string& entry_name,
                const std::u16string& domain_name, const std::u16string& parent_uid);
   void GetSetting(const std::u16string& node_uid, const std::u16string& entry_name,
@@ -82,6 +87,11 @@ class CExportSkvaSettings {
   // the INI settings and files. A reachable service with an empty tree is
   // not this.
   bool database_unreachable() const { return m_nDatabaseReplies == 0; }
+  // How many domains the walk listed but did not walk because they lie below
+  // kMaxTreeDepth levels: the archive lacks them and their subtrees, whose
+  // size is unknown, so the count is a lower bound. A domain met again
+  // elsewhere in the tree is in the package and is not counted.
+  size_t domains_left_out() const { return m_nDomainsLeftOut; }
 
   // Replaces the source of new UIDs, so that tests can make GUID creation
   // fail; by default util_HelperFunctions::NewGuidText.
@@ -90,14 +100,19 @@ class CExportSkvaSettings {
 
  private:
   std::u16string MainIniPath() const;
-  // Proves that tmp.ini can be created in the install folder.
-  bool StartTempIni(const std::u16string& temp_ini);
+  // Proves that tmp.ini can be created in the install folder, and prepares
+  // `staging`, where the INI step gathers what tmp.ini would hold: a copy of
+  // a tmp.ini left in the folder, or no file.
+  bool StartTempIni(const std::u16string& temp_ini, const std::u16string& staging);
   // Counts a database exchange that succeeded; returns `succeeded`.
   bool CountReply(bool succeeded) {
     if (succeeded) ++m_nDatabaseReplies;
     return succeeded;
   }
   std::u16string TempIniPath() const;
+  // Where the INI step builds the package's INI text, so that no half-built
+  // tmp.ini is ever left for a later export to take in.
+  std::u16string TempIniStagingPath() const;
 
   SKVA_Server_Settings::SettingAggregation m_package;
   double m_dServerVer;
@@ -109,8 +124,13 @@ class CExportSkvaSettings {
   std::u16string m_wstrUninstallPwd;
   std::u16string m_wstrUnloadPwd;
   GuidSource m_pfnNewGuid;
-  // The UIDs from the root down to the node DigDown is listing.
-  std::vector<std::u16string> m_vecWalkPath;
+  // The UIDs the walk has entered, the root included.
+  std::unordered_set<std::u16string> m_setVisited;
+  // The UIDs listed below kMaxTreeDepth levels, not walked there.
+  std::unordered_set<std::u16string> m_setTooDeep;
+  // The levels below the root of the children DigDown is listing.
+  size_t m_nWalkDepth = 0;
+  size_t m_nDomainsLeftOut = 0;
   std::u16string m_wstrWrittenArchive;
   platform::AppMessage m_failure;
   // Database exchanges that succeeded during ExportFromDB.

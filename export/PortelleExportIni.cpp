@@ -1,9 +1,13 @@
 // The INI-held part of an export: a fixed selection of sections and keys of
-// the server's INI files is gathered in the staging file tmp.ini, the
-// migrater adds its version's values, four conversions follow, and the whole
-// file becomes the package's Global_Config_String. The server's own INI
-// files are only read.
+// the server's INI files is gathered in a staging file, the migrater adds
+// its version's values, four conversions follow, and the whole file becomes
+// the package's Global_Config_String. The staging file starts as a copy of
+// a tmp.ini left in the install folder (which thus contributes its other
+// sections) and is built beside it under a name of its own, so that an
+// export stopped half-way never leaves a half-built tmp.ini behind. The
+// server's own INI files are only read.
 #include <array>
+#include <cerrno>
 #include <string>
 
 #include "dbclient/DecimalText.h"
@@ -62,8 +66,8 @@ bool CExportSkvaSettings::ExportFromIni() {
   DEBUG_LOG(68, u"%s - =>ExportFromIni()", kFunc);
   const std::u16string main_ini = MainIniPath();
   const std::u16string private_ini = m_wstrServerPath + u"private\\bsnserver.ini";
-  const std::u16string temp_ini = TempIniPath();
-  if (!StartTempIni(temp_ini)) {
+  const std::u16string temp_ini = TempIniStagingPath();
+  if (!StartTempIni(TempIniPath(), temp_ini)) {
     DEBUG_LOG(68, u"%s - <=ExportFromIni()", kFunc);
     return false;
   }
@@ -99,26 +103,42 @@ bool CExportSkvaSettings::ExportFromIni() {
     DEBUG_LOG(69, u"%s - cannot read the staging INI file: %S", kFunc, read.message());
   }
   platform::DeleteFile(temp_ini);
+  // A tmp.ini left by an earlier run has been taken in and goes as well.
+  if (platform::PathExists(TempIniPath())) platform::DeleteFile(TempIniPath());
   DEBUG_LOG(68, u"%s - <=ExportFromIni()", kFunc);
   return true;
 }
 
-bool CExportSkvaSettings::StartTempIni(const std::u16string& temp_ini) {
+bool CExportSkvaSettings::StartTempIni(const std::u16string& temp_ini,
+                                       const std::u16string& staging) {
   static constexpr char16_t kFunc[] = u"CExportSkvaSettings::ExportFromIni";
-  // The staging file is created and removed again at once, so that an
-  // install folder that cannot be written ends the export here, with the
-  // system's reason, rather than with INI writes that fail one by one. A
-  // staging file left by an earlier export is written on as it is.
-  if (platform::PathExists(temp_ini)) return true;
-  platform::File probe;
-  platform::Status status = probe.Open(temp_ini, platform::File::Mode::kCreateNew);
-  if (status.ok()) {
-    probe.Close();
-    status = platform::DeleteFile(temp_ini);
+  // tmp.ini is created and removed again at once, so that an install folder
+  // that cannot be written ends the export here, with the system's reason,
+  // rather than with INI writes that fail one by one.
+  platform::Status status;
+  if (!platform::PathExists(temp_ini)) {
+    platform::File probe;
+    status = probe.Open(temp_ini, platform::File::Mode::kCreateNew);
+    if (status.ok()) {
+      probe.Close();
+      status = platform::DeleteFile(temp_ini);
+    }
+    if (!status.ok()) {
+      DEBUG_LOG(70, u"%s - cannot create %s: %S", kFunc, temp_ini, status.message());
+      m_failure =
+          platform::FileFailureMessage(platform::kMsgInstallFileNotWritten, temp_ini, status);
+      return false;
+    }
+    // What a stopped export left under the staging name takes no part.
+    status = platform::DeleteFile(staging);
+    if (!status.ok() && status.code() == ENOENT) status = platform::Status();
+  } else {
+    // A tmp.ini left in the folder is written on as it is.
+    status = platform::CopyFile(temp_ini, staging, false);
   }
   if (status.ok()) return true;
-  DEBUG_LOG(70, u"%s - cannot create %s: %S", kFunc, temp_ini, status.message());
-  m_failure = platform::FileFailureMessage(platform::kMsgInstallFileNotWritten, temp_ini, status);
+  DEBUG_LOG(70, u"%s - cannot create %s: %S", kFunc, staging, status.message());
+  m_failure = platform::FileFailureMessage(platform::kMsgInstallFileNotWritten, staging, status);
   return false;
 }
 

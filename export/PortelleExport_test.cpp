@@ -96,6 +96,39 @@ TEST_F(ExportTest, AStagingFileLeftBehindContributesItsOtherSections) {
   EXPECT_EQ(Value(ExportIni(10.5), u"Left Over", u"k"), u"v");
 }
 
+// The package's INI text is built under a name of its own: what a stopped
+// export left there takes no part, and neither file remains.
+TEST_F(ExportTest, WhatAStoppedExportLeftTakesNoPart) {
+  WriteMainIni("[Global Setting]\r\nOleLayer=1\r\n");
+  dir_.Write("server/tmp.ini.staging", "[Half Built]\r\nk=v\r\n");
+  EXPECT_EQ(Value(ExportIni(10.5), u"Half Built", u"k"), u"<none>");
+  EXPECT_FALSE(dir_.Exists("server/tmp.ini.staging"));
+
+  dir_.Write("server/tmp.ini", "[Left Over]\r\nk=v\r\n");
+  dir_.Write("server/tmp.ini.staging", "[Half Built]\r\nk=v\r\n");
+  const std::u16string ini = ExportIni(10.5);
+  EXPECT_EQ(Value(ini, u"Left Over", u"k"), u"v");
+  EXPECT_EQ(Value(ini, u"Half Built", u"k"), u"<none>");
+  EXPECT_FALSE(dir_.Exists("server/tmp.ini.staging"));
+}
+
+// Counted lists claiming two billion entries travel with those there are.
+TEST_F(ExportTest, ListCountsOfBillionsCarryTheEntriesThatAreThere) {
+  WriteMainIni(
+      "[URL_FILTER_INI_SECTION]\r\nURLFilterBlackListCount_OutOffice=2000000000\r\n"
+      "URLFilterBlackList_OutOffice000=a\r\nURLFilterBlackList_OutOffice001=b\r\n"
+      "URLFilterBlackList_OutOffice002=c\r\n"
+      "[DAC_APPROVED_LIST]\r\nCount=2000000000\r\nItem0=usb\r\nItem1=disk\r\n");
+  const std::u16string ini = ExportIni(10.5);
+  const char16_t* wtp = u"URL_FILTER_INI_SECTION";
+  EXPECT_EQ(Value(ini, wtp, u"URLFilterBlackListCount_OutOffice"), u"3");
+  EXPECT_EQ(Value(ini, wtp, u"URLFilterBlackList_OutOffice002"), u"c");
+  EXPECT_EQ(Value(ini, wtp, u"URLFilterBlackList_OutOffice003"), u"<none>");
+  EXPECT_EQ(Value(ini, u"DAC_APPROVED_LIST", u"CountOut"), u"2");
+  EXPECT_EQ(Value(ini, u"DAC_APPROVED_LIST", u"ItemOut1"), u"disk");
+  EXPECT_EQ(Value(ini, u"DAC_APPROVED_LIST", u"Item2"), u"<none>");
+}
+
 // The archive of a server of `version` holding the given files.
 class ArchiveTest : public ExportTest {
  protected:

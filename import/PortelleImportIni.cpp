@@ -3,7 +3,13 @@
 // files. Values that belong to the target machine (its server ID and its
 // four move directories) are kept, and its reserved disk space is never
 // lowered.
+//
+// The merge edits a copy of each target file beside it, and each copy then
+// replaces its file in one rename with the kept values already in place: an
+// import stopped at any moment leaves each file as it was or as the import
+// makes it, never with the source server's ID or move directories.
 #include <array>
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -65,6 +71,36 @@ std::u16string ReadWholeValue(const KeptValue& kept, const std::u16string& file)
   }
 }
 
+// A target INI file and the copy beside it that the merge edits.
+struct StagedIni {
+  std::u16string target;
+  std::u16string staging;
+};
+
+StagedIni Staged(std::u16string target) {
+  std::u16string staging = target + u".staging";
+  return {std::move(target), std::move(staging)};
+}
+
+bool IsMissing(int error) { return error == ENOENT || error == ENOTDIR; }
+
+// Makes the staging copy hold the target's bytes. A target that does not
+// exist yet leaves no copy either (one left by an interrupted import goes),
+// so that the merge starts from nothing, as it would on the file itself.
+platform::Status StartStaging(const StagedIni& ini) {
+  const platform::Status copied = platform::CopyFile(ini.target, ini.staging, false);
+  if (copied.ok() || !IsMissing(copied.code()) || platform::PathExists(ini.target)) return copied;
+  const platform::Status removed = platform::DeleteFile(ini.staging);
+  return removed.ok() || IsMissing(removed.code()) ? platform::Status() : removed;
+}
+
+// Puts the merged copy in the target's place. Without a copy the merge
+// wrote nothing into a file that did not exist, and there is nothing to put.
+platform::Status FinishStaging(const StagedIni& ini) {
+  if (!platform::PathExists(ini.staging)) return platform::Status();
+  return platform::MoveFile(ini.staging, ini.target, true);
+}
+
 int32_t ReadDiskReserved(const std::u16string& file) {
   return static_cast<int32_t>(
       platform::GetPrivateProfileIntW(kGlobalSetting, kDiskReserved, 0, file.c_str()));
@@ -121,25 +157,54 @@ bool CImportSkvaSettings::ImportToIni() {
     util_HelperFunctions::WriteIniInt(kGlobalSetting, kDiskReserved, target_disk, temp_ini);
   }
 
+  // Ends the step as failed: `path` could not be written for `status`; no
+  // staging file is left.
+  const std::array<StagedIni, 2> staged = {Staged(main_ini), Staged(private_ini)};
+  const auto fail = [&](const std::u16string& path, const platform::Status& status) {
+    DEBUG_LOG(70, u"%s - cannot write %s: %S", kFunc, path, status.message());
+    m_failure = platform::FileFailureMessage(platform::kMsgInstallFileNotWritten, path, status);
+    platform::DeleteFile(temp_ini);
+    for (const StagedIni& ini : staged) {
+      if (platform::PathExists(ini.staging)) platform::DeleteFile(ini.staging);
+    }
+    DEBUG_LOG(68, u"%s - <=ImportToIni()", kFunc);
+    return false;
+  };
+  for (const StagedIni& ini : staged) {
+    const platform::Status status = StartStaging(ini);
+    if (status.ok()) continue;
+    // A folder in the target's place is what is wrong, not the copy.
+    platform::FileInfo info;
+    const bool target_is_folder = platform::GetFileInfo(ini.target, &info).ok() && info.is_folder;
+    return fail(target_is_folder ? ini.target : ini.staging, status);
+  }
+  const std::u16string& main_staging = staged[0].staging;
+  const std::u16string& private_staging = staged[1].staging;
+
   for (const std::u16string_view section : package::kWholeMainIniSections) {
-    util_HelperFunctions::DuplicateIniValues(temp_ini, section, main_ini);
+    util_HelperFunctions::DuplicateIniValues(temp_ini, section, main_staging);
   }
   for (const std::u16string_view section : kMainSectionsBeforeWtp) {
-    util_HelperFunctions::DuplicateIniValues(temp_ini, section, main_ini);
+    util_HelperFunctions::DuplicateIniValues(temp_ini, section, main_staging);
   }
-  util_HelperFunctions::DuplicateWtpValues(temp_ini, main_ini, false);
+  util_HelperFunctions::DuplicateWtpValues(temp_ini, main_staging, false);
   for (const std::u16string_view section : kMainSectionsAfterWtp) {
-    util_HelperFunctions::DuplicateIniValues(temp_ini, section, main_ini);
+    util_HelperFunctions::DuplicateIniValues(temp_ini, section, main_staging);
   }
-  util_HelperFunctions::DuplicateIniValues(temp_ini, package::kUnreachableNetworkSection, main_ini);
+  util_HelperFunctions::DuplicateIniValues(temp_ini, package::kUnreachableNetworkSection,
+                                           main_staging);
   for (const std::u16string_view section : kPrivateSections) {
-    util_HelperFunctions::DuplicateIniValues(temp_ini, section, private_ini);
+    util_HelperFunctions::DuplicateIniValues(temp_ini, section, private_staging);
   }
   platform::DeleteFile(temp_ini);
 
   for (size_t i = 0; i < kKeptValues.size(); ++i) {
     platform::WritePrivateProfileStringW(kKeptValues[i].section, kKeptValues[i].key,
-                                         kept[i].c_str(), main_ini.c_str());
+                                         kept[i].c_str(), main_staging.c_str());
+  }
+  for (const StagedIni& ini : staged) {
+    const platform::Status status = FinishStaging(ini);
+    if (!status.ok()) return fail(ini.target, status);
   }
   DEBUG_LOG(68, u"%s - <=ImportToIni()", kFunc);
   return true;

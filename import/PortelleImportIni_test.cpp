@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "import/ImportTestSupport.h"
 #include "import/PortelleImport.h"
 #include "import/TextModeFile.h"
+#include "platform/file_system.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 #include "tests/support/utf16le.h"
 
 namespace import_testing {
@@ -43,6 +48,17 @@ class ImportToIniTest : public ImportTest {
   }
   std::u16string Private(const char16_t* section, const char16_t* key) {
     return Read(u"private\\bsnserver.ini", section, key);
+  }
+
+  // The names in a folder below the install folder, sorted.
+  std::vector<std::string> Listing(const std::string& relative = "") {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(
+             platform::NativePath(install_path() + platform::FromSystemCodePage(relative)))) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   void Import(std::string_view global_config) {
@@ -84,6 +100,129 @@ TEST_F(ImportToIniTest, MergesKeyByKeyAndKeepsWhatBelongsToTheTarget) {
   EXPECT_FALSE(ServerFileExists("tmp.ini"));
   EXPECT_TRUE(Logged(8, u"OrigDiskSize[100] < min NewDiskSize[500], convert to NewDiskSize"));
   EXPECT_TRUE(Logged(68, u"CImportSkvaSettings::ImportToIni - <=ImportToIni()"));
+}
+
+// The files as the merge leaves them, byte for byte: keys change in place,
+// new keys follow the last line of their section, new sections come at the
+// end in merge order, and the kept values are back.
+constexpr char kMergedMain[] =
+    "[Global Setting]\r\nServerID=target-server-id\r\nDiskReserved=500\r\nOnlyInTarget=keep\r\n"
+    "Shared=new\r\nNew=1\r\n"
+    "[Manual Scan Configuration]\r\nMoveDir=/var/q/manual\r\nOther=2\r\n"
+    "[Real Time Scan Configuration]\r\nMoveDir=/var/q/real\r\n"
+    "[Prescheduled Scan Configuration]\r\nMoveDir=/var/q/scheduled\r\n"
+    "[URL_FILTER_INI_SECTION]\r\nCustom=target\r\nURLFilterRatingLevel_InOffice=2\r\n"
+    "URLFilterCfgFlag_InOffice=0\r\nURLFilterCfgFlag_OutOffice=0\r\n"
+    "URLFilterRatingLevel_OutOffice=1\r\nURLFilterQueryMode_InOffice=0\r\n"
+    "[Scan Now Configuration]\r\nMoveDir=\r\n"
+    "[VIGIL_Exception]\r\nItem0=a.exe\r\n";
+constexpr char kMergedPrivate[] =
+    "[Other Update Source]\r\nA=2\r\nC=target\r\nB=3\r\n[INI_UPDATE_SETTING]\r\nU=1\r\n";
+
+TEST_F(ImportToIniTest, TheMergedFilesHoldExactlyTheseBytes) {
+  WriteServerFile("bsnscan.ini", kTarget);
+  WriteServerFile("private/bsnserver.ini", "[Other Update Source]\r\nA=1\r\nC=target\r\n");
+  Import(kPackage);
+  EXPECT_EQ(ServerFile("bsnscan.ini"), kMergedMain);
+  EXPECT_EQ(ServerFile("private/bsnserver.ini"), kMergedPrivate);
+  EXPECT_EQ(Listing(), (std::vector<std::string>{"Admin", "bsnscan.ini", "private"}));
+  EXPECT_EQ(Listing("private"), (std::vector<std::string>{"bsnserver.ini"}));
+}
+
+// A private file that does not exist yet is created by the merge, as a
+// write into it always did; one that the merge does not touch stays absent.
+TEST_F(ImportToIniTest, MissingTargetFilesAreCreatedOnlyWhenSomethingIsMerged) {
+  WriteServerFile("bsnscan.ini", kTarget);
+  Import(kPackage);
+  EXPECT_EQ(ServerFile("bsnscan.ini"), kMergedMain);
+  EXPECT_EQ(ServerFile("private/bsnserver.ini"),
+            "[Other Update Source]\r\nA=2\r\nB=3\r\n[INI_UPDATE_SETTING]\r\nU=1\r\n");
+
+  WriteServerFile("bsnscan.ini", kTarget);
+  ASSERT_TRUE(platform::DeleteFile(install_path() + u"private\\bsnserver.ini").ok());
+  Import("[Global Setting]\r\nShared=new\r\n");
+  EXPECT_FALSE(ServerFileExists("private/bsnserver.ini"));
+  EXPECT_EQ(Listing("private"), std::vector<std::string>{});
+}
+
+// A merge that cannot finish changes neither file: the failure comes after
+// the main file's staging copy was made, and that copy goes again.
+TEST_F(ImportToIniTest, AMergeThatFailsLeavesBothFilesAsTheyWere) {
+  const std::string target_private = "[Other Update Source]\r\nA=1\r\nC=target\r\n";
+  const std::string main_staging = "bsnscan.ini.staging";
+  const std::string private_staging = "private/bsnserver.ini.staging";
+  for (const std::string& blocked : {private_staging, main_staging}) {
+    SCOPED_TRACE(blocked);
+    WriteServerFile("bsnscan.ini", kTarget);
+    WriteServerFile("private/bsnserver.ini", target_private);
+    WriteServerFile(blocked + "/inside", "a folder in the staging file's place");
+    SKVA_Server_Settings::SettingAggregation package;
+    package.set_global_config_string(std::string(kPackage));
+    importer_->SetPackageForTesting(package);
+    EXPECT_FALSE(importer_->ImportToIni());
+    EXPECT_EQ(ServerFile("bsnscan.ini"), kTarget);
+    EXPECT_EQ(ServerFile("private/bsnserver.ini"), target_private);
+    const platform::AppMessage& failure = importer_->failure();
+    EXPECT_EQ(failure.id, platform::kMsgInstallFileNotWritten);
+    EXPECT_EQ(platform::NativePath(failure.argument1),
+              platform::NativePath(install_path() + platform::FromSystemCodePage(blocked)));
+    EXPECT_FALSE(failure.argument2.empty());
+    // Nothing is left but the folder in the way.
+    EXPECT_FALSE(ServerFileExists("tmp.ini"));
+    EXPECT_EQ(Listing().size() + Listing("private").size(), 5u);
+    EXPECT_TRUE(ServerFileExists(blocked));
+    std::filesystem::remove_all(platform::NativePath(install_path() +
+                                                     platform::FromSystemCodePage(blocked)));
+  }
+}
+
+TEST_F(ImportToIniTest, AFolderInTheTargetFilesPlaceIsNamed) {
+  WriteServerFile("bsnscan.ini/inside", "x");
+  SKVA_Server_Settings::SettingAggregation package;
+  package.set_global_config_string(std::string(kPackage));
+  importer_->SetPackageForTesting(package);
+  EXPECT_FALSE(importer_->ImportToIni());
+  EXPECT_EQ(importer_->failure().argument1, install_path() + u"bsnscan.ini");
+  EXPECT_EQ(Listing(), (std::vector<std::string>{"Admin", "bsnscan.ini", "private"}));
+}
+
+// What an interrupted import left beside the files takes no part.
+TEST_F(ImportToIniTest, StagingCopiesLeftBehindAreReplaced) {
+  WriteServerFile("bsnscan.ini", kTarget);
+  WriteServerFile("private/bsnserver.ini", "[Other Update Source]\r\nA=1\r\nC=target\r\n");
+  WriteServerFile("bsnscan.ini.staging", "[Global Setting]\r\nServerID=source-server-id\r\n");
+  WriteServerFile("private/bsnserver.ini.staging", "[Stale]\r\nS=1\r\n");
+  Import(kPackage);
+  EXPECT_EQ(ServerFile("bsnscan.ini"), kMergedMain);
+  EXPECT_EQ(ServerFile("private/bsnserver.ini"), kMergedPrivate);
+
+  // Also where the target file does not exist yet.
+  ASSERT_TRUE(platform::DeleteFile(install_path() + u"private\\bsnserver.ini").ok());
+  WriteServerFile("private/bsnserver.ini.staging", "[Stale]\r\nS=1\r\n");
+  Import("[Global Setting]\r\nShared=new\r\n");
+  EXPECT_FALSE(ServerFileExists("private/bsnserver.ini"));
+  EXPECT_EQ(Listing("private"), std::vector<std::string>{});
+}
+
+// A package whose web-threat list claims two billion entries brings the
+// three it holds, and its count says so.
+TEST_F(ImportToIniTest, AListCountOfBillionsBringsTheEntriesThatAreThere) {
+  WriteServerFile("bsnscan.ini", "[URL_FILTER_INI_SECTION]\r\nURLFilterAWSLCount_InOffice=1\r\n"
+                                 "URLFilterAWSL_InOffice000=target\r\n");
+  Import("[URL_FILTER_INI_SECTION]\r\nURLFilterAWSLCount_InOffice=2000000000\r\n"
+         "URLFilterAWSL_InOffice000=a\r\nURLFilterAWSL_InOffice001=b\r\n"
+         "URLFilterAWSL_InOffice002=c\r\n");
+  EXPECT_EQ(ServerFile("bsnscan.ini"),
+            "[URL_FILTER_INI_SECTION]\r\nURLFilterAWSLCount_InOffice=3\r\n"
+            "URLFilterAWSL_InOffice000=a\r\nURLFilterCfgFlag_InOffice=0\r\n"
+            "URLFilterCfgFlag_OutOffice=0\r\nURLFilterRatingLevel_InOffice=1\r\n"
+            "URLFilterRatingLevel_OutOffice=1\r\nURLFilterQueryMode_InOffice=0\r\n"
+            "URLFilterAWSL_InOffice001=b\r\nURLFilterAWSL_InOffice002=c\r\n"
+            "[Manual Scan Configuration]\r\nMoveDir=\r\n"
+            "[Real Time Scan Configuration]\r\nMoveDir=\r\n"
+            "[Prescheduled Scan Configuration]\r\nMoveDir=\r\n"
+            "[Scan Now Configuration]\r\nMoveDir=\r\n"
+            "[Global Setting]\r\nServerID=\r\n");
 }
 
 TEST_F(ImportToIniTest, TheReservedDiskSpaceIsNeverLoweredComparedAsSignedNumbers) {

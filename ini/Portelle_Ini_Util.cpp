@@ -1,5 +1,6 @@
 #include "ini/Portelle_Ini_Util.h"
 
+#include <algorithm>
 #include <span>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "platform/profile.h"
 #include "platform/status.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
 namespace util_HelperFunctions {
 namespace {
@@ -83,6 +85,48 @@ std::vector<std::u16string> ReadKeyNames(const std::u16string& file,
   return names;
 }
 
+// Every key name of a section in file order, however many there are.
+std::vector<std::u16string> ReadAllKeyNames(const std::u16string& file,
+                                            const std::u16string& section) {
+  std::vector<char16_t> list(kListBufferSize, u'\0');
+  uint32_t length = 0;
+  for (;;) {
+    const auto size = static_cast<uint32_t>(list.size());
+    length = platform::GetPrivateProfileStringW(section.c_str(), nullptr, u"", list.data(), size,
+                                                file.c_str());
+    if (length != size - 2) break;
+    list.assign(list.size() * 2, u'\0');
+  }
+  std::vector<std::u16string> names;
+  for (size_t pos = 0; pos < length && list[pos] != u'\0';) {
+    names.emplace_back(&list[pos]);
+    pos += names.back().size() + 1;
+  }
+  return names;
+}
+
+// The entry number of `name` when it is one of the numbered `keys` exactly
+// as the copy loops spell their names (no extra leading zeros), else -1.
+// Numbers above kMaxListEntries come back as kMaxListEntries + 1.
+int64_t EntryNumber(std::u16string_view name, const NumberedKeys& keys) {
+  if (name.size() <= keys.prefix.size() ||
+      !platform::EqualsIgnoreCase(name.substr(0, keys.prefix.size()), keys.prefix)) {
+    return -1;
+  }
+  const std::u16string_view digits = name.substr(keys.prefix.size());
+  for (const char16_t c : digits) {
+    if (c < u'0' || c > u'9') return -1;
+  }
+  const size_t shortest = keys.digits > 1 ? static_cast<size_t>(keys.digits) : 1;
+  if (digits.size() < shortest || (digits.size() > shortest && digits[0] == u'0')) return -1;
+  int64_t number = 0;
+  for (const char16_t c : digits) {
+    number = number * 10 + (c - u'0');
+    if (number > kMaxListEntries) return kMaxListEntries + 1;
+  }
+  return number;
+}
+
 // The flag word of one side of the web-threat settings from its older
 // enable and log switches; 0x8 is always part of the converted word.
 int32_t MigratedCfgFlag(const std::u16string& src_file, const std::u16string& enable_key,
@@ -100,15 +144,32 @@ int32_t MigratedCfgFlag(const std::u16string& src_file, const std::u16string& en
   return flag | 0x8;
 }
 
-// Reads an integer and writes it under `key` and under `key` + "Out";
-// returns it.
-int32_t CopyIntWithOutForm(const std::u16string& src_file, const std::u16string& dest_file,
-                           const std::u16string& section, const std::u16string& key,
-                           int32_t default_value) {
-  const int32_t value = ReadInt(src_file, section, key, default_value);
+// Writes `value` under `key` and under `key` + "Out".
+void WriteIntWithOutForm(const std::u16string& dest_file, const std::u16string& section,
+                         const std::u16string& key, int32_t value) {
   WriteIniInt(section, key, value, dest_file);
   WriteIniInt(section, key + u"Out", value, dest_file);
-  return value;
+}
+
+// Reads an integer and writes it under `key` and under `key` + "Out".
+void CopyIntWithOutForm(const std::u16string& src_file, const std::u16string& dest_file,
+                        const std::u16string& section, const std::u16string& key,
+                        int32_t default_value) {
+  WriteIntWithOutForm(dest_file, section, key, ReadInt(src_file, section, key, default_value));
+}
+
+// Reads the "Count" of a device-control section, bounded by the numbered
+// keys of `prefixes` that the source holds, and writes it under "Count"
+// and "CountOut"; returns it.
+int32_t CopyDeviceControlCount(const std::u16string& src_file, const std::u16string& dest_file,
+                               const std::u16string& section,
+                               std::span<const std::u16string_view> prefixes) {
+  std::vector<NumberedKeys> keys;
+  for (std::u16string_view prefix : prefixes) keys.push_back({prefix, 0});
+  const int32_t count = BoundedListCount(src_file, section, u"Count",
+                                         ReadInt(src_file, section, u"Count", 0), 0, keys);
+  WriteIntWithOutForm(dest_file, section, u"Count", count);
+  return count;
 }
 
 // For every number below `count`, copies the numbered keys of `prefixes`
@@ -214,6 +275,40 @@ std::u16string NewGuidText() {
                           guid.data4[7]);
 }
 
+int32_t BoundedListCount(std::u16string_view file, std::u16string_view section,
+                         std::u16string_view count_key, int32_t count, int32_t floor,
+                         std::span<const NumberedKeys> keys) {
+  constexpr char16_t kFunc[] = u"util_HelperFunctions::BoundedListCount";
+  if (count <= floor || count <= 0) return count;
+  const std::u16string src(file);
+  const std::u16string sect(section);
+  int64_t highest = -1;
+  for (const std::u16string& name : ReadAllKeyNames(src, sect)) {
+    for (const NumberedKeys& k : keys) highest = std::max(highest, EntryNumber(name, k));
+  }
+  const int64_t present = std::max<int64_t>(highest + 1, floor);
+  if (present >= count) {
+    if (count <= kMaxListEntries) return count;
+  } else if (present <= kMaxListEntries) {
+    if (highest < 0) {
+      DEBUG_LOG(69, u"%s - [%s] %s = %d in %s, but the section holds no entry: %d entries are "
+                u"copied",
+                kFunc, section, count_key, count, file, static_cast<int32_t>(present));
+    } else {
+      DEBUG_LOG(69,
+                u"%s - [%s] %s = %d in %s, but no entry is numbered above %d: %d entries are "
+                u"copied",
+                kFunc, section, count_key, count, file, static_cast<int32_t>(highest),
+                static_cast<int32_t>(present));
+    }
+    return static_cast<int32_t>(present);
+  }
+  DEBUG_LOG(69, u"%s - [%s] %s = %d in %s: no server holds more than %d entries, only these are "
+            u"copied",
+            kFunc, section, count_key, count, file, kMaxListEntries);
+  return kMaxListEntries;
+}
+
 bool DuplicateWtpValues(std::u16string_view src_file, std::u16string_view dest_file,
                         bool bMigrateIniKeyName) {
   constexpr char16_t kFunc[] = u"util_HelperFunctions::DuplicateWtpValues";
@@ -243,7 +338,10 @@ bool DuplicateWtpValues(std::u16string_view src_file, std::u16string_view dest_f
 
   // An empty source list leaves the destination's own list in place.
   for (const CountedUrlList& list : kUrlLists) {
-    const int32_t count = ReadInt(src, kUrlFilterSection, std::u16string(list.count_key), 0);
+    const NumberedKeys entries[] = {{list.entry_prefix, 3}};
+    const int32_t count = BoundedListCount(
+        src, kUrlFilterSection, list.count_key,
+        ReadInt(src, kUrlFilterSection, std::u16string(list.count_key), 0), 0, entries);
     if (count <= 0) continue;
     WriteIniInt(kUrlFilterSection, list.count_key, count, dest);
     for (int32_t i = 0; i < count; ++i) {
@@ -263,18 +361,19 @@ bool DuplicateDeviceControlValues(std::u16string_view src_file, std::u16string_v
   const std::u16string dest(dest_file);
 
   const std::u16string policy = u"VIGIL_DACPolicy";
-  const int32_t policy_count = CopyIntWithOutForm(src, dest, policy, u"Count", 0);
+  const int32_t policy_count = CopyDeviceControlCount(src, dest, policy, kPolicyKeys);
   CopyIntWithOutForm(src, dest, policy, u"Enable", 1);
   CopyIntWithOutForm(src, dest, policy, u"PopAlert", 1);
   CopyNumberedWithOutForm(src, dest, policy, policy_count, kPolicyKeys);
 
   const std::u16string executables = u"DAC_EXECUTABLE_LIST";
   CopyNumberedWithOutForm(src, dest, executables,
-                          CopyIntWithOutForm(src, dest, executables, u"Count", 0),
+                          CopyDeviceControlCount(src, dest, executables, kExecutableListKeys),
                           kExecutableListKeys);
 
   const std::u16string approved = u"DAC_APPROVED_LIST";
-  CopyNumberedWithOutForm(src, dest, approved, CopyIntWithOutForm(src, dest, approved, u"Count", 0),
+  CopyNumberedWithOutForm(src, dest, approved,
+                          CopyDeviceControlCount(src, dest, approved, kApprovedListKeys),
                           kApprovedListKeys);
 
   DEBUG_LOG(68, u"%s - <= DuplicateDeviceControlValues()", kFunc);

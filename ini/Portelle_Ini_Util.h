@@ -12,6 +12,7 @@
 #define PORTELLE_INI_PORTELLE_INI_UTIL_H_
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,29 @@ void WriteIniInt(std::u16string_view section, std::u16string_view key, int32_t n
 // "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx"; empty when none can be made.
 std::u16string NewGuidText();
 
+// No server holds a counted INI list this long; a count beyond it comes
+// from a damaged or crafted file.
+inline constexpr int32_t kMaxListEntries = 1000000;
+
+// The numbered keys of a counted list: `prefix` followed by the entry's
+// number, zero-filled to `digits` digits ("URLFilterAWSL_InOffice007" has
+// the prefix "URLFilterAWSL_InOffice" and 3 digits, "Item7" has 0).
+struct NumberedKeys {
+  std::u16string_view prefix;
+  int digits = 0;
+};
+
+// How many entries of a counted list of `section` in `file` are copied when
+// its count key (`count_key`, for the log) says `count`: the count itself,
+// but never past the highest entry the section holds under one of `keys`,
+// nor past kMaxListEntries. Entries missing below the highest one still
+// count, so a sound file's count comes back unchanged; a count that is not
+// above `floor` (the count a file without the key gets) is taken as it is,
+// and a count is never cut below it. Cutting a count is logged at level 69.
+int32_t BoundedListCount(std::u16string_view file, std::u16string_view section,
+                         std::u16string_view count_key, int32_t count, int32_t floor,
+                         std::span<const NumberedKeys> keys);
+
 // Copies the web-threat (URL filter) settings of "URL_FILTER_INI_SECTION".
 // With `bMigrateIniKeyName` the older enable and log switches of each side
 // (in office, out of office) become the newer flag word
@@ -62,7 +86,8 @@ std::u16string NewGuidText();
 // (default 0) are copied in both cases, then the four counted URL lists: a
 // list whose source count is above 0 gets that count and the entries
 // numbered 000 to count - 1; a list whose source count is 0 or less is left
-// as the destination has it. Always true.
+// as the destination has it. Counts are bounded by BoundedListCount: the
+// bounded count is the one written and copied. Always true.
 bool DuplicateWtpValues(std::u16string_view src_file, std::u16string_view dest_file,
                         bool bMigrateIniKeyName);
 
@@ -71,7 +96,8 @@ bool DuplicateWtpValues(std::u16string_view src_file, std::u16string_view dest_f
 // own key and under its "Out" form ("Count" and "CountOut", "Item3" and
 // "ItemOut3"), so that the out-of-office policy starts as a copy of the
 // in-office one. Counts are always written, also 0; numbered values missing
-// in the source are written empty. Always true.
+// in the source are written empty. Counts above 0 are bounded by
+// BoundedListCount, and the bounded count is the one written. Always true.
 bool DuplicateDeviceControlValues(std::u16string_view src_file, std::u16string_view dest_file);
 
 }  // namespace util_HelperFunctions

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dbclient/pipe_test_peer.h"
 #include "platform/profile.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
@@ -278,6 +279,105 @@ TEST_F(IniUtilTest, DeviceControlNumbersAreNotZeroFilled) {
   EXPECT_EQ(Value(dest, u"DAC_APPROVED_LIST", u"ItemOut10"), u"app10");
   EXPECT_EQ(Value(dest, u"DAC_APPROVED_LIST", u"ItemOut3"), u"app3");
   EXPECT_EQ(KeyNames(dest, u"DAC_APPROVED_LIST").size(), 2u + 22);
+}
+
+// A count far beyond the entries its section holds, as a damaged or crafted
+// file has it, copies the entries up to the highest one present (the gaps
+// below it as empty values) and writes that number as the count.
+TEST_F(IniUtilTest, WtpCountsStopAtTheHighestEntryPresent) {
+  dir_.Write("bsnscan.ini",
+             "[URL_FILTER_INI_SECTION]\r\nURLFilterBlackListCount_InOffice=2000000000\r\n"
+             "URLFilterBlackList_InOffice000=a\r\nURLFilterBlackList_InOffice002=c\r\n"
+             "urlfilterblacklist_inoffice004=e\r\n"
+             // Names the copy never reads: a fourth digit, another list.
+             "URLFilterBlackList_InOffice0100=x\r\nURLFilterBlackList_OutOffice009=y\r\n");
+  EXPECT_TRUE(DuplicateWtpValues(Path("bsnscan.ini"), Path("tmp.ini"), false));
+  EXPECT_EQ(dir_.Read("tmp.ini"),
+            "[URL_FILTER_INI_SECTION]\r\nURLFilterCfgFlag_InOffice=0\r\n"
+            "URLFilterCfgFlag_OutOffice=0\r\nURLFilterRatingLevel_InOffice=1\r\n"
+            "URLFilterRatingLevel_OutOffice=1\r\nURLFilterQueryMode_InOffice=0\r\n"
+            "URLFilterBlackListCount_InOffice=5\r\n"
+            "URLFilterBlackList_InOffice000=a\r\nURLFilterBlackList_InOffice001=\r\n"
+            "URLFilterBlackList_InOffice002=c\r\nURLFilterBlackList_InOffice003=\r\n"
+            "URLFilterBlackList_InOffice004=e\r\n");
+}
+
+TEST_F(IniUtilTest, DeviceControlCountsStopAtTheHighestEntryPresent) {
+  dir_.Write("bsnscan.ini",
+             "[VIGIL_DACPolicy]\r\nCount=2000000000\r\nEnable=0\r\n"
+             "[DAC_EXECUTABLE_LIST]\r\nCount=2000000000\r\nItem0=a.exe\r\ntype2=1\r\n"
+             "ItemOut9=out form\r\nItem05=filled\r\nType=plain\r\n"
+             "[DAC_APPROVED_LIST]\r\nCount=-3\r\nItem4=negative counts stay\r\n");
+  EXPECT_TRUE(DuplicateDeviceControlValues(Path("bsnscan.ini"), Path("tmp.ini")));
+  EXPECT_EQ(dir_.Read("tmp.ini"),
+            "[VIGIL_DACPolicy]\r\nCount=0\r\nCountOut=0\r\nEnable=0\r\nEnableOut=0\r\n"
+            "PopAlert=1\r\nPopAlertOut=1\r\n"
+            "[DAC_EXECUTABLE_LIST]\r\nCount=3\r\nCountOut=3\r\n"
+            "Item0=a.exe\r\nItemOut0=a.exe\r\nType0=\r\nTypeOut0=\r\n"
+            "Item1=\r\nItemOut1=\r\nType1=\r\nTypeOut1=\r\n"
+            "Item2=\r\nItemOut2=\r\nType2=1\r\nTypeOut2=1\r\n"
+            "[DAC_APPROVED_LIST]\r\nCount=-3\r\nCountOut=-3\r\n");
+}
+
+// The same lists with the log service listening.
+class ListCountTest : public dbclient_testing::PipeFolderTest {
+ protected:
+  std::u16string Write(const std::string& text) {
+    dir_.Write("list.ini", text);
+    return dir_.Wide("list.ini");
+  }
+  bool Logged(const std::u16string& message) {
+    return log_.Has(69, u"Portelle_Ini_Util",
+                    u"util_HelperFunctions::BoundedListCount - " + message);
+  }
+
+  dbclient_testing::LogRecorder log_;
+};
+
+TEST_F(ListCountTest, NoListIsCopiedBeyondTheCeiling) {
+  const NumberedKeys items[] = {{u"Item", 0}};
+  const std::u16string file = Write("[L]\r\nItem1500000=far\r\nItem999999=near\r\n");
+  EXPECT_EQ(BoundedListCount(file, u"L", u"Count", 2000000000, 0, items), 1000000);
+  EXPECT_TRUE(Logged(u"[L] Count = 2000000000 in " + file +
+                     u": no server holds more than 1000000 entries, only these are copied"));
+  // A count the entries bear out is taken up to the ceiling itself.
+  EXPECT_EQ(BoundedListCount(file, u"L", u"Count", 1000000, 0, items), 1000000);
+  EXPECT_EQ(BoundedListCount(file, u"L", u"Count", 1000001, 0, items), 1000000);
+  EXPECT_FALSE(Logged(u"[L] Count = 1000000 in " + file +
+                      u": no server holds more than 1000000 entries, only these are copied"));
+  EXPECT_TRUE(Logged(u"[L] Count = 1000001 in " + file +
+                     u": no server holds more than 1000000 entries, only these are copied"));
+}
+
+TEST_F(ListCountTest, ACountAboveTheEntriesIsCutAndLogged) {
+  const NumberedKeys keys[] = {{u"PolicyId", 0}, {u"Action", 0}};
+  const std::u16string file = Write("[L]\r\nPolicyId0=a\r\nAction6=b\r\nPolicyId10=\r\n");
+  EXPECT_EQ(BoundedListCount(file, u"L", u"Count", 2000000000, 0, keys), 11);
+  EXPECT_TRUE(Logged(u"[L] Count = 2000000000 in " + file +
+                     u", but no entry is numbered above 10: 11 entries are copied"));
+  // Counts the entries bear out, and counts of none, stay as they are.
+  EXPECT_EQ(BoundedListCount(file, u"L", u"Count", 11, 0, keys), 11);
+  EXPECT_EQ(BoundedListCount(file, u"L", u"Count", 4, 0, keys), 4);
+  EXPECT_EQ(BoundedListCount(file, u"L", u"Count", 0, 0, keys), 0);
+  EXPECT_EQ(BoundedListCount(file, u"L", u"Count", -7, 0, keys), -7);
+  EXPECT_EQ(log_.records().size(), 1u);
+  // A list without entries keeps the count of a file without the key.
+  EXPECT_EQ(BoundedListCount(file, u"Missing", u"Count", 2000000000, 1, keys), 1);
+  EXPECT_TRUE(Logged(u"[Missing] Count = 2000000000 in " + file +
+                     u", but the section holds no entry: 1 entries are copied"));
+  EXPECT_EQ(BoundedListCount(file, u"Missing", u"Count", 1, 1, keys), 1);
+}
+
+// The entries are found however many keys the section holds: a list of
+// 3,000 keys does not fit the 32,767-unit name list of the value copy.
+TEST_F(ListCountTest, EntriesBeyondOneNameListAreFound) {
+  const NumberedKeys keys[] = {{u"URLFilterBlackList_InOffice", 3}};
+  std::string text = "[L]\r\n";
+  for (int i = 1000; i < 4000; ++i) {
+    text += "URLFilterBlackList_InOffice" + std::to_string(i) + "=\r\n";
+  }
+  const std::u16string file = Write(text);
+  EXPECT_EQ(BoundedListCount(file, u"L", u"Count", 2000000000, 0, keys), 4000);
 }
 
 }  // namespace

@@ -149,12 +149,16 @@ bool CDataMigraterV8::ConvertWtpValuesToDBFlag(WtpSettings* settings) const {
 void CDataMigraterV8::GetBWListAsString(BWListKind kind, std::u16string* text) const {
   constexpr char16_t kFunc[] = u"CDataMigraterV8::GetBWListAsString";
   const bool in_office = kind == BWListKind::kInOffice;
-  const int32_t count = ReadMainIniInt(
-      kUrlFilterSection,
-      in_office ? u"URLFilterAWSLCount_InOffice" : u"URLFilterAWSLCount_OutOffice", 0);
-  DEBUG_LOG(8, u"%s - move approve list to dbWCSCfg, entryCnt=%d", kFunc, count);
+  const char16_t* count_key =
+      in_office ? u"URLFilterAWSLCount_InOffice" : u"URLFilterAWSLCount_OutOffice";
+  const int32_t stored_count = ReadMainIniInt(kUrlFilterSection, count_key, 0);
+  DEBUG_LOG(8, u"%s - move approve list to dbWCSCfg, entryCnt=%d", kFunc, stored_count);
 
   const std::u16string ini = MainIniPath();
+  const util_HelperFunctions::NumberedKeys entries[] = {
+      {in_office ? u"URLFilterAWSL_InOffice" : u"URLFilterAWSL_OutOffice", 3}};
+  const int32_t count = util_HelperFunctions::BoundedListCount(ini, kUrlFilterSection, count_key,
+                                                               stored_count, 0, entries);
   for (int32_t i = 0; i < count; ++i) {
     const std::u16string key = in_office ? platform::Format(u"URLFilterAWSL_InOffice%03d", i)
                                          : platform::Format(u"URLFilterAWSL_OutOffice%03d", i);
@@ -184,8 +188,14 @@ bool CDataMigraterV8::MigrateServerUpdateSourceFrom8(const std::u16string& src_i
 
   DuplicateIniKeyValue(src_ini, kUpdateSection, u"UseServerOus", u"", dest_ini);
 
-  const auto total = static_cast<int32_t>(platform::GetPrivateProfileIntW(
-      kUpdateSection, u"TOTAL_OUS", 1, src_ini.c_str()));
+  // A source without the count has one server; one is therefore also the
+  // least a damaged count is cut to.
+  const util_HelperFunctions::NumberedKeys servers[] = {{u"ServerOUS", 0}};
+  const int32_t total = util_HelperFunctions::BoundedListCount(
+      src_ini, kUpdateSection, u"TOTAL_OUS",
+      static_cast<int32_t>(
+          platform::GetPrivateProfileIntW(kUpdateSection, u"TOTAL_OUS", 1, src_ini.c_str())),
+      1, servers);
   if (total > 0) {
     util_HelperFunctions::WriteIniInt(kUpdateSection, u"TOTAL_OUS", total, dest_ini);
     for (int32_t i = 0; i < total; ++i) {

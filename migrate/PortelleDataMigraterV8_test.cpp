@@ -172,7 +172,21 @@ TEST_F(BWListTest, UndecipherableCutAndTabbedEntriesCountAsEmpty) {
       "URLFilterAWSL_OutOffice003=" + fits + "\r\n");
   std::u16string text;
   migrater_.GetBWListAsString(BWListKind::kOutOffice, &text);
-  EXPECT_EQ(text, u"|||" + std::u16string(700, u'y') + u"||");
+  // The count of 5 is above the four entries the section holds: only these
+  // are joined.
+  EXPECT_EQ(text, u"|||" + std::u16string(700, u'y') + u"|");
+}
+
+TEST_F(BWListTest, ACountOfBillionsJoinsTheEntriesThatAreThere) {
+  WriteMainIni(
+      "[URL_FILTER_INI_SECTION]\r\n"
+      "URLFilterAWSLCount_InOffice=2000000000\r\n"
+      "URLFilterAWSL_InOffice000=" + std::string(kStoredA) + "\r\n"
+      "URLFilterAWSL_InOffice002=" + std::string(kStoredB) + "\r\n"
+      "URLFilterAWSL_OutOffice007=" + std::string(kStoredA) + "\r\n");
+  std::u16string text;
+  migrater_.GetBWListAsString(BWListKind::kInOffice, &text);
+  EXPECT_EQ(text, u"a.example||b.example|");
 }
 
 TEST_F(MigraterV8Test, MigrateIniDataCopiesUpdateSourceWebThreatAndNotification) {
@@ -206,6 +220,20 @@ TEST_F(MigraterV8Test, UpdateSourceAndServerList) {
             "[INI_UPDATE_SETTING]\r\nUpdateSourceType=\r\nAUServerUNCPath=\r\n"
             "UpdateSource=http://mine.example\r\nUseServerOus=1\r\nTOTAL_OUS=3\r\n"
             "ServerOUS0=a\r\nServerOUS1=\r\nServerOUS2=c\r\n");
+
+  // A count of billions copies the servers up to the highest one there.
+  dir_.Write("many.ini", "[INI_UPDATE_SETTING]\r\nTOTAL_OUS=2000000000\r\n"
+                        "ServerOUS0=a\r\nserverous3=d\r\n");
+  EXPECT_TRUE(migrater_.MigrateServerUpdateSourceFrom8(dir_.Wide("many.ini"), dir_.Wide("m.ini")));
+  EXPECT_EQ(dir_.Read("m.ini"),
+            "[INI_UPDATE_SETTING]\r\nUpdateSourceType=\r\nAUServerUNCPath=\r\nUseServerOus=\r\n"
+            "TOTAL_OUS=4\r\nServerOUS0=a\r\nServerOUS1=\r\nServerOUS2=\r\nServerOUS3=d\r\n");
+  // Without any server it is the one server of a source without the count.
+  dir_.Write("bare.ini", "[INI_UPDATE_SETTING]\r\nTOTAL_OUS=2000000000\r\n");
+  EXPECT_TRUE(migrater_.MigrateServerUpdateSourceFrom8(dir_.Wide("bare.ini"), dir_.Wide("b.ini")));
+  EXPECT_EQ(dir_.Read("b.ini"),
+            "[INI_UPDATE_SETTING]\r\nUpdateSourceType=\r\nAUServerUNCPath=\r\nUseServerOus=\r\n"
+            "TOTAL_OUS=1\r\nServerOUS0=\r\n");
 
   // A count of 0 or less writes neither the count nor any server.
   dir_.Write("none.ini", "[INI_UPDATE_SETTING]\r\nTOTAL_OUS=0\r\nServerOUS0=a\r\n");

@@ -16,12 +16,15 @@ constexpr char16_t kLogSource[] = u"PackageDataFile";
 
 using Kind = PackageStatus::Kind;
 
-// Writes the length prefix and the stream; a partly written file is removed
-// so that no truncated package is left in the install folder.
+// Writes the length prefix and the stream under a temporary name beside
+// `path` and renames it to `path` once complete, so that a stopped or failed
+// export never leaves a truncated package under the file's name. A partly
+// written temporary file is removed.
 PackageStatus WriteFileContent(const std::u16string& path, std::string_view prefix,
                                std::string_view stream, std::u16string_view caller) {
+  const std::u16string partial = path + u".part";
   platform::File file;
-  platform::Status status = file.Open(path, platform::File::Mode::kCreateAlways);
+  platform::Status status = file.Open(partial, platform::File::Mode::kCreateAlways);
   if (!status.ok()) {
     DEBUG_LOG(70, u"%s - ExportSetting:write error -> %S", caller, status.message());
     return PackageStatus(Kind::kCannotWrite, status);
@@ -30,9 +33,10 @@ PackageStatus WriteFileContent(const std::u16string& path, std::string_view pref
   if (status.ok()) status = file.Write(stream.data(), stream.size());
   const platform::Status closed = file.Close();
   if (status.ok()) status = closed;
+  if (status.ok()) status = platform::MoveFile(partial, path, true);
   if (!status.ok()) {
     DEBUG_LOG(70, u"%s - ExportSetting:write error -> %S", caller, status.message());
-    platform::DeleteFile(path);
+    platform::DeleteFile(partial);
     return PackageStatus(Kind::kCannotWrite, status);
   }
   return {};

@@ -71,8 +71,10 @@ std::u16string PackageDataFilePath(std::u16string_view install_path);
 // exactly as large as the serialised message, so a package that does not
 // shrink under compression cannot be written: that is kCorrupted, like every
 // other compression error. A file that cannot be created or written is
-// kFileError with the system's reason (a partly written file is removed).
-// The file is left for the caller, which archives and deletes it.
+// kFileError with the system's reason. The bytes go to install_path +
+// "skva.dat.part" first, which is renamed to skva.dat when complete (and
+// removed when not), so skva.dat is never there half-written. The file is
+// left for the caller, which archives and deletes it.
 PackageStatus WritePackageDataFile(const SKVA_Server_Settings::SettingAggregation& package,
                           std::u16string_view install_path, std::u16string_view caller);
 

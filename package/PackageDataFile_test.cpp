@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -250,6 +252,29 @@ TEST_F(PackageDataFileTest, AFileThatCannotBeCreatedReturnsTheSystemsReason) {
   EXPECT_EQ(status.file_status().code(), platform::kErrorFileNotFound);
   EXPECT_NE(status.file_status().message().find("skva.dat"), std::string::npos);
   EXPECT_TRUE(ui_.messages().empty());
+}
+
+// The file is complete or absent under its name: it is written under a
+// name of its own first, and a write that fails leaves an existing file as
+// it was and no partial one behind.
+TEST_F(PackageDataFileTest, TheFileAppearsUnderItsNameOnlyWhenComplete) {
+  ASSERT_TRUE(package::WritePackageDataFile(PackageWithDomains(), InstallPath(), kExport).ok());
+  EXPECT_FALSE(install_.Exists("skva.dat.part"));
+
+  WriteDataFile("old package");
+  install_.Write("skva.dat.part/inside", "a folder in the way");
+  package::PackageStatus status =
+      package::WritePackageDataFile(PackageWithDomains(), InstallPath(), kExport);
+  EXPECT_EQ(status.kind(), package::PackageStatus::Kind::kCannotWrite);
+  EXPECT_EQ(DataFile(), "old package");
+
+  std::filesystem::remove_all(install_.path() + "skva.dat.part");
+  std::filesystem::remove(install_.path() + "skva.dat");
+  install_.Write("skva.dat/inside", "a folder in the file's place");
+  status = package::WritePackageDataFile(PackageWithDomains(), InstallPath(), kExport);
+  EXPECT_EQ(status.kind(), package::PackageStatus::Kind::kCannotWrite);
+  EXPECT_EQ(status.file_status().code(), EISDIR);
+  EXPECT_FALSE(install_.Exists("skva.dat.part"));
 }
 
 TEST_F(PackageDataFileTest, AMissingFileIsRefusedAsCorruptedWithItsReason) {

@@ -74,6 +74,10 @@ std::u16string_view LoadMessageText(int id) {
     case kMsgMembersSkipped:
       return u"%1 file(s) in the data file that no export archive holds were not extracted. "
              u"\nThe debug log names them.";
+    case kMsgDeepDomainsLeftOut:
+      return u"Exported the settings and files to \n%1, \nbut at least %2 domain(s) below the "
+             u"deepest level the tool walks were left out. \nVerify the domain tree via the "
+             u"Bastionel console.";
     case kMsgUseImportProgram:
       return u"Use portelle-import to import without the dialog.";
     case kMsgImportVersionRefused:

@@ -42,19 +42,20 @@ enum MessageId : int {
   kMsgVersionFound = 208,              // %1 version, %2 service pack, %3 patch
   kMsgInstallFileNotRead = 209,        // %1 file in the install folder, %2 system reason
   kMsgMembersSkipped = 210,            // %1 archive members not extracted
-  kMsgUseImportProgram = 211,          // console mode's pointer to portelle-import
-  kMsgImportVersionRefused = 212,      // %1 version, %2 service pack, %3 patch
-  kMsgConsoleQuestion = 213,           // %1 a question of the table as one line
-  kMsgImportAborted = 214,
-  kMsgDuplicateReportPath = 215,       // %1 the report's full path
-  kMsgDomainsCreated = 216,            // %1 count
-  kMsgDuplicatesLeftAlone = 217,       // %1 count
-  kMsgDomainsRefusedOrDamaged = 218,   // %1 count
-  kMsgFilesReplaced = 219,             // %1 count
-  kMsgFirewallMigrated = 220,
-  kMsgFirewallNotMigrated = 221,
-  kMsgDlpTemplateMigrated = 222,
-  kMsgDlpTemplateNotMigrated = 223,
+  kMsgDeepDomainsLeftOut = 211,        // %1 archive path, %2 domains not walked (at least)
+  kMsgUseImportProgram = 212,          // console mode's pointer to portelle-import
+  kMsgImportVersionRefused = 213,      // %1 version, %2 service pack, %3 patch
+  kMsgConsoleQuestion = 214,           // %1 a question of the table as one line
+  kMsgImportAborted = 215,
+  kMsgDuplicateReportPath = 216,       // %1 the report's full path
+  kMsgDomainsCreated = 217,            // %1 count
+  kMsgDuplicatesLeftAlone = 218,       // %1 count
+  kMsgDomainsRefusedOrDamaged = 219,   // %1 count
+  kMsgFilesReplaced = 220,             // %1 count
+  kMsgFirewallMigrated = 221,
+  kMsgFirewallNotMigrated = 222,
+  kMsgDlpTemplateMigrated = 223,
+  kMsgDlpTemplateNotMigrated = 224,
 };
 
 // A message of the table with its arguments: decided where a failure is

@@ -187,6 +187,25 @@ std::string CDbService::SendReply(const std::u16string& pipe, const std::string&
     return "failed: " +
            platform::Status::Error(platform::GetLastError(), "connect", pipe).message();
   }
+  if (fault != nullptr && fault->reply_bytes) {
+    // A reply of any size, never held whole: the same piece again and again.
+    static const std::string piece = [] {
+      std::string x(kStreamedPieceBytes, '\0');
+      for (size_t i = 0; i < x.size(); i += 2) x[i] = 'x';
+      return x;
+    }();
+    const int64_t total = *fault->reply_bytes;
+    int64_t sent = 0;
+    while (sent < total) {
+      uint32_t count = static_cast<uint32_t>(std::min<int64_t>(total - sent, kStreamedPieceBytes));
+      if (!client->Write(piece.data(), &count)) {
+        return platform::FormatA("failed after %lld bytes: ", static_cast<long long>(sent)) +
+               platform::Status::Error(platform::GetLastError(), "write reply", pipe).message();
+      }
+      sent += count;
+    }
+    return platform::FormatA("sent %lld bytes streamed", static_cast<long long>(total)) + note;
+  }
   // Pieces as even as the length allows, none of them empty.
   const size_t wanted = fault != nullptr ? static_cast<size_t>(fault->pieces) : 1;
   const size_t pieces = std::max<size_t>(1, std::min(wanted, bytes.size()));

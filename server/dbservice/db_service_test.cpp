@@ -318,6 +318,36 @@ TEST_F(DbServiceTest, FaultsChangeOnlyTheRequestsTheyMatch) {
   EXPECT_EQ(journal[5]["reply"], "sent 6 bytes");
 }
 
+TEST_F(DbServiceTest, AStreamedReplyArrivesWholeAndAReaderThatGivesUpCostsOnlyItsRequest) {
+  ASSERT_TRUE(Start(&service_, R"({
+    "domains": [{"uid": "a", "entry": "A"}, {"uid": "b", "entry": "B", "status": 4}],
+    "faults": [{"command": "DB_EXPORT", "match": "a", "reply_bytes": 200001},
+               {"command": "DB_EXPORT", "match": "b", "reply_bytes": 1073741824}]})"))
+      << service_.standard_error();
+  const std::string streamed = Ask(u"DB_EXPORT", {u"a", u"0"});
+  ASSERT_EQ(streamed.size(), 200001u);
+  EXPECT_EQ(streamed.find_first_not_of(std::string("x\0", 2)), std::string::npos);
+  EXPECT_EQ(streamed.substr(0, 4), std::string("x\0x\0", 4));
+
+  // A client that takes no more than 1 MiB of the 1 GiB: the service's
+  // writes fail once it has gone, and the next request is served.
+  CCmdProtocol command;
+  command.AppendToken(u"DB_EXPORT").AppendInt(501).AppendToken(u"b").AppendToken(u"0");
+  {
+    CPipeServer server;
+    server.SetTimeoutUnitForTesting(kReplyWait);
+    server.SetMaxReplyBytes(size_t{1} << 20);
+    std::string reply;
+    ASSERT_TRUE(DbClientSendAndRecv(command.GetString(), 501, &server, 1));
+    EXPECT_FALSE(DbClientFetch(&server, &reply));
+  }
+  EXPECT_EQ(Text(Ask(u"DB_GET_STATUS", {u"b", u"0"})), "4");
+  const json journal = Dump()["journal"];
+  ASSERT_EQ(journal.size(), 3u);
+  EXPECT_EQ(journal[0]["reply"], "sent 200001 bytes streamed");
+  EXPECT_TRUE(journal[1]["reply"].get<std::string>().starts_with("failed after ")) << journal[1];
+}
+
 TEST_F(DbServiceTest, ACrashFaultRemovesThePipeAnswersAndEndsTheService) {
   ASSERT_TRUE(Start(&service_, R"({"domains": [{"uid": "a", "entry": "A", "status": 7}],
     "faults": [{"command": "DB_GET_STATUS", "match": "a", "crash": true}]})"))
@@ -358,6 +388,32 @@ TEST_F(DbServiceTest, BadFixturesAreRefusedBeforeTheDatabaseIsTouched) {
   const json dump = Dump();
   ASSERT_EQ(dump["domains"].size(), 1u);
   EXPECT_EQ(dump["domains"][0]["uid"], "a");
+}
+
+TEST_F(DbServiceTest, ARequestOverTheLimitIsNotReadOnAndCostsOnlyItself) {
+  ASSERT_TRUE(Start(&service_, R"({"domains": [{"uid": "a", "entry": "A", "status": 6}]})"))
+      << service_.standard_error();
+  {
+    // A command whose last token never ends: the service stops reading at
+    // the limit, so this client's writes may fail; its request is refused.
+    platform::PipeListener reply_pipe;
+    ASSERT_TRUE(reply_pipe.Listen(u"DbCln_92").ok());
+    std::string flood = ToUtf16Le(u"DB_GET_STATUS\t92\ta\t");
+    flood.resize(CDbService::kMaxRequestBytes + 2, 'a');
+    platform::PipeStream stream;
+    ASSERT_TRUE(stream.Connect(kDbServerPipeName).ok());
+    for (size_t at = 0; at < flood.size(); at += 65536) {
+      if (!stream.Write(flood.data() + at, std::min<size_t>(65536, flood.size() - at)).ok()) break;
+    }
+    stream.Close();
+    EXPECT_EQ(Text(Ask(u"DB_GET_STATUS", {u"a", u"0"})), "6");
+    EXPECT_TRUE(NeverConnected(&reply_pipe));
+  }
+  const json journal = Dump()["journal"];
+  ASSERT_EQ(journal.size(), 2u);
+  EXPECT_EQ(journal[0]["kind"], "unparseable");
+  EXPECT_EQ(journal[0]["error"], "longer than 16777216 bytes");
+  EXPECT_EQ(journal[1]["reply"], "sent 2 bytes");
 }
 
 TEST_F(DbServiceTest, UnparseableRequestsAreJournaledAndNeverAnswered) {

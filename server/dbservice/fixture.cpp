@@ -158,7 +158,7 @@ Domain ParseDomain(const json& object, const std::string& where) {
 FaultRule ParseFault(const json& object, const std::string& where) {
   OnlyKeys(object, where,
            {"command", "match", "status", "drop_reply", "crash", "delay_ms", "pieces", "pause_ms",
-            "reply", "reply_hex"});
+            "reply", "reply_hex", "reply_bytes"});
   FaultRule rule;
   const json* command = Find(object, "command");
   if (command == nullptr) Refuse(where, "no command");
@@ -166,9 +166,9 @@ FaultRule ParseFault(const json& object, const std::string& where) {
   if (FindCommandWord(platform::Utf8ToUtf16(rule.command)) == nullptr) {
     Refuse(At(where, "command"), "no command of the service is called '" + rule.command + "'");
   }
-  if (Find(object, "reply") != nullptr && Find(object, "reply_hex") != nullptr) {
-    Refuse(where, "reply and reply_hex exclude each other");
-  }
+  const int replies = (Find(object, "reply") != nullptr) + (Find(object, "reply_hex") != nullptr) +
+                      (Find(object, "reply_bytes") != nullptr);
+  if (replies > 1) Refuse(where, "reply, reply_hex and reply_bytes exclude each other");
   for (const auto& [key, value] : object.items()) {
     const std::string at = At(where, key);
     if (key == "match") {
@@ -195,6 +195,8 @@ FaultRule ParseFault(const json& object, const std::string& where) {
       rule.reply = Utf8ToUtf16Le(value.get_ref<const std::string&>());
     } else if (key == "reply_hex") {
       rule.reply = HexBytes(value, at);
+    } else if (key == "reply_bytes") {
+      rule.reply_bytes = Whole(value, at, 0, kMaxStreamedReplyBytes);
     }
   }
   return rule;

@@ -41,7 +41,16 @@ struct FaultRule {
   // The reply bytes sent instead of the real reply (from "reply", UTF-8 text
   // sent as UTF-16LE, or "reply_hex", bytes).
   std::optional<std::string> reply;
+  // Send this many bytes ("reply_bytes") instead of the real reply: the
+  // UTF-16LE text "xxx...", streamed in writes of kStreamedPieceBytes and
+  // never held whole, so that replies larger than any memory can be sent.
+  std::optional<int64_t> reply_bytes;
 };
+
+// The largest reply_bytes a fixture may ask for, and the size of one write
+// of such a reply.
+inline constexpr int64_t kMaxStreamedReplyBytes = int64_t{1} << 40;
+inline constexpr size_t kStreamedPieceBytes = 65536;
 
 struct Fixture {
   std::vector<Domain> domains;  // in the order of the file: the order of siblings

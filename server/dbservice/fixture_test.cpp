@@ -51,10 +51,11 @@ TEST(FixtureTest, FaultRules) {
     {"command": "DBV2_CLIENT_ON_START", "match": "PC-7", "status": -1},
     {"command": "DB_GET_DOMAIN", "delay_ms": 30, "pieces": 3, "pause_ms": 5, "drop_reply": false},
     {"command": "DB_GET_STATUS", "reply": "ab"},
-    {"command": "DB_EXPORT", "reply_hex": "00fF7a", "drop_reply": true}]})",
+    {"command": "DB_EXPORT", "reply_hex": "00fF7a", "drop_reply": true},
+    {"command": "DB_EXPORT", "reply_bytes": 1099511627776}]})",
                            &f, &error))
       << error;
-  ASSERT_EQ(f.faults.size(), 4u);
+  ASSERT_EQ(f.faults.size(), 5u);
   EXPECT_EQ(f.faults[0].command, "DBV2_CLIENT_ON_START");
   EXPECT_EQ(f.faults[0].match, "PC-7");
   EXPECT_EQ(f.faults[0].status, -1);
@@ -67,6 +68,9 @@ TEST(FixtureTest, FaultRules) {
   EXPECT_EQ(f.faults[2].reply, std::string("a\0b\0", 4));
   EXPECT_EQ(f.faults[3].reply, std::string("\x00\xff\x7a", 3));
   EXPECT_TRUE(f.faults[3].drop_reply);
+  EXPECT_EQ(f.faults[3].reply_bytes, std::nullopt);
+  EXPECT_EQ(f.faults[4].reply_bytes, int64_t{1} << 40);
+  EXPECT_EQ(f.faults[4].reply, std::nullopt);
 }
 
 TEST(FixtureTest, MistakesAreRefusedWithTheirPlace) {
@@ -108,7 +112,11 @@ TEST(FixtureTest, MistakesAreRefusedWithTheirPlace) {
       {R"({"faults": [{"command": "DB_EXPORT", "pieces": 0}]})",
        "faults[0].pieces: expected a whole number from 1 to 1000"},
       {R"({"faults": [{"command": "DB_EXPORT", "reply": "a", "reply_hex": "00"}]})",
-       "faults[0]: reply and reply_hex exclude each other"},
+       "faults[0]: reply, reply_hex and reply_bytes exclude each other"},
+      {R"({"faults": [{"command": "DB_EXPORT", "reply_hex": "00", "reply_bytes": 2}]})",
+       "faults[0]: reply, reply_hex and reply_bytes exclude each other"},
+      {R"({"faults": [{"command": "DB_EXPORT", "reply_bytes": -1}]})",
+       "faults[0].reply_bytes: expected a whole number from 0 to 1099511627776"},
       {R"({"faults": [{"command": "DB_EXPORT", "reply_hex": "0g"}]})",
        "faults[0].reply_hex: expected a string of hexadecimal digits"},
   };

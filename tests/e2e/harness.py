@@ -344,7 +344,9 @@ class Server:
 
     def leftovers(self):
         """Files an export must not leave behind."""
-        found = [n for n in ("tmp.ini", "skva.dat", "Private/DlpClc.ori.xml")
+        found = [n for n in ("tmp.ini", "skva.dat", "Private/DlpClc.ori.xml",
+                             "tmp.ini.staging", "skva.dat.part", "bsnscan.ini.staging",
+                             "Private/bsnserver.ini.staging")
                  if os.path.exists(os.path.join(self.install, n))]
         for folder, _, files in os.walk(self.root):
             found += [os.path.join(folder, f) for f in files if f.endswith(".part.zip")]
