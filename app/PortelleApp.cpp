@@ -23,20 +23,17 @@ bool CPortelleApp::InitInstance(const std::vector<std::u16string>& arguments) {
     return false;
   }
 
-  double version = 0;
-  std::u16string install_path;
-  int32_t service_pack = 0;
-  int32_t patch = 0;
-  // Each check shows its own message box when it fails; what discovery found
-  // goes to standard error beside it, and the run fails in either mode, so
-  // that a script that starts the program sees it.
-  std::u16string found;
-  if (!app::GetServerInfo(&version, &install_path, &service_pack, &patch, &found) ||
-      !app::CheckZipLibrary()) {
-    if (!found.empty()) platform::ConsoleWriteError(found);
+  // A failed discovery fails the run in either mode, so that a script that
+  // starts the program sees it.
+  app::ServerInfo server;
+  if (!app::DiscoverServer(&server)) {
     m_nExitCode = 1;
     return false;
   }
+  const double version = server.version;
+  const std::u16string& install_path = server.install_path;
+  const int32_t service_pack = server.service_pack;
+  const int32_t patch = server.patch;
 
   if (!m_bConsoleMode) {
     m_nExitCode = RunDialog(version, service_pack, patch, install_path);

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <string>
 
+#include "platform/console.h"
 #include "platform/dynamic_library.h"
 #include "platform/format.h"
 #include "platform/registry.h"
@@ -114,6 +115,17 @@ bool GetServerInfo(double* version, std::u16string* install_path, int32_t* servi
   const bool result = ReadServerInfo(version, install_path, service_pack, patch, &notes);
   if (!result && found != nullptr) *found = std::move(notes);
   return result;
+}
+
+bool DiscoverServer(ServerInfo* info) {
+  std::u16string found;
+  if (GetServerInfo(&info->version, &info->install_path, &info->service_pack, &info->patch,
+                    &found) &&
+      CheckZipLibrary()) {
+    return true;
+  }
+  if (!found.empty()) platform::ConsoleWriteError(found);
+  return false;
 }
 
 bool CheckZipLibrary() {

@@ -224,22 +224,13 @@ int Run(const Arguments& arguments) {
     return kExitBadCommandLine;
   }
 
-  // Discovery as portelle's start-up makes it: each check shows its own
-  // message, and what was found follows on standard error.
-  double version = 0;
-  std::u16string install_path;
-  int32_t service_pack = 0;
-  int32_t patch = 0;
-  std::u16string found;
-  if (!app::GetServerInfo(&version, &install_path, &service_pack, &patch, &found) ||
-      !app::CheckZipLibrary()) {
-    if (!found.empty()) platform::ConsoleWriteError(found);
-    return kExitFailed;
-  }
-  if (!app::CanImportInto(version, service_pack, patch)) {
+  // Discovery as portelle's start-up makes it.
+  app::ServerInfo server;
+  if (!app::DiscoverServer(&server)) return kExitFailed;
+  if (!app::CanImportInto(server.version, server.service_pack, server.patch)) {
     platform::ConsoleWriteError(Line(platform::AppMessage(
-        platform::kMsgImportVersionRefused, platform::Format(u"%g", version),
-        Number(service_pack), Number(patch))));
+        platform::kMsgImportVersionRefused, platform::Format(u"%g", server.version),
+        Number(server.service_pack), Number(server.patch))));
     return kExitFailed;
   }
   if (!arguments.yes && !Confirmed(arguments.json)) {
@@ -251,7 +242,7 @@ int Run(const Arguments& arguments) {
   ImportReport report;
   report.archive = arguments.archive;
   {
-    CImportSkvaSettings importer(install_path);
+    CImportSkvaSettings importer(server.install_path);
     report.imported = importer.ImportSettingsFromFile(arguments.archive);
     report.outcome = ImportOutcome(importer, report.imported);
     report.summary = importer.summary();
