@@ -36,6 +36,8 @@ void CCustomCommandLineInfo::ParseParam(std::u16string_view param, bool is_flag,
     m_bImport = false;
   } else if (param == u"t") {
     m_bAttachParentConsole = true;
+  } else if (param == u"?" || param == u"h" || param == u"-help") {
+    m_bHelp = true;
   } else {
     platform::CurrentUserInterface().ShowMessage(
         platform::kApplicationTitle, platform::Format(u"Unknown flag %s", param),

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/text.h"
 #include "platform/user_interface.h"
 
 namespace {
@@ -56,6 +57,22 @@ TEST(CommandLineTest, UnknownFlagsAreReportedAndSkipped) {
   EXPECT_EQ(p.messages[0], u"Unknown flag C");  // flags are case-sensitive
   EXPECT_EQ(p.messages[1], u"Unknown flag print");
   EXPECT_EQ(p.path, u"x.zip");
+}
+
+TEST(CommandLineTest, HelpInItsThreeSpellingsAndNothingNear) {
+  for (const char16_t* token : {u"/?", u"-h", u"--help", u"-?"}) {
+    CCustomCommandLineInfo info;
+    ParseCommandLine({token}, info);
+    EXPECT_TRUE(info.IsHelp()) << platform::Utf16ToUtf8(token);
+  }
+  // Other spellings stay unknown flags, and a longer slash token a path.
+  const Parsed p = Parse({u"-H", u"-help", u"/help", u"--h"});
+  EXPECT_EQ(p.messages, (std::vector<std::u16string>{u"Unknown flag H", u"Unknown flag help",
+                                                      u"Unknown flag -h"}));
+  EXPECT_EQ(p.path, u"/help");
+  CCustomCommandLineInfo info;
+  ParseCommandLine({u"/c", u"/help"}, info);
+  EXPECT_FALSE(info.IsHelp());
 }
 
 TEST(CommandLineTest, LastPathWinsAndIsTrimmed) {

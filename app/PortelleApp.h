@@ -1,7 +1,8 @@
 // CPortelleApp: the program's entry object. InitInstance parses the command
 // line, discovers the installed server and runs exactly one mode — the main
 // dialog, or the console export with /c — and then the program ends with
-// ExitInstance's exit code.
+// ExitInstance's exit code. Asked for help (/?, -h, --help), it prints the
+// usage text instead and ends with exit code 0, before discovery.
 #ifndef PORTELLE_APP_PORTELLEAPP_H_
 #define PORTELLE_APP_PORTELLEAPP_H_
 
@@ -24,6 +25,10 @@ class CPortelleApp {
   int ExitInstance() const { return m_nExitCode; }
 
   bool IsConsoleMode() const { return m_bConsoleMode; }
+
+  // What /?, -h and --help print on standard output: every flag, the exit
+  // codes and, where the platform has them, the environment variables.
+  static std::u16string Usage();
 
  protected:
   // Dialog mode, before discovery: opens the user interface the dialog and

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/string_table.h"
+#include "platform/text.h"
 #include "platform/user_interface.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
@@ -63,6 +64,28 @@ TEST_F(PortelleAppTest, AFailedDiscoveryFailsTheRunInDialogModeAndSaysWhatWasFou
   EXPECT_EQ(ui_.messages()[0].text, platform::LoadMessageText(platform::kMsgVersionNotSupported));
   EXPECT_NE(err.find("Found Bastionel server version 10.6, service pack 0, patch 1."),
             std::string::npos);
+}
+
+TEST_F(PortelleAppTest, HelpPrintsTheUsageBeforeDiscoveryInEitherMode) {
+  for (const std::vector<std::u16string>& arguments :
+       std::vector<std::vector<std::u16string>>{{u"--help"}, {u"-h"}, {u"/?"},
+                                                {u"/c", u"/t", u"/?", u"a.zip"}}) {
+    DialoglessApp app;
+    std::string err;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Run(arguments, &app, &err), 0);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, platform::Utf16ToUtf8(CPortelleApp::Usage()));
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(app.dialogs_run, 0);
+  }
+  // No registry file exists here: discovery would have shown message 136.
+  EXPECT_TRUE(ui_.messages().empty());
+  const std::string usage = platform::Utf16ToUtf8(CPortelleApp::Usage());
+  for (const char* text : {"  /c ", "  /t ", "  /e ", "  /i ", "C:\\SkvaMigrate.zip",
+                           "Exit codes: 0", "BASTIONEL_REGISTRY", "BASTIONEL_PIPE_DIR"}) {
+    EXPECT_NE(usage.find(text), std::string::npos) << text;
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "platform/console.h"
 #include "platform/file_system.h"
 #include "platform/format.h"
+#include "platform/string_table.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ bool CPortelleCmdLineMode::Run() { return m_bIsImport ? DoImport() : DoExport();
 bool CPortelleCmdLineMode::DoImport() {
   static constexpr char16_t kFunc[] = u"CPortelleCmdLineMode::DoImport";
   platform::ConsoleWrite(u"Import is not supported by command-line mode yet\n");
+  WriteErrorLine(platform::AppMessage(platform::kMsgUseImportProgram));
   DEBUG_LOG(68, u"%s - Import is not supported by command-line mode yet", kFunc);
   return false;
 }

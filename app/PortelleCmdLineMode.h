@@ -1,5 +1,6 @@
 // CPortelleCmdLineMode: one export without a window, talking to the user
-// through the console. Import is refused in this mode.
+// through the console. Import is refused in this mode (portelle-import
+// imports without the dialog).
 #ifndef PORTELLE_APP_PORTELLECMDLINEMODE_H_
 #define PORTELLE_APP_PORTELLECMDLINEMODE_H_
 
@@ -13,7 +14,8 @@ class CPortelleCmdLineMode {
 
   // DoImport when an import was asked for, else DoExport.
   bool Run();
-  // Always false: the console mode cannot import.
+  // Always false: the console mode cannot import. Standard error names the
+  // program that can.
   bool DoImport();
   // True when the archive was written as a plain success. A failure's reason,
   // and the warning of an archive written without what was asked for (no

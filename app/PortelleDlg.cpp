@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "app/server_info.h"
 #include "log/DebugLog.h"
 #include "platform/file_system.h"
 #include "platform/format.h"
@@ -88,8 +89,7 @@ void CPortelleDlg::UpdateControls() {
   if (!m_wstrArchivePath.empty()) m_view.SetControlText(kIdcArchivePath, m_wstrArchivePath);
   // Only a 10.6 SP2 server without patch can import; every supported
   // version can export.
-  m_view.EnableControl(kIdcImport,
-                       m_dServerVer == 10.6 && m_nServicePackVer == 2 && m_nPatchVer == 0);
+  m_view.EnableControl(kIdcImport, app::CanImportInto(m_dServerVer, m_nServicePackVer, m_nPatchVer));
 }
 
 void CPortelleDlg::EnableButtons(bool enable) {

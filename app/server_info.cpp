@@ -3,6 +3,7 @@
 #include <charconv>
 #include <string>
 
+#include "platform/console.h"
 #include "platform/dynamic_library.h"
 #include "platform/format.h"
 #include "platform/registry.h"
@@ -104,12 +105,27 @@ bool IsSupportedServerVersion(double version, int32_t service_pack, int32_t patc
   return version == kNewestVersion && service_pack <= kNewestServicePack && patch <= 0;
 }
 
+bool CanImportInto(double version, int32_t service_pack, int32_t patch) {
+  return version == kNewestVersion && service_pack == kNewestServicePack && patch == 0;
+}
+
 bool GetServerInfo(double* version, std::u16string* install_path, int32_t* service_pack,
                    int32_t* patch, std::u16string* found) {
   std::u16string notes;
   const bool result = ReadServerInfo(version, install_path, service_pack, patch, &notes);
   if (!result && found != nullptr) *found = std::move(notes);
   return result;
+}
+
+bool DiscoverServer(ServerInfo* info) {
+  std::u16string found;
+  if (GetServerInfo(&info->version, &info->install_path, &info->service_pack, &info->patch,
+                    &found) &&
+      CheckZipLibrary()) {
+    return true;
+  }
+  if (!found.empty()) platform::ConsoleWriteError(found);
+  return false;
 }
 
 bool CheckZipLibrary() {

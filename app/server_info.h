@@ -39,9 +39,26 @@ inline constexpr size_t kMaxProgramPathLength = 259;
 bool GetServerInfo(double* version, std::u16string* install_path, int32_t* service_pack,
                    int32_t* patch, std::u16string* found = nullptr);
 
+// What start-up learns of the installed server.
+struct ServerInfo {
+  double version = 0;
+  std::u16string install_path;
+  int32_t service_pack = 0;
+  int32_t patch = 0;
+};
+
+// Start-up's discovery: GetServerInfo, then CheckZipLibrary. Each shows its
+// own message box when it fails, and what was found goes to standard error
+// beside it. False when either failed.
+bool DiscoverServer(ServerInfo* info);
+
 // True for 8.0 <= version < 10.6 whatever the service pack and patch, and for
 // exactly 10.6 with service pack 2 or lower and no patch.
 bool IsSupportedServerVersion(double version, int32_t service_pack, int32_t patch);
+
+// Whether archives can be imported into this server: only exactly 10.6 with
+// service pack 2 and no patch. Every supported version can export.
+bool CanImportInto(double version, int32_t service_pack, int32_t patch);
 
 // The number at the start of `text`, read as the C runtime's wcstod reads it
 // in the "C" locale: leading white space, an optional sign, digits with at

@@ -193,6 +193,17 @@ TEST_F(ServerInfoTest, ReadsAUtf16RegistryFile) {
   EXPECT_EQ(install_path_, u"/srv/b\u00E4stionel/\u670D\u52A1/");
 }
 
+TEST(CanImportIntoTest, OnlyExactly106Sp2WithoutPatch) {
+  EXPECT_TRUE(CanImportInto(10.6, 2, 0));
+  EXPECT_TRUE(CanImportInto(ParseServerVersion(u"10.60"), 2, 0));
+  EXPECT_FALSE(CanImportInto(ParseServerVersion(u"10.61"), 2, 0));
+  EXPECT_FALSE(CanImportInto(10.6, 1, 0));
+  EXPECT_FALSE(CanImportInto(10.6, 3, 0));
+  EXPECT_FALSE(CanImportInto(10.6, 2, 1));
+  EXPECT_FALSE(CanImportInto(10.6, 2, -1));
+  EXPECT_FALSE(CanImportInto(10.5, 2, 0));
+}
+
 TEST(ParseServerVersionTest, ReadsTheLeadingDecimalNumber) {
   EXPECT_EQ(ParseServerVersion(u" \t\r\n10.5.1"), 10.5);
   EXPECT_EQ(ParseServerVersion(u"+8"), 8.0);

@@ -17,7 +17,7 @@ there is none) in its path field: the dialog's default path
 C:\\SkvaMigrate.zip, a relative name here, is OUT/import/C:/SkvaMigrate.zip.
 Press Import, answer Yes, read the messages, close the dialog; the demo then
 shows what the import did. Without a display, or with --no-dialog, the same
-import runs without the dialog (portelle-import-driver).
+import runs without the dialog (portelle-import --yes).
 """
 
 import argparse
@@ -215,12 +215,14 @@ def import_demo(bin_dir, out, with_dialog):
             print("== The dialog opens: press Import, answer Yes, then close it")
             result = server.run([server.program("portelle")], cwd=server.work)
         else:
-            result = server.run([server.program("portelle-import-driver"), server.install,
-                                 default_path], cwd=server.work)
+            result = server.run([server.program("portelle-import"), "--yes", default_path],
+                                cwd=server.work)
     finally:
         server.stop_services()
     show_import(server, os.path.join(server.work, "DuplicateDomainList.txt"))
-    return result.returncode
+    # portelle-import's 3 is an import that left duplicates alone, as the
+    # sample target's own domains make it.
+    return 0 if not with_dialog and result.returncode == 3 else result.returncode
 
 
 def main():

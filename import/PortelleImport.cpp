@@ -55,8 +55,8 @@ bool CImportSkvaSettings::ImportSettingsFromFile(const std::u16string& archive_p
       for (const SKVA_Server_Settings::ScanConfigs& record : m_package.scanconfigs()) {
         ImportToDB(record);
       }
-      MigratePFWSettings();
-      MigrateDLPTemplate();
+      m_summary.firewall_migrated = MigratePFWSettings();
+      m_summary.dlp_template_migrated = MigrateDLPTemplate();
     }
   } catch (const std::exception& e) {
     // Nothing leaves the import as an exception; what was reached stays.

@@ -37,6 +37,22 @@ struct ImportSummary {
   // Archive members that no export archive holds, not extracted.
   int members_skipped = 0;
 
+  // What the import did, counted for a report after it; nothing is logged
+  // for these beyond the engine's own lines.
+  // Domains the database service created (or answered with a status of its
+  // own, which counts as created).
+  int domains_created = 0;
+  // Domains the database service refused, or that could not be sent to it
+  // (message 134 was shown).
+  int domains_refused = 0;
+  // Files written into the install folder from the archive, each replacing
+  // a file of that name if there was one.
+  int files_replaced = 0;
+  // Whether MigratePFWSettings and MigrateDLPTemplate returned true; false
+  // too when the import stopped before them.
+  bool firewall_migrated = false;
+  bool dlp_template_migrated = false;
+
   bool anything_left_out() const {
     return domains_not_imported != 0 || domains_without_config != 0;
   }

@@ -90,16 +90,20 @@ bool CImportSkvaSettings::AddDomains(const std::u16string& domain_uid,
       if (!dbClientOnStart(record, &status)) {
         ShowDatabaseImportFailed();
         DEBUG_LOG(2, u"Failed to send command to DB");
+        ++m_summary.domains_refused;
         result = false;
       } else if (status == kDbClientOnStartCreated) {
         dbSetDomainUid(domain_uid, parent_uid);
+        ++m_summary.domains_created;
       } else if (status == kDbClientOnStartRefused) {
         ShowDatabaseImportFailed();
         DEBUG_LOG(70, u"%s - Failed to add a domain!", kFunc);
+        ++m_summary.domains_refused;
         result = false;
       } else {
         // The service's own affair; the domain counts as created.
         DEBUG_LOG(70, u"%s - abnormal return code, nStatus = %d", kFunc, status);
+        ++m_summary.domains_created;
       }
     }
   }

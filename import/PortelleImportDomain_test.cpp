@@ -90,6 +90,9 @@ TEST_F(AddDomainsTest, EntryNamesFoundAnywhereAreListedOnceEachUnderTheRootLooku
   EXPECT_EQ(ReadImportRequest(imports[1]).uid, kOps);
   EXPECT_EQ(Logged(Line(u"this Domain's entry already exist")), 3u);
   EXPECT_TRUE(Logged(68, Line(u"#<=AddDomains(), bRet = 0")));
+  // Duplicates are neither created nor refused: the report lists them.
+  EXPECT_EQ(importer_->summary().domains_created, 2);
+  EXPECT_EQ(importer_->summary().domains_refused, 0);
 }
 
 TEST_F(AddDomainsTest, AnAbnormalStatusStillCountsAsCreated) {
@@ -102,6 +105,7 @@ TEST_F(AddDomainsTest, AnAbnormalStatusStillCountsAsCreated) {
   EXPECT_TRUE(service_.RequestsFor(u"DB_SET_DOMAIN_UID").empty());
   EXPECT_EQ(service_.RequestsFor(u"DB_IMPORT").size(), 1u);
   EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(importer_->summary().domains_created, 1);
 }
 
 TEST_F(AddDomainsTest, RefusalAndFailedExchangesShowMessage134AndImportNothingMore) {
@@ -125,6 +129,9 @@ TEST_F(AddDomainsTest, RefusalAndFailedExchangesShowMessage134AndImportNothingMo
   EXPECT_FALSE(importer_->AddDomains(kUid, u"Sales", u"Sales", kRoot));
   EXPECT_EQ(Messages(), (std::vector<std::u16string>(3, message134)));
   EXPECT_EQ(DuplicateList(), "\xFF\xFE");
+  // One per message 134.
+  EXPECT_EQ(importer_->summary().domains_refused, 3);
+  EXPECT_EQ(importer_->summary().domains_created, 0);
 }
 
 TEST_F(AddDomainsTest, ValuesLongerThanTheirFieldsAreNotCutButRefusedAndCounted) {
@@ -152,6 +159,8 @@ TEST_F(AddDomainsTest, ValuesLongerThanTheirFieldsAreNotCutButRefusedAndCounted)
   // Each is counted, so that the user is told after the import.
   EXPECT_EQ(importer_->summary().domains_not_imported, 3);
   EXPECT_EQ(importer_->summary().domains_without_config, 0);
+  EXPECT_EQ(importer_->summary().domains_created, 1);
+  EXPECT_EQ(importer_->summary().domains_refused, 0);
 }
 
 TEST_F(AddDomainsTest, RecordsWithoutUidOrEntryNameAreSkipped) {

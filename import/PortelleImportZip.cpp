@@ -35,11 +35,12 @@ void ShowDataFileCorrupted() {
 
 // Lets through the members an export archive holds, except the package,
 // which was read from the archive already; others are counted in the
-// ImportSummary given as context. A name that leaves the install folder is
-// let through too, so that the reader refuses it and the extraction fails as
-// for any damaged archive (the check before extraction has refused such an
-// archive already).
+// ImportSummary given as context, and so is every file written. A name that
+// leaves the install folder is let through too, so that the reader refuses
+// it and the extraction fails as for any damaged archive (the check before
+// extraction has refused such an archive already).
 bool ExtractKnownMembersOnly(void* context, const char* path, int phase) {
+  if (phase == 1) ++static_cast<ImportSummary*>(context)->files_replaced;
   if (phase != 0 || !IsSafeMemberName(path)) return true;
   const std::u16string name = platform::FromSystemCodePage(path);
   if (platform::EqualsIgnoreCase(name, package::kPackageDataFileName)) return false;

@@ -176,6 +176,11 @@ TEST_F(ImportSettingsTest, ImportsAnArchiveFromExtractionToTheMigrations) {
   EXPECT_FALSE(ServerFileExists("tmp.ini"));
   EXPECT_EQ(TemporaryFiles(), std::vector<std::string>{});
   EXPECT_EQ(importer_->summary().members_skipped, 0);
+  // Every member but the package was written; both server steps ran.
+  EXPECT_EQ(importer_->summary().files_replaced, 6);
+  EXPECT_EQ(importer_->summary().domains_created, 1);
+  EXPECT_TRUE(importer_->summary().firewall_migrated);
+  EXPECT_TRUE(importer_->summary().dlp_template_migrated);
   EXPECT_TRUE(importer_->failure().empty());
   EXPECT_TRUE(Logged(68, std::u16string(u"CImportSkvaSettings::ImportSettingsFromFile - "
                                         u"=>ImportSettingsFromFile(wstrImportFile[") +
@@ -196,6 +201,9 @@ TEST_F(ImportSettingsTest, AnArchiveWithoutPackageIsRefusedBeforeAnythingIsWritt
   EXPECT_EQ(FailureText(), RefusedText(archive, u"it holds no skva.dat"));
   EXPECT_TRUE(Logged(70, ExtractLine(u"Refused " + archive + u": it holds no skva.dat")));
   EXPECT_TRUE(service_.requests().empty());
+  EXPECT_EQ(importer_->summary().files_replaced, 0);
+  EXPECT_FALSE(importer_->summary().firewall_migrated);
+  EXPECT_FALSE(importer_->summary().dlp_template_migrated);
 }
 
 TEST_F(ImportSettingsTest, APackageWithoutRecordsStillMergesAndMigrates) {
@@ -377,6 +385,7 @@ TEST_F(ImportSettingsTest, OnlyTheFilesOfAnExportArchiveAreExtracted) {
   EXPECT_FALSE(ServerFileExists("skva.dat"));
   EXPECT_EQ(importer_->package().scanconfigs_size(), 2);
   EXPECT_EQ(importer_->summary().members_skipped, 3);
+  EXPECT_EQ(importer_->summary().files_replaced, 1);
   EXPECT_TRUE(Logged(69, ExtractLine(u"bsnscan.ini is not a file of an export archive; not "
                                      u"extracted")));
   EXPECT_TRUE(Logged(69, ExtractLine(u"BsnPfwCommon.so is not a file of an export archive; not "

@@ -85,6 +85,12 @@ Status ListFolder(std::u16string_view name, std::vector<FolderEntry>* entries);
 Status GetCurrentFolder(std::u16string* folder);
 Status SetCurrentFolder(std::u16string_view name);
 
+// The full path of the file `name` names, for telling the user where it is:
+// a relative name is taken below the current folder; the result names the
+// file as this system does (NativePath), existing components as they are
+// spelt on disk.
+Status GetFullPath(std::u16string_view name, std::u16string* full_path);
+
 // Sets a file's last-access and last-write times (nanoseconds since 1970).
 Status SetFileTimes(std::u16string_view name, int64_t accessed_ns, int64_t modified_ns);
 

@@ -344,6 +344,20 @@ Status GetCurrentFolder(std::u16string* folder) {
   return Status();
 }
 
+Status GetFullPath(std::u16string_view name, std::u16string* full_path) {
+  const std::string native = NativePath(name);
+  if (!native.empty() && native.front() == '/') {
+    *full_path = Utf8ToUtf16(native);
+    return Status();
+  }
+  std::u16string folder;
+  const Status current = GetCurrentFolder(&folder);
+  if (!current.ok()) return current;
+  if (folder.empty() || folder.back() != u'/') folder.push_back(u'/');
+  *full_path = folder + Utf8ToUtf16(native);
+  return Status();
+}
+
 Status SetCurrentFolder(std::u16string_view name) {
   if (::chdir(NativePath(name).c_str()) != 0) return Errno("change folder", name);
   return Status();

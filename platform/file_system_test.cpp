@@ -230,6 +230,21 @@ TEST_F(FileSystemTest, CurrentFolderRoundTrip) {
   EXPECT_FALSE(SetCurrentFolder(dir_.Wide("missing")).ok());
 }
 
+TEST_F(FileSystemTest, FullPathNamesAFileBelowTheCurrentFolderAsItIsSpeltOnDisk) {
+  dir_.Write("Reports/List.txt", "x");
+  ASSERT_TRUE(SetCurrentFolder(dir_.wpath()).ok());
+  std::u16string full;
+  ASSERT_TRUE(GetFullPath(u"reports\\list.txt", &full).ok());
+  EXPECT_EQ(full, dir_.wpath() + u"Reports/List.txt");
+  ASSERT_TRUE(GetFullPath(u"New.txt", &full).ok());
+  EXPECT_EQ(full, dir_.wpath() + u"New.txt");
+  ASSERT_TRUE(GetFullPath(dir_.wpath() + u"REPORTS\\list.txt", &full).ok());
+  EXPECT_EQ(full, dir_.wpath() + u"Reports/List.txt");
+  ASSERT_TRUE(SetCurrentFolder(u"/").ok());
+  ASSERT_TRUE(GetFullPath(u"tmp", &full).ok());
+  EXPECT_EQ(full, u"/tmp");
+}
+
 TEST_F(FileSystemTest, StreamingFileReadsAndWrites) {
   File out;
   ASSERT_TRUE(out.Open(dir_.Wide("data.bin"), File::Mode::kCreateAlways).ok());

@@ -78,6 +78,35 @@ std::u16string_view LoadMessageText(int id) {
       return u"Exported the settings and files to \n%1, \nbut at least %2 domain(s) below the "
              u"deepest level the tool walks were left out. \nVerify the domain tree via the "
              u"Bastionel console.";
+    case kMsgUseImportProgram:
+      return u"Use portelle-import to import without the dialog.";
+    case kMsgImportVersionRefused:
+      return u"Unable to continue. \nThis tool only imports into Bastionel 10.6 SP2 without a "
+             u"patch; this server is version %1, service pack %2, patch %3.";
+    case kMsgConsoleQuestion:
+      return u"%1 (y/n): ";
+    case kMsgImportAborted:
+      return u"Import is aborted";
+    case kMsgDuplicateReportPath:
+      return u"Duplicate domain report: %1";
+    case kMsgDomainsCreated:
+      return u"Domains created: %1";
+    case kMsgDuplicatesLeftAlone:
+      return u"Duplicate domains left alone: %1";
+    case kMsgDomainsRefusedOrDamaged:
+      return u"Domains refused or damaged: %1";
+    case kMsgFilesReplaced:
+      return u"Files replaced: %1";
+    case kMsgFirewallMigrated:
+      return u"Firewall settings migrated.";
+    case kMsgFirewallNotMigrated:
+      return u"Firewall settings were not migrated: the firewall library could not be used "
+             u"(the debug log says why).";
+    case kMsgDlpTemplateMigrated:
+      return u"DLP template migrated.";
+    case kMsgDlpTemplateNotMigrated:
+      return u"DLP template was not migrated: SvcCfgRunner could not be started (the debug log "
+             u"says why).";
     default:
       return {};
   }

@@ -43,6 +43,19 @@ enum MessageId : int {
   kMsgInstallFileNotRead = 209,        // %1 file in the install folder, %2 system reason
   kMsgMembersSkipped = 210,            // %1 archive members not extracted
   kMsgDeepDomainsLeftOut = 211,        // %1 archive path, %2 domains not walked (at least)
+  kMsgUseImportProgram = 212,          // console mode's pointer to portelle-import
+  kMsgImportVersionRefused = 213,      // %1 version, %2 service pack, %3 patch
+  kMsgConsoleQuestion = 214,           // %1 a question of the table as one line
+  kMsgImportAborted = 215,
+  kMsgDuplicateReportPath = 216,       // %1 the report's full path
+  kMsgDomainsCreated = 217,            // %1 count
+  kMsgDuplicatesLeftAlone = 218,       // %1 count
+  kMsgDomainsRefusedOrDamaged = 219,   // %1 count
+  kMsgFilesReplaced = 220,             // %1 count
+  kMsgFirewallMigrated = 221,
+  kMsgFirewallNotMigrated = 222,
+  kMsgDlpTemplateMigrated = 223,
+  kMsgDlpTemplateNotMigrated = 224,
 };
 
 // A message of the table with its arguments: decided where a failure is

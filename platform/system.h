@@ -41,6 +41,12 @@ Status GetProgramFolder(std::u16string* folder);
 // empty when it has none.
 std::u16string_view FolderOfPath(std::u16string_view path);
 
+// The lines of a program's usage text on the environment variables through
+// which this system's platform services find the server (its registry store
+// and its pipes), each ending in a line break; empty where the server is
+// found without any.
+std::u16string_view EnvironmentUsage();
+
 // True on a server-core edition of Windows (no desktop shell), where the zip
 // wrappers use the server's own zip library instead of zlibwapi. Never true
 // here. Asked afresh on every call.

@@ -59,6 +59,13 @@ Status GetProgramPath(std::u16string* path) {
   }
 }
 
+std::u16string_view EnvironmentUsage() {
+  return u"Environment:\n"
+         u"  BASTIONEL_REGISTRY  the registry file holding the server's key\n"
+         u"                      (default /etc/bastionel/registry.reg)\n"
+         u"  BASTIONEL_PIPE_DIR  the folder of the server's pipes (default /tmp/bastionel-pipe)\n";
+}
+
 // Server core is a Windows edition; no other system has one.
 bool IsServerCoreSystem() { return false; }
 

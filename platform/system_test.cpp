@@ -4,7 +4,12 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <string>
 #include <thread>
+
+#include "platform/named_pipe.h"
+#include "platform/text.h"
+#include "tests/support/scoped_environment.h"
 
 namespace platform {
 namespace {
@@ -51,6 +56,19 @@ TEST(SystemTest, FolderOfPathKeepsTheLastSeparator) {
   EXPECT_EQ(FolderOfPath(u"C:\\Program Files\\Portelle.exe"), u"C:\\Program Files\\");
   EXPECT_EQ(FolderOfPath(u"/opt/bin/"), u"/opt/bin/");
   EXPECT_EQ(FolderOfPath(u"portelle"), u"");
+}
+
+TEST(SystemTest, EnvironmentUsageNamesTheVariablesWithTheDefaultsInUse) {
+  const std::string usage = Utf16ToUtf8(EnvironmentUsage());
+  EXPECT_NE(usage.find("BASTIONEL_REGISTRY"), std::string::npos);
+  EXPECT_NE(usage.find("(default /etc/bastionel/registry.reg)"), std::string::npos);
+  testing_support::ScopedEnvironmentVariable pipes("BASTIONEL_PIPE_DIR", "");
+  const std::string socket = PipeSocketPath(u"X");
+  const std::string folder = socket.substr(0, socket.size() - 2);
+  EXPECT_NE(usage.find("BASTIONEL_PIPE_DIR  the folder of the server's pipes (default " + folder +
+                       ")"),
+            std::string::npos);
+  EXPECT_EQ(usage.back(), '\n');
 }
 
 TEST(SystemTest, ServerCoreCanBeSubstitutedForATest) {
