@@ -30,6 +30,9 @@ class FileFaults {
   bool fail_renames = false;
   bool fail_creates = false;
   int error = 0;  // of renames and creations; the write error when 0
+  // When not empty, only calls on paths that contain this text are counted
+  // and may fail; all others go through.
+  std::string only_paths_containing;
 
   // What was asked so far.
   size_t writes = 0;

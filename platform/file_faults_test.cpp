@@ -55,6 +55,16 @@ TEST_F(FileFaultsTest, TheNthWriteFailsOnceOrFromThereOnLikeAFullDisk) {
   EXPECT_EQ(faults_.writes, 5u);
 }
 
+TEST_F(FileFaultsTest, AFilterLimitsThePlanToSomePaths) {
+  faults_.only_paths_containing = "archive";
+  faults_.fail_write_at = 1;
+  const ScopedFileFaults installed(&faults_);
+  EXPECT_TRUE(WriteFileAtomically(dir_.Wide("other.ini"), "x").ok());
+  EXPECT_EQ(faults_.writes, 0u);
+  EXPECT_EQ(WriteFileAtomically(dir_.Wide("archive.zip"), "x").code(), DiskFullError());
+  EXPECT_EQ(faults_.writes, 1u);
+}
+
 TEST_F(FileFaultsTest, ScopesNestAndRestoreThePlanBefore) {
   FileFaults inner;
   inner.fail_creates = true;
