@@ -116,9 +116,13 @@ bool CExportSkvaSettings::StartTempIni(const std::u16string& temp_ini,
   // that cannot be written ends the export here, with the system's reason,
   // rather than with INI writes that fail one by one.
   platform::Status status;
+  // A link at tmp.ini is no file a run left: it is removed itself, and what
+  // it points to is neither read nor written.
+  if (platform::IsSymbolicLink(temp_ini)) platform::DeleteFile(temp_ini);
+  std::string left_bytes;
   if (!platform::PathExists(temp_ini)) {
     platform::File probe;
-    status = probe.Open(temp_ini, platform::File::Mode::kCreateNew);
+    status = probe.Open(temp_ini, platform::File::Mode::kCreateNew, platform::Access::kOwnerOnly);
     if (status.ok()) {
       probe.Close();
       status = platform::DeleteFile(temp_ini);
@@ -129,12 +133,24 @@ bool CExportSkvaSettings::StartTempIni(const std::u16string& temp_ini,
           platform::FileFailureMessage(platform::kMsgInstallFileNotWritten, temp_ini, status);
       return false;
     }
-    // What a stopped export left under the staging name takes no part.
-    status = platform::DeleteFile(staging);
-    if (!status.ok() && status.code() == ENOENT) status = platform::Status();
   } else {
     // A tmp.ini left in the folder is written on as it is.
-    status = platform::CopyFile(temp_ini, staging, false);
+    status = platform::ReadFile(temp_ini, &left_bytes);
+  }
+  // The staging file will hold clear-text passwords: it starts as a new
+  // owner-only file (what a stopped export left under its name, a link
+  // included, is removed first), and the profile writer keeps its mode.
+  if (status.ok()) {
+    status = platform::DeleteFile(staging);
+    if (!status.ok() && status.code() == ENOENT) status = platform::Status();
+  }
+  if (status.ok()) {
+    platform::File file;
+    status = file.Open(staging, platform::File::Mode::kCreateNew, platform::Access::kOwnerOnly);
+    if (status.ok()) status = file.Write(left_bytes.data(), left_bytes.size());
+    const platform::Status closed = file.Close();
+    if (status.ok()) status = closed;
+    if (!status.ok()) platform::DeleteFile(staging);
   }
   if (status.ok()) return true;
   DEBUG_LOG(70, u"%s - cannot create %s: %S", kFunc, staging, status.message());

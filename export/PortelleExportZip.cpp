@@ -34,14 +34,36 @@ std::string Narrow(std::u16string_view text, size_t limit = kMaxNarrowPath) {
   return narrow;
 }
 
+constexpr char kPartialSuffix[] = ".part.zip";
+
+// The folder part of an archive name (with its separator) and the rest.
+std::string FolderPart(const std::string& name) {
+  const size_t slash = name.find_last_of("/\\");
+  return slash == std::string::npos ? "" : name.substr(0, slash + 1);
+}
+std::string BasePart(const std::string& name) {
+  const size_t slash = name.find_last_of("/\\");
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
 // The name the archive is built under: a hidden sibling of the final name,
 // itself ending in ".zip" so that the writer keeps it as it is.
 std::string PartialArchiveName(const std::string& final_name) {
-  const size_t slash = final_name.find_last_of("/\\");
-  const std::string folder = slash == std::string::npos ? "" : final_name.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? final_name : final_name.substr(slash + 1);
-  return folder + "." + base + "." + std::to_string(platform::GetCurrentProcessId()) +
-         ".part.zip";
+  return FolderPart(final_name) + "." + BasePart(final_name) + "." +
+         std::to_string(platform::GetCurrentProcessId()) + kPartialSuffix;
+}
+
+// Removes the partial archives of this name that killed exports left (their
+// process no longer runs), and whatever sits under this run's own partial
+// name (a link there is removed itself, never written through).
+void RemoveLeftPartialArchives(const std::string& final_name, const std::string& partial_name) {
+  const std::string folder = FolderPart(final_name);
+  platform::RemoveFilesOfEndedProcesses(
+      platform::FromSystemCodePage(folder.empty() ? "." : folder),
+      platform::FromSystemCodePage("." + BasePart(final_name) + "."),
+      platform::FromSystemCodePage(kPartialSuffix));
+  const std::u16string partial = platform::FromSystemCodePage(partial_name);
+  if (platform::IsSymbolicLink(partial)) platform::DeleteFile(partial);
 }
 
 // The zip layer's description of a failure.
@@ -175,6 +197,7 @@ bool CExportSkvaSettings::AddFilesToZip(const std::u16string& archive_path) {
   const std::string final_name = NormalizeArchiveName(Narrow(archive_path));
   const std::u16string final_path = platform::FromSystemCodePage(final_name);
   const std::string partial_name = PartialArchiveName(final_name);
+  RemoveLeftPartialArchives(final_name, partial_name);
   {
     CZip zip;
     if (zip.Open(partial_name.c_str(), false) != 0) {
@@ -205,7 +228,16 @@ bool CExportSkvaSettings::AddFilesToZip(const std::u16string& archive_path) {
         }
         // A directory that could not be written leaves an unusable archive:
         // that is a failed export, not a success.
-        if (zip.Close(nullptr) != 0 && complete) {
+        const bool closed = zip.Close(nullptr) == 0;
+        if (!zip.write_status().ok()) {
+          // A write that failed on the way (a full disk) is the reason,
+          // whichever member or the directory it hit.
+          complete = false;
+          DEBUG_LOG(70, u"%s - cannot write %s: %S", kFunc, archive_path,
+                    zip.write_status().message());
+          m_failure = platform::FileFailureMessage(platform::kMsgArchiveNotWritten, final_path,
+                                                   zip.write_status());
+        } else if (!closed && complete) {
           complete = false;
           DEBUG_LOG(70, u"%s - cannot complete %s", kFunc, archive_path);
           m_failure = platform::FileFailureMessage(

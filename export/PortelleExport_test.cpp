@@ -6,7 +6,14 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/file_faults.h"
 #include "platform/file_system.h"
+#include "platform/string_table.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 #include "tests/support/scoped_environment.h"
@@ -192,6 +199,65 @@ TEST_F(ArchiveTest, AFailedExportKeepsTheOldArchive) {
   CExportSkvaSettings exporter(10.5, Install(), 0, 0);
   EXPECT_FALSE(exporter.ExportConfigToFile(dir_.Wide("old.zip")));
   EXPECT_EQ(dir_.Read("old.zip"), "previous archive");
+}
+
+// A disk that fills up while the archive is written: neither a partial nor
+// a final archive is left, and the failure names the archive and the reason.
+TEST_F(ArchiveTest, AnArchiveWriteFailingHalfWayLeavesNoArchive) {
+  WriteMainIni("[Global Setting]\r\nOleLayer=1\r\n");
+  std::string big;
+  for (uint32_t i = 0; i < 400000; ++i) big += static_cast<char>((i * 7919u) % 251u);
+  dir_.Write("server/Private/PFW/big.pfw", big);  // so that the archive takes several writes
+  dir_.Write("old.zip", "previous archive");
+  platform::FileFaults faults;
+  faults.only_paths_containing = ".part.zip";
+  faults.fail_write_at = 3;
+  faults.disk_full = true;
+  CExportSkvaSettings exporter(10.5, Install(), 0, 0);
+  {
+    const platform::ScopedFileFaults installed(&faults);
+    EXPECT_FALSE(exporter.ExportConfigToFile(dir_.Wide("old.zip")));
+  }
+  EXPECT_GT(faults.failed_writes, 0u);
+  EXPECT_EQ(dir_.Read("old.zip"), "previous archive");
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    EXPECT_EQ(entry.path().filename().string().find(".part.zip"), std::string::npos)
+        << entry.path();
+  }
+  const platform::AppMessage& failure = exporter.failure();
+  EXPECT_EQ(failure.id, platform::kMsgArchiveNotWritten);
+  const std::u16string text = failure.argument1 + u" " + failure.argument2 + u" " +
+                              failure.argument3;
+  EXPECT_NE(text.find(dir_.Wide("old.zip")), std::u16string::npos) << platform::Utf16ToUtf8(text);
+  EXPECT_NE(text.find(u"No space left on device"), std::u16string::npos)
+      << platform::Utf16ToUtf8(text);
+}
+
+// Links planted at the files the export writes lead nowhere: the archive,
+// skva.dat and the INI staging files are new files of their own, and the
+// archive is owner-only whatever the umask. A partial archive that a killed
+// export left is removed.
+TEST_F(ArchiveTest, PlantedLinksAreNotWrittenThroughAndLeftoversGo) {
+  WriteMainIni("[Global Setting]\r\nOleLayer=1\r\n");
+  dir_.Write("elsewhere/target", "untouched");
+  const std::string target = dir_.Native("elsewhere/target");
+  for (const char* link : {"server/skva.dat", "server/tmp.ini", "server/tmp.ini.staging",
+                           "out.zip"}) {
+    ASSERT_EQ(::symlink(target.c_str(), dir_.Native(link).c_str()), 0) << link;
+  }
+  dir_.Write(".out.zip.999999999.part.zip", "left by a killed export");
+  const mode_t saved = ::umask(0);
+  CExportSkvaSettings exporter(10.5, Install(), 0, 0);
+  const bool exported = exporter.ExportConfigToFile(dir_.Wide("out.zip"));
+  ::umask(saved);
+  ASSERT_TRUE(exported);
+  EXPECT_EQ(dir_.Read("elsewhere/target"), "untouched");
+  struct stat st;
+  ASSERT_EQ(::lstat(dir_.Native("out.zip").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(Members(dir_.Native("out.zip")), std::vector<std::string>{"skva.dat"});
+  EXPECT_FALSE(dir_.Exists(".out.zip.999999999.part.zip"));
 }
 
 }  // namespace

@@ -133,9 +133,11 @@ bool CImportSkvaSettings::ImportToIni() {
   const std::u16string temp_ini = m_wstrServerPath + u"tmp.ini";
 
   // Without a staging file nothing can be merged: the import is then not a
-  // success, and the user is told why.
+  // success, and the user is told why. It holds clear-text passwords, so it
+  // is owner-only.
   const platform::Status written =
-      platform::WriteFileAtomically(temp_ini, StagingFileBytes(m_package.global_config_string()));
+      platform::WriteFileAtomically(temp_ini, StagingFileBytes(m_package.global_config_string()),
+                                    nullptr, platform::Access::kOwnerOnly);
   if (!written.ok()) {
     DEBUG_LOG(70, u"%s - cannot write tmp.ini: %S", kFunc, written.message());
     m_failure =

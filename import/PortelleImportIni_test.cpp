@@ -8,6 +8,7 @@
 #include "import/ImportTestSupport.h"
 #include "import/PortelleImport.h"
 #include "import/TextModeFile.h"
+#include "platform/file_faults.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
 #include "platform/text.h"
@@ -173,6 +174,32 @@ TEST_F(ImportToIniTest, AMergeThatFailsLeavesBothFilesAsTheyWere) {
     EXPECT_TRUE(ServerFileExists(blocked));
     std::filesystem::remove_all(platform::NativePath(install_path() +
                                                      platform::FromSystemCodePage(blocked)));
+  }
+}
+
+// A full disk or a failed rename while bsnscan.ini's merged version is
+// staged leaves the file byte for byte as it was, and nothing beside it.
+TEST_F(ImportToIniTest, AFailedStagedWriteLeavesTheTargetByteIdentical) {
+  for (const bool rename_fails : {false, true}) {
+    SCOPED_TRACE(rename_fails ? "rename" : "write");
+    WriteServerFile("bsnscan.ini", kTarget);
+    const std::vector<std::string> before = Listing();
+    platform::FileFaults faults;
+    faults.only_paths_containing = "bsnscan.ini";
+    faults.fail_write_at = rename_fails ? 0 : 1;
+    faults.disk_full = true;
+    faults.fail_renames = rename_fails;
+    {
+      const platform::ScopedFileFaults installed(&faults);
+      SKVA_Server_Settings::SettingAggregation package;
+      package.set_global_config_string(std::string(kPackage));
+      importer_->SetPackageForTesting(package);
+      EXPECT_FALSE(importer_->ImportToIni());
+    }
+    EXPECT_GT(rename_fails ? faults.renames : faults.failed_writes, 0u);
+    EXPECT_EQ(ServerFile("bsnscan.ini"), kTarget);
+    EXPECT_EQ(Listing(), before);
+    EXPECT_EQ(importer_->failure().id, platform::kMsgInstallFileNotWritten);
   }
 }
 

@@ -35,12 +35,9 @@ std::string UnicodeBytes(std::u16string_view text) {
 }
 
 platform::Status CreateUnicodeFile(std::u16string_view name) {
-  platform::File file;
-  platform::Status status = file.Open(name, platform::File::Mode::kCreateAlways);
-  if (!status.ok()) return status;
-  status = file.Write(kByteOrderMark, 2);
-  const platform::Status closed = file.Close();
-  return status.ok() ? closed : status;
+  // A new file replaces whatever is at the name, a link included, by a
+  // rename: the file a planted link points to is never written.
+  return platform::WriteFileAtomically(name, std::string_view(kByteOrderMark, 2));
 }
 
 platform::Status AppendUnicodeText(std::u16string_view name, std::u16string_view text) {

@@ -19,12 +19,17 @@ using Kind = PackageStatus::Kind;
 // Writes the length prefix and the stream under a temporary name beside
 // `path` and renames it to `path` once complete, so that a stopped or failed
 // export never leaves a truncated package under the file's name. A partly
-// written temporary file is removed.
+// written temporary file is removed. The file holds clear-text passwords:
+// it is created owner-only, as a new file of its own (whatever was left
+// under the temporary name, a planted link included, is removed first and
+// never written through), and the rename replaces a link at `path` itself.
 PackageStatus WriteFileContent(const std::u16string& path, std::string_view prefix,
                                std::string_view stream, std::u16string_view caller) {
   const std::u16string partial = path + u".part";
+  platform::DeleteFile(partial);
   platform::File file;
-  platform::Status status = file.Open(partial, platform::File::Mode::kCreateAlways);
+  platform::Status status =
+      file.Open(partial, platform::File::Mode::kCreateNew, platform::Access::kOwnerOnly);
   if (!status.ok()) {
     DEBUG_LOG(70, u"%s - ExportSetting:write error -> %S", caller, status.message());
     return PackageStatus(Kind::kCannotWrite, status);

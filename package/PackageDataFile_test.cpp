@@ -10,7 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "log/DebugLog.h"
+#include "platform/file_faults.h"
 #include "platform/named_pipe.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
@@ -275,6 +279,53 @@ TEST_F(PackageDataFileTest, TheFileAppearsUnderItsNameOnlyWhenComplete) {
   EXPECT_EQ(status.kind(), package::PackageStatus::Kind::kCannotWrite);
   EXPECT_EQ(status.file_status().code(), EISDIR);
   EXPECT_FALSE(install_.Exists("skva.dat.part"));
+}
+
+// The file holds clear-text passwords: it is owner-only under any umask,
+// and a link planted at its name or at its temporary name is replaced
+// itself, never written through.
+TEST_F(PackageDataFileTest, TheFileIsOwnerOnlyAndNeverWrittenThroughALink) {
+  testing_support::TempFolder outside;
+  outside.Write("target", "outside");
+  ASSERT_EQ(::symlink(outside.Native("target").c_str(), install_.Native("skva.dat").c_str()), 0);
+  ASSERT_EQ(::symlink(outside.Native("target").c_str(), install_.Native("skva.dat.part").c_str()),
+            0);
+  const mode_t saved = ::umask(0);
+  const package::PackageStatus status =
+      package::WritePackageDataFile(PackageWithDomains(), InstallPath(), kExport);
+  ::umask(saved);
+  ASSERT_TRUE(status.ok());
+  EXPECT_EQ(outside.Read("target"), "outside");
+  struct stat st;
+  ASSERT_EQ(::lstat(install_.Native("skva.dat").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_FALSE(install_.Exists("skva.dat.part"));
+  SettingAggregation read;
+  EXPECT_TRUE(Read(&read).ok());
+}
+
+// A disk that fills up half-way, or a rename that fails, leaves the
+// previous file as it was and no partial one.
+TEST_F(PackageDataFileTest, AFailedWriteOrRenameLeavesTheOldFileAndNoPartialOne) {
+  for (const bool rename_fails : {false, true}) {
+    SCOPED_TRACE(rename_fails ? "rename" : "write");
+    WriteDataFile("old package");
+    platform::FileFaults faults;
+    faults.only_paths_containing = "skva.dat";
+    faults.fail_write_at = rename_fails ? 0 : 2;  // the length prefix goes, the stream does not
+    faults.disk_full = true;
+    faults.fail_renames = rename_fails;
+    package::PackageStatus status;
+    {
+      const platform::ScopedFileFaults installed(&faults);
+      status = package::WritePackageDataFile(PackageWithDomains(), InstallPath(), kExport);
+    }
+    EXPECT_EQ(status.kind(), package::PackageStatus::Kind::kCannotWrite);
+    EXPECT_EQ(status.file_status().code(), platform::DiskFullError());
+    EXPECT_EQ(DataFile(), "old package");
+    EXPECT_FALSE(install_.Exists("skva.dat.part"));
+  }
 }
 
 TEST_F(PackageDataFileTest, AMissingFileIsRefusedAsCorruptedWithItsReason) {

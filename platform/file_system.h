@@ -27,6 +27,14 @@ std::string NativePath(std::string_view name);  // name in the system code page
 bool PathExists(std::u16string_view name, int* error = nullptr);
 bool PathExists(std::string_view name, int* error = nullptr);
 
+// Who may read and write a file the layer creates. kOwnerOnly gives the
+// owner alone read and write rights whatever the process's default (the
+// umask), for files that hold secrets such as clear-text passwords.
+enum class Access {
+  kDefault,
+  kOwnerOnly,
+};
+
 struct FileInfo {
   bool is_folder = false;
   uint64_t size = 0;
@@ -51,8 +59,20 @@ Status ReadNativeFile(const std::string& native_path, std::string* bytes);
 // given it receives the information of the new version, taken before the
 // rename, so that it describes what this call wrote even if another process
 // replaces the file right afterwards.
+// With Access::kOwnerOnly the new version is owner-only whatever the old
+// one's permissions were. A symbolic link at `name` is replaced by the file
+// itself; the file it points to is never written.
 Status WriteFileAtomically(std::u16string_view name, std::string_view bytes,
-                           FileInfo* written = nullptr);
+                           FileInfo* written = nullptr, Access access = Access::kDefault);
+
+// True when `name` itself (not what it points to) is a symbolic link.
+bool IsSymbolicLink(std::u16string_view name);
+
+// True when an existing component of `folder` + `relative` below `folder`
+// (the components of `relative`, the last one included) is a symbolic link,
+// so that a write there could land outside `folder`. Components that do not
+// exist end the test. `relative` may use '\\' or '/' as separators.
+bool HasLinkBelow(std::string_view folder, std::string_view relative);
 
 // Copies a file, keeping its permissions and last-write time. With
 // `fail_if_exists` an existing target is an error (EEXIST); otherwise it is
@@ -103,6 +123,7 @@ class File {
     kCreateNew,     // write only; fails with EEXIST when the file exists
     kAppend,        // write only; created when missing, every write at the end
   };
+  enum class Origin { kBegin, kCurrent, kEnd };
 
   File() = default;
   ~File();
@@ -111,13 +132,19 @@ class File {
   File(File&& other) noexcept;
   File& operator=(File&& other) noexcept;
 
-  Status Open(std::u16string_view name, Mode mode);
+  // The writing modes never follow a symbolic link at `name`: opening one
+  // fails (kCreateNew with EEXIST, the others with the system's "too many
+  // levels of links" error) instead of writing to what it points to. A file
+  // created here gets `access`; an existing file keeps its permissions.
+  Status Open(std::u16string_view name, Mode mode, Access access = Access::kDefault);
   bool is_open() const { return fd_ >= 0; }
 
   // Reads up to `size` bytes; *read is 0 at the end of the file.
   Status Read(void* buffer, size_t size, size_t* read);
   // Writes all bytes.
   Status Write(const void* data, size_t size);
+  // Moves the position; *position (when given) receives the new one.
+  Status Seek(int64_t offset, Origin origin, int64_t* position = nullptr);
   // Hands written data to the operating system (no fsync).
   Status Flush();
   // Sets the open file's last-access and last-write times (nanoseconds since
@@ -148,8 +175,10 @@ class FileReplacement {
   FileReplacement& operator=(const FileReplacement&) = delete;
 
   // Creates the temporary file in the folder of `name`, which must exist.
-  // A replacement in progress is abandoned first.
-  Status Begin(std::u16string_view name);
+  // A replacement in progress is abandoned first. With Access::kOwnerOnly
+  // the new version is owner-only; otherwise it keeps the permissions of
+  // the file it replaces (not of what a link there points to).
+  Status Begin(std::u16string_view name, Access access = Access::kDefault);
   // Writes all bytes to the temporary file.
   Status Write(const void* data, size_t size);
   // Sets the new version's last-access and last-write times (nanoseconds
@@ -171,6 +200,12 @@ class FileReplacement {
   std::string target_;      // native path the new version is renamed to
   std::u16string temporary_;
 };
+
+// Deletes the files of `folder` named `prefix` + a process ID + `suffix`
+// whose process no longer runs: what a killed run of this program left.
+// Files of running processes, and names that do not fit, stay.
+void RemoveFilesOfEndedProcesses(std::u16string_view folder, std::u16string_view prefix,
+                                 std::u16string_view suffix);
 
 // The folder for temporary files: $TMPDIR when it is set and not empty,
 // else /tmp; with a trailing separator.

@@ -8,17 +8,52 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
+#include "platform/file_faults.h"
 #include "platform/file_system.h"
+#include "platform/system.h"
 #include "platform/text.h"
 
 namespace platform {
 namespace {
 
 constexpr size_t kCopyChunk = 64 * 1024;
+constexpr mode_t kOwnerOnlyMode = 0600;
+constexpr mode_t kDefaultMode = 0666;  // narrowed by the umask
+
+mode_t CreationMode(Access access) {
+  return access == Access::kOwnerOnly ? kOwnerOnlyMode : kDefaultMode;
+}
+
+// An injected failure of the tests' fault plan: sets errno and returns true.
+bool Injected(int code) {
+  if (code == 0) return false;
+  errno = code;
+  return true;
+}
+
+// rename(2), unless the fault plan fails it.
+int Rename(const std::string& from, const std::string& to) {
+  if (FileFaults* faults = internal::g_file_faults;
+      faults != nullptr && Injected(faults->BeforeRename(to))) {
+    return -1;
+  }
+  return ::rename(from.c_str(), to.c_str());
+}
+
+// open(2) for writing, unless the fault plan fails a creation.
+int OpenForWriting(const std::string& path, int flags, mode_t mode) {
+  if (FileFaults* faults = internal::g_file_faults;
+      faults != nullptr && (flags & O_CREAT) != 0 && Injected(faults->BeforeCreate(path))) {
+    return -1;
+  }
+  return ::open(path.c_str(), flags, mode);
+}
 
 Status Errno(std::string_view operation, std::u16string_view name) {
   return Status::Error(errno, operation, name);
@@ -99,6 +134,10 @@ std::string TempSiblingName(const std::string& target) {
 }
 
 Status WriteAll(int fd, const char* data, size_t size, const std::string& native) {
+  if (FileFaults* faults = internal::g_file_faults;
+      faults != nullptr && Injected(faults->BeforeWrite(native, size))) {
+    return ErrnoNative("write", native);
+  }
   while (size > 0) {
     const ssize_t n = ::write(fd, data, size);
     if (n < 0) {
@@ -111,11 +150,14 @@ Status WriteAll(int fd, const char* data, size_t size, const std::string& native
   return Status();
 }
 
-// Creates a fresh sibling of `target` for writing; its mode follows the umask.
-int CreateSibling(const std::string& target, std::string* temp) {
+// Creates a fresh sibling of `target` for writing. O_EXCL makes it a new
+// file of its own: a link planted under the name fails the attempt rather
+// than being followed. Its mode follows the umask unless owner-only.
+int CreateSibling(const std::string& target, std::string* temp, Access access) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     *temp = TempSiblingName(target);
-    const int fd = ::open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = OpenForWriting(*temp, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                  CreationMode(access));
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
@@ -136,7 +178,8 @@ void FillInfo(const struct stat& st, FileInfo* info) {
 Status ReplaceWith(const std::string& target, std::string_view bytes, int source_fd,
                    mode_t mode, const struct timespec* times, FileInfo* written) {
   std::string temp;
-  const int fd = CreateSibling(target, &temp);
+  const int fd = CreateSibling(target, &temp, mode == kOwnerOnlyMode ? Access::kOwnerOnly
+                                                                     : Access::kDefault);
   if (fd < 0) return ErrnoNative("create", target);
   Status status;
   if (source_fd >= 0) {
@@ -168,7 +211,7 @@ Status ReplaceWith(const std::string& target, std::string_view bytes, int source
     }
   }
   if (::close(fd) != 0 && status.ok()) status = ErrnoNative("close", temp);
-  if (status.ok() && ::rename(temp.c_str(), target.c_str()) != 0) {
+  if (status.ok() && Rename(temp, target) != 0) {
     status = ErrnoNative("rename", target);
   }
   if (!status.ok()) ::unlink(temp.c_str());
@@ -244,11 +287,43 @@ Status ReadFile(std::u16string_view name, std::string* bytes) {
   return ReadNativeFile(NativePath(name), bytes);
 }
 
-Status WriteFileAtomically(std::u16string_view name, std::string_view bytes, FileInfo* written) {
+Status WriteFileAtomically(std::u16string_view name, std::string_view bytes, FileInfo* written,
+                           Access access) {
   const std::string native = NativePath(name);
+  // lstat: a link at the name lends no permissions; the rename replaces it.
   struct stat st;
-  const mode_t mode = ::stat(native.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+  mode_t mode =
+      ::lstat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? (st.st_mode & 07777) : 0;
+  if (access == Access::kOwnerOnly) mode = kOwnerOnlyMode;
   return ReplaceWith(native, bytes, -1, mode, nullptr, written);
+}
+
+bool IsSymbolicLink(std::u16string_view name) {
+  struct stat st;
+  return ::lstat(NativePath(name).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool HasLinkBelow(std::string_view folder, std::string_view relative) {
+  std::string base = NativePath(folder);
+  if (!base.empty() && base.back() != '/') base += '/';
+  std::string rest(relative);
+  std::replace(rest.begin(), rest.end(), '\\', '/');
+  // Each level is resolved like every other name, so that a link reached
+  // under another letter case is found as well.
+  std::string path = base;
+  for (size_t start = 0; start < rest.size();) {
+    size_t slash = rest.find('/', start);
+    if (slash == std::string::npos) slash = rest.size();
+    const std::string component = rest.substr(start, slash - start);
+    start = slash + 1;
+    if (component.empty() || component == ".") continue;
+    path = NativePath(std::string_view(path + component));
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) return false;
+    if (S_ISLNK(st.st_mode)) return true;
+    path += '/';
+  }
+  return false;
 }
 
 Status CopyFile(std::u16string_view from, std::u16string_view to, bool fail_if_exists) {
@@ -282,7 +357,7 @@ Status MoveFile(std::u16string_view from, std::u16string_view to, bool replace_e
     errno = EEXIST;
     return Errno("move", to);
   }
-  if (::rename(source.c_str(), target.c_str()) == 0) return Status();
+  if (Rename(source, target) == 0) return Status();
   if (errno != EXDEV) return Errno("move", to);
   Status status = CopyFile(from, to, !replace_existing);
   if (status.ok()) status = DeleteFile(from);
@@ -387,17 +462,20 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
-Status File::Open(std::u16string_view name, Mode mode) {
+Status File::Open(std::u16string_view name, Mode mode, Access access) {
   Close();
+  // A writer never follows a link at the name: it would write wherever the
+  // link points.
   int flags = O_CLOEXEC;
   switch (mode) {
     case Mode::kRead: flags |= O_RDONLY; break;
-    case Mode::kCreateAlways: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
-    case Mode::kCreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
-    case Mode::kAppend: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
+    case Mode::kCreateAlways: flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW; break;
+    case Mode::kCreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW; break;
+    case Mode::kAppend: flags |= O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW; break;
   }
   const std::string native = NativePath(name);
-  fd_ = ::open(native.c_str(), flags, 0666);
+  fd_ = mode == Mode::kRead ? ::open(native.c_str(), flags)
+                            : OpenForWriting(native, flags, CreationMode(access));
   if (fd_ < 0) return Errno("open", name);
   struct stat st;
   if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -405,6 +483,14 @@ Status File::Open(std::u16string_view name, Mode mode) {
     fd_ = -1;
     errno = EISDIR;
     return Errno("open", name);
+  }
+  // A file that holds secrets is owner-only also when it existed before.
+  if (access == Access::kOwnerOnly && mode != Mode::kRead &&
+      (st.st_mode & 07777) != kOwnerOnlyMode && ::fchmod(fd_, kOwnerOnlyMode) != 0) {
+    const Status status = Errno("chmod", name);
+    ::close(fd_);
+    fd_ = -1;
+    return status;
   }
   name_ = name;
   return Status();
@@ -431,6 +517,19 @@ Status File::Write(const void* data, size_t size) {
     return Errno("write", name_);
   }
   return WriteAll(fd_, static_cast<const char*>(data), size, Utf16ToUtf8(name_));
+}
+
+Status File::Seek(int64_t offset, Origin origin, int64_t* position) {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return Errno("seek", name_);
+  }
+  const int whence = origin == Origin::kBegin ? SEEK_SET : origin == Origin::kCurrent ? SEEK_CUR
+                                                                                      : SEEK_END;
+  const off_t moved = ::lseek(fd_, static_cast<off_t>(offset), whence);
+  if (moved < 0) return Errno("seek", name_);
+  if (position != nullptr) *position = static_cast<int64_t>(moved);
+  return Status();
 }
 
 Status File::Flush() {
@@ -461,21 +560,22 @@ Status File::Close() {
 
 FileReplacement::~FileReplacement() { Abandon(); }
 
-Status FileReplacement::Begin(std::u16string_view name) {
+Status FileReplacement::Begin(std::u16string_view name, Access access) {
   Abandon();
   const std::string target = NativePath(name);
   std::string temp;
-  const int fd = CreateSibling(target, &temp);
+  const int fd = CreateSibling(target, &temp, access);
   if (fd < 0) return Errno("create", name);
   file_.fd_ = fd;
   file_.name_ = Utf8ToUtf16(temp);
   name_ = name;
   target_ = target;
   temporary_ = file_.name_;
-  // The new version keeps the permissions of the one it replaces.
+  // The new version keeps the permissions of the file it replaces; a link
+  // at the name lends none (lstat), and an owner-only file keeps 0600.
   struct stat st;
-  if (::stat(target.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) &&
-      ::fchmod(fd, st.st_mode & 07777) != 0) {
+  if (access != Access::kOwnerOnly && ::lstat(target.c_str(), &st) == 0 &&
+      S_ISREG(st.st_mode) && ::fchmod(fd, st.st_mode & 07777) != 0) {
     const Status status = Errno("chmod", temporary_);
     Abandon();
     return status;
@@ -499,7 +599,7 @@ Status FileReplacement::Commit(bool replace_existing) {
     errno = EEXIST;
     status = Errno("create", name_);
   }
-  if (status.ok() && ::rename(Utf16ToUtf8(temporary_).c_str(), target_.c_str()) != 0) {
+  if (status.ok() && Rename(Utf16ToUtf8(temporary_), target_) != 0) {
     status = Errno("rename", name_);
   }
   if (!status.ok()) {
@@ -514,6 +614,36 @@ void FileReplacement::Abandon() {
   file_.Close();
   if (!temporary_.empty()) ::unlink(Utf16ToUtf8(temporary_).c_str());
   temporary_.clear();
+}
+
+void RemoveFilesOfEndedProcesses(std::u16string_view folder, std::u16string_view prefix,
+                                 std::u16string_view suffix) {
+  std::string native = NativePath(folder);
+  if (native.empty()) native = ".";
+  if (native.back() != '/') native += '/';
+  const std::string head = Utf16ToUtf8(prefix);
+  const std::string tail = Utf16ToUtf8(suffix);
+  DIR* dir = ::opendir(native.c_str());
+  if (dir == nullptr) return;
+  std::vector<std::string> ended;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() <= head.size() + tail.size() || !name.starts_with(head) ||
+        !name.ends_with(tail)) {
+      continue;
+    }
+    const std::string digits = name.substr(head.size(), name.size() - head.size() - tail.size());
+    if (digits.size() > 10 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    const unsigned long long pid = std::strtoull(digits.c_str(), nullptr, 10);
+    if (pid == 0 || pid > UINT32_MAX) continue;
+    if (!IsProcessAlive(static_cast<uint32_t>(pid))) ended.push_back(native + name);
+  }
+  ::closedir(dir);
+  for (const std::string& path : ended) {
+    struct stat st;
+    // Only files (or links, removed themselves): never a folder.
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) ::unlink(path.c_str());
+  }
 }
 
 std::u16string TemporaryFolder() {

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <string>
 #include <vector>
 
+#include "platform/system.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
 
@@ -317,6 +320,134 @@ TEST_F(FileSystemTest, TemporaryFolderDefaultsToTmp) {
   testing_support::ScopedEnvironmentVariable missing("TMPDIR", dir_.path() + "missing");
   EXPECT_FALSE(CreateTemporaryFile(u"mstmp", &path, &file).ok());
   EXPECT_FALSE(file.is_open());
+}
+
+// A planted link must never carry a write to the file it points to: the
+// atomic writers replace the link itself, the streaming writers refuse it.
+TEST_F(FileSystemTest, WritersNeverWriteThroughALinkAtTheName) {
+  dir_.Write("outside/secret.txt", "outside");
+  ASSERT_EQ(::chmod(dir_.Native("outside/secret.txt").c_str(), 0604), 0);
+  const std::string target = dir_.Native("outside/secret.txt");
+  for (const char* name : {"atomic", "replaced", "copied", "created", "new", "appended"}) {
+    ASSERT_EQ(::symlink(target.c_str(), dir_.Native(name).c_str()), 0) << name;
+  }
+  dir_.Write("source.txt", "copy");
+
+  ASSERT_TRUE(WriteFileAtomically(dir_.Wide("atomic"), "atomic").ok());
+  FileReplacement replacement;
+  ASSERT_TRUE(replacement.Begin(dir_.Wide("replaced")).ok());
+  ASSERT_TRUE(replacement.Write("replaced", 8).ok());
+  ASSERT_TRUE(replacement.Commit(true).ok());
+  ASSERT_TRUE(CopyFile(dir_.Wide("source.txt"), dir_.Wide("copied"), false).ok());
+  for (const char* name : {"atomic", "replaced", "copied"}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(IsSymbolicLink(dir_.Wide(name)));
+    struct stat st;
+    ASSERT_EQ(::lstat(dir_.Native(name).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+  }
+  EXPECT_EQ(dir_.Read("atomic"), "atomic");
+  EXPECT_EQ(dir_.Read("replaced"), "replaced");
+  // The link lent none of its target's permissions.
+  struct stat st;
+  ASSERT_EQ(::stat(dir_.Native("replaced").c_str(), &st), 0);
+  EXPECT_NE(st.st_mode & 07777, 0604u);
+
+  File file;
+  EXPECT_EQ(file.Open(dir_.Wide("created"), File::Mode::kCreateAlways).code(), ELOOP);
+  EXPECT_EQ(file.Open(dir_.Wide("new"), File::Mode::kCreateNew).code(), EEXIST);
+  EXPECT_EQ(file.Open(dir_.Wide("appended"), File::Mode::kAppend).code(), ELOOP);
+  EXPECT_TRUE(IsSymbolicLink(dir_.Wide("created")));
+  EXPECT_EQ(dir_.Read("outside/secret.txt"), "outside");
+  // Reading still follows links.
+  ASSERT_TRUE(file.Open(dir_.Wide("created"), File::Mode::kRead).ok());
+}
+
+TEST_F(FileSystemTest, OwnerOnlyFilesIgnoreAPermissiveUmask) {
+  const mode_t saved = ::umask(0);
+  const auto mode_of = [this](const char* name) {
+    struct stat st;
+    EXPECT_EQ(::lstat(dir_.Native(name).c_str(), &st), 0) << name;
+    return st.st_mode & 07777;
+  };
+  File file;
+  ASSERT_TRUE(file.Open(dir_.Wide("new.dat"), File::Mode::kCreateNew, Access::kOwnerOnly).ok());
+  file.Close();
+  ASSERT_TRUE(file.Open(dir_.Wide("plain.dat"), File::Mode::kCreateNew).ok());
+  file.Close();
+  // An existing file opened for its secrets becomes owner-only as well.
+  dir_.Write("old.dat", "old");
+  ASSERT_EQ(::chmod(dir_.Native("old.dat").c_str(), 0666), 0);
+  ASSERT_TRUE(file.Open(dir_.Wide("old.dat"), File::Mode::kCreateAlways, Access::kOwnerOnly).ok());
+  file.Close();
+  dir_.Write("atomic.ini", "old");
+  ASSERT_EQ(::chmod(dir_.Native("atomic.ini").c_str(), 0644), 0);
+  ASSERT_TRUE(
+      WriteFileAtomically(dir_.Wide("atomic.ini"), "new", nullptr, Access::kOwnerOnly).ok());
+  FileReplacement replacement;
+  ASSERT_TRUE(replacement.Begin(dir_.Wide("replaced.ini"), Access::kOwnerOnly).ok());
+  ASSERT_TRUE(replacement.Commit(true).ok());
+  ::umask(saved);
+
+  EXPECT_EQ(mode_of("new.dat"), 0600u);
+  EXPECT_EQ(mode_of("plain.dat"), 0666u);  // the default follows the umask
+  EXPECT_EQ(mode_of("old.dat"), 0600u);
+  EXPECT_EQ(mode_of("atomic.ini"), 0600u);
+  EXPECT_EQ(mode_of("replaced.ini"), 0600u);
+}
+
+TEST_F(FileSystemTest, LinksBelowAFolderAreFoundOnEveryLevel) {
+  dir_.MakeFolder("outside");
+  dir_.Write("install/Private/other/x.ini", "x");
+  dir_.Write("install/bsnscan.ini", "x");
+  ASSERT_EQ(::symlink(dir_.Native("outside").c_str(), dir_.Native("install/Private/PFW").c_str()),
+            0);
+  ASSERT_EQ(::symlink(dir_.Native("outside/x").c_str(), dir_.Native("install/skva.dat").c_str()),
+            0);
+  const std::string install = dir_.Native("install/");
+  EXPECT_TRUE(HasLinkBelow(install, "private\\pfw\\fw.ini"));  // found in another letter case
+  EXPECT_TRUE(HasLinkBelow(install, "Private/PFW/new/deeper.ini"));
+  EXPECT_TRUE(HasLinkBelow(install, "SKVA.DAT"));
+  EXPECT_FALSE(HasLinkBelow(install, "Private\\other\\x.ini"));
+  EXPECT_FALSE(HasLinkBelow(install, "bsnscan.ini"));
+  EXPECT_FALSE(HasLinkBelow(install, "missing\\folder\\file.ini"));
+  // A link above the folder is the folder's own business.
+  ASSERT_EQ(::symlink(install.c_str(), dir_.Native("alias").c_str()), 0);
+  EXPECT_FALSE(HasLinkBelow(dir_.Native("alias"), "bsnscan.ini"));
+  EXPECT_TRUE(IsSymbolicLink(dir_.Wide("alias")));
+  EXPECT_FALSE(IsSymbolicLink(dir_.Wide("install")));
+}
+
+// The ID of a process that has ended.
+uint32_t EndedProcessId() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return static_cast<uint32_t>(child);
+}
+
+TEST_F(FileSystemTest, FilesOfEndedProcessesAreRemovedAndOthersStay) {
+  const std::string ended = std::to_string(EndedProcessId());
+  const std::string running = std::to_string(::getpid());
+  EXPECT_FALSE(IsProcessAlive(static_cast<uint32_t>(std::stoul(ended))));
+  EXPECT_TRUE(IsProcessAlive(static_cast<uint32_t>(::getpid())));
+  EXPECT_TRUE(IsProcessAlive(1));  // another user's process counts as well
+  EXPECT_FALSE(IsProcessAlive(0));
+
+  dir_.Write(".a.zip." + ended + ".part.zip", "left");
+  dir_.Write(".a.zip." + running + ".part.zip", "in progress");
+  dir_.Write(".a.zip.12x.part.zip", "not a process ID");
+  dir_.Write(".b.zip." + ended + ".part.zip", "another archive's");
+  dir_.MakeFolder(".a.zip.999999999.part.zip");  // folders are never removed
+  ASSERT_EQ(::symlink("/nowhere", dir_.Native(".a.zip.999999998.part.zip").c_str()), 0);
+  RemoveFilesOfEndedProcesses(dir_.wpath(), u".a.zip.", u".part.zip");
+  EXPECT_FALSE(dir_.Exists(".a.zip." + ended + ".part.zip"));
+  EXPECT_TRUE(dir_.Exists(".a.zip." + running + ".part.zip"));
+  EXPECT_TRUE(dir_.Exists(".a.zip.12x.part.zip"));
+  EXPECT_TRUE(dir_.Exists(".b.zip." + ended + ".part.zip"));
+  EXPECT_TRUE(dir_.Exists(".a.zip.999999999.part.zip"));
+  EXPECT_FALSE(IsSymbolicLink(dir_.Wide(".a.zip.999999998.part.zip")));  // the link itself went
 }
 
 }  // namespace

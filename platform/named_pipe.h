@@ -21,6 +21,13 @@ inline constexpr int kPipeBusyWaitMs = 20000;
 std::string PipeFolder();
 std::string PipeSocketPath(std::u16string_view name);
 
+// Removes the sockets in the pipe folder whose names start with `prefix`
+// and that no process holds any more (what a killed run leaves behind).
+// Only sockets of the calling user are touched; any other file stays.
+// Listen calls it for a numbered name (a reply pipe such as "NAME_12"), with
+// the name's prefix before the number.
+void RemoveStalePipes(std::u16string_view prefix);
+
 // One connected end of a pipe.
 class PipeStream {
  public:

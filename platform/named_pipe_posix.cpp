@@ -9,6 +9,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <fstream>
+#include <set>
+#include <vector>
+#include <sstream>
 
 #include "platform/named_pipe.h"
 #include "platform/text.h"
@@ -83,6 +88,64 @@ std::string PipeFolder() {
 
 std::string PipeSocketPath(std::u16string_view name) {
   return PipeFolder() + "/" + Utf16ToUtf8(name);
+}
+
+namespace {
+
+// The paths of the Unix-domain sockets some process has bound, as the
+// kernel lists them; false when the list cannot be read.
+bool BoundSocketPaths(std::set<std::string>* paths) {
+  std::ifstream list("/proc/net/unix");
+  if (!list) return false;
+  std::string line;
+  std::getline(list, line);  // the column titles
+  while (std::getline(list, line)) {
+    // Num RefCount Protocol Flags Type St Inode [Path]
+    std::istringstream fields(line);
+    std::string field;
+    std::string path;
+    for (int i = 0; i < 8 && fields >> field; ++i) {
+      if (i == 7) path = field;
+    }
+    if (!path.empty() && path[0] == '/') paths->insert(path);
+  }
+  return true;
+}
+
+// The part of a numbered name before its number ("DbCln_" of "DbCln_-12"),
+// or empty when the name ends in no number.
+std::u16string NumberedNamePrefix(std::u16string_view name) {
+  size_t end = name.size();
+  while (end > 0 && name[end - 1] >= u'0' && name[end - 1] <= u'9') --end;
+  if (end == name.size()) return {};
+  if (end > 0 && name[end - 1] == u'-') --end;
+  return std::u16string(name.substr(0, end));
+}
+
+}  // namespace
+
+void RemoveStalePipes(std::u16string_view prefix) {
+  if (prefix.empty()) return;
+  const std::string folder = PipeFolder();
+  const std::string head = Utf16ToUtf8(prefix);
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  std::vector<std::string> candidates;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.starts_with(head)) candidates.push_back(folder + "/" + name);
+  }
+  ::closedir(dir);
+  if (candidates.empty()) return;
+  std::set<std::string> bound;
+  if (!BoundSocketPaths(&bound)) return;  // unknown: remove nothing
+  for (const std::string& path : candidates) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode) || st.st_uid != ::getuid()) {
+      continue;
+    }
+    if (bound.count(path) == 0) ::unlink(path.c_str());
+  }
 }
 
 PipeStream::~PipeStream() { Close(); }
@@ -168,6 +231,8 @@ Status PipeListener::Listen(std::u16string_view name, int backlog) {
     errno = ENAMETOOLONG;
     return Errno("listen", path);
   }
+  // Reply sockets of killed runs would pile up in the folder otherwise.
+  RemoveStalePipes(NumberedNamePrefix(name));
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return Errno("socket", path);
   // The socket file takes its mode from the socket itself when it is bound,

@@ -84,6 +84,45 @@ TEST_F(NamedPipeTest, AMissingOrStalePipeFailsAtOnce) {
   EXPECT_TRUE(stream.Connect(u"crashed").ok());
 }
 
+TEST_F(NamedPipeTest, BindingAReplyPipeRemovesTheStaleSocketsOfKilledRuns) {
+  // Reply sockets as a killed run leaves them: bound, never unlinked.
+  const auto leave_socket = [](const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << path;
+    ::close(fd);
+  };
+  PipeListener live;
+  ASSERT_TRUE(live.Listen(u"DbCln_5").ok());
+  leave_socket(PipeSocketPath(u"DbCln_6"));
+  leave_socket(PipeSocketPath(u"DbCln_-7"));
+  leave_socket(PipeSocketPath(u"OtherPipe_8"));
+  std::ofstream(PipeSocketPath(u"DbCln_notes")) << "not a socket";
+  const auto exists = [](std::u16string_view name) {
+    struct stat st;
+    return ::lstat(PipeSocketPath(name).c_str(), &st) == 0;
+  };
+  ASSERT_TRUE(exists(u"DbCln_6"));
+
+  PipeListener reply;
+  ASSERT_TRUE(reply.Listen(u"DbCln_9").ok());
+  EXPECT_FALSE(exists(u"DbCln_6"));
+  EXPECT_FALSE(exists(u"DbCln_-7"));
+  EXPECT_TRUE(exists(u"DbCln_5"));  // a live listener keeps its socket, unharmed
+  EXPECT_TRUE(live.is_listening());
+  PipeStream stream;
+  EXPECT_TRUE(stream.Connect(u"DbCln_5").ok());
+  EXPECT_TRUE(exists(u"OtherPipe_8"));  // other names are not this pipe's business
+  EXPECT_TRUE(exists(u"DbCln_notes"));  // nor files that are no socket
+  // An unnumbered name sweeps nothing.
+  leave_socket(PipeSocketPath(u"DbCln_10"));
+  PipeListener plain;
+  ASSERT_TRUE(plain.Listen(u"DbServerNamePipe").ok());
+  EXPECT_TRUE(exists(u"DbCln_10"));
+}
+
 TEST_F(NamedPipeTest, ALiveListenerKeepsItsName) {
   PipeListener first;
   ASSERT_TRUE(first.Listen(u"taken").ok());

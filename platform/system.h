@@ -31,6 +31,9 @@ uint32_t GetTickCount();
 uint32_t GetCurrentThreadId();
 uint32_t GetCurrentProcessId();
 
+// True while a process with this ID exists (also one of another user).
+bool IsProcessAlive(uint32_t process_id);
+
 // The running program's full file path.
 Status GetProgramPath(std::u16string* path);
 

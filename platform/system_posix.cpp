@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <sys/random.h>
 #include <time.h>
 #include <unistd.h>
@@ -44,6 +45,13 @@ uint32_t GetTickCount() {
 uint32_t GetCurrentThreadId() { return static_cast<uint32_t>(::gettid()); }
 
 uint32_t GetCurrentProcessId() { return static_cast<uint32_t>(::getpid()); }
+
+bool IsProcessAlive(uint32_t process_id) {
+  const auto pid = static_cast<pid_t>(process_id);
+  // 0 and negative numbers name process groups, not a process.
+  if (pid <= 0) return false;
+  return ::kill(pid, 0) == 0 || errno == EPERM;
+}
 
 Status GetProgramPath(std::u16string* path) {
   // readlink does not say how long the target is; grow until it fits.

@@ -181,6 +181,12 @@ int CUnzip::VerifyCurrentFile(const std::string& destination, UnzipWantedMember*
                         std::to_string(kMaxExtractedPath) + " bytes with the folder)";
       return kUnzipResultUnsafeMember;
   }
+  // A link already in the destination folder (the member's file, or a
+  // folder on its way) would carry the member wherever the link points.
+  if (platform::HasLinkBelow(destination, name)) {
+    problem->reason = member + " would be written through a symbolic link in the destination folder";
+    return kUnzipResultUnsafeMember;
+  }
   // Bit 0 of the general-purpose flags: the data is encrypted, which no
   // export does and this reader cannot check.
   if ((info.flag & 1) != 0) {
@@ -285,6 +291,11 @@ int CUnzip::ExtractCurrentFile(const std::string& destination, bool keep_paths, 
     return kUnzipResultUnsafeMember;
   }
 
+  if (platform::HasLinkBelow(destination, name)) {
+    DEBUG_LOG_A(5, "[CUnzip::ExtractAll] Refused member [%s]: a symbolic link in [%s] is on its way",
+                name, destination);
+    return kUnzipResultUnsafeMember;
+  }
   const std::string target = JoinZipPath(destination, name);
   CreateFolders(target.substr(0, target.find_last_of(kSeparators)));
   const int opened = m_pfnUnzOpenCurrentFile(m_hUnzip);

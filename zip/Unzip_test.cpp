@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/file_faults.h"
 #include "platform/file_system.h"
 #include "platform/status.h"
 #include "tests/support/scoped_environment.h"
@@ -253,6 +257,61 @@ TEST_F(UnzipTest, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
             (std::set<std::string>{"Admin/", "Admin/ALERT.MSG", "Private/", "Private/PFW/",
                                    "Private/PFW/fw.ini", "skva.dat/"}));
   EXPECT_EQ(dir_.Read("install/Private/PFW/fw.ini"), dir_.Read("expected_fw.ini"));
+}
+
+// A disk that fills up while a member is written: the file it replaces
+// stays whole and no temporary file is left.
+TEST_F(UnzipTest, AMemberWriteFailingHalfWayLeavesTheOldFileWholeAndNoTemporaryFile) {
+  ASSERT_TRUE(WriteWithPython(dir_, Path("foreign.zip"), kForeignArchive));
+  dir_.Write("install/Private/PFW/fw.ini", "old profile");
+  platform::FileFaults faults;
+  faults.only_paths_containing = "fw.ini";
+  faults.fail_write_at = 2;  // the member (50000 bytes) takes several writes
+  faults.disk_full = true;
+  try {
+    const platform::ScopedFileFaults installed(&faults);
+    Extract("foreign.zip", "install");
+    ADD_FAILURE() << "no exception";
+  } catch (const CWinFileException& e) {
+    EXPECT_EQ(e.GetError(), platform::DiskFullError());
+    EXPECT_EQ(e.GetPath(), Path("install") + "\\Private\\PFW\\fw.ini");
+  }
+  EXPECT_EQ(faults.writes, 2u);
+  EXPECT_EQ(dir_.Read("install/Private/PFW/fw.ini"), "old profile");
+  EXPECT_EQ(Tree(dir_, "install/"), (std::set<std::string>{"Admin/", "Admin/ALERT.MSG", "Private/",
+                                                           "Private/PFW/", "Private/PFW/fw.ini"}));
+}
+
+// Links already in the destination folder (a member's file, or a folder on
+// its way) must not carry members elsewhere: Verify refuses the archive,
+// and extraction refuses the member, before anything is written.
+TEST_F(UnzipTest, MembersAreNeverWrittenThroughALinkInTheDestination) {
+  ASSERT_TRUE(WriteWithPython(dir_, Path("foreign.zip"), kForeignArchive));
+  for (const char* link : {"install/Private/PFW", "install/Private", "install/skva.dat"}) {
+    SCOPED_TRACE(link);
+    std::filesystem::remove_all(Path("install"));
+    std::filesystem::remove_all(Path("outside"));
+    dir_.MakeFolder("install/Private");
+    dir_.Write("outside/fw.ini", "outside");
+    if (std::string_view(link).ends_with("skva.dat")) {
+      ASSERT_EQ(::symlink(Path("outside/fw.ini").c_str(), Path(link).c_str()), 0);
+    } else {
+      if (std::string_view(link).ends_with("Private")) std::filesystem::remove(Path(link));
+      ASSERT_EQ(::symlink(Path("outside").c_str(), Path(link).c_str()), 0);
+      if (std::string_view(link).ends_with("Private")) dir_.MakeFolder("outside/PFW");
+    }
+    const std::set<std::string> outside_before = Tree(dir_, "outside/");
+
+    CUnzip unzip;
+    ASSERT_EQ(unzip.Open(Path("foreign.zip").c_str()), 0);
+    UnzipProblem problem;
+    EXPECT_EQ(unzip.Verify(Path("install").c_str(), nullptr, &problem), kUnzipResultUnsafeMember);
+    EXPECT_NE(problem.reason.find("symbolic link"), std::string::npos) << problem.reason;
+    // Extraction refuses on its own too, should a caller skip Verify.
+    EXPECT_EQ(unzip.ExtractAll(Path("install").c_str(), true, true), kUnzipResultUnsafeMember);
+    EXPECT_EQ(Tree(dir_, "outside/"), outside_before);
+    EXPECT_EQ(dir_.Read("outside/fw.ini"), "outside");
+  }
 }
 
 TEST_F(UnzipTest, ADamagedMemberDoesNotReplaceTheFileItWouldLandOn) {

@@ -19,6 +19,79 @@ constexpr int kAppendAfterContent = APPEND_STATUS_CREATEAFTER;
 
 }  // namespace
 
+// The archive file minizip writes a created archive to, through the file
+// layer, and the first failure on the way.
+struct ZipArchiveFile {
+  platform::File file;
+  platform::Status status;
+
+  void Keep(const platform::Status& failed) {
+    if (status.ok() && !failed.ok()) status = failed;
+  }
+};
+
+namespace {
+
+const platform::Status kNoFailure;
+
+ZipArchiveFile* ArchiveOf(voidpf opaque) { return static_cast<ZipArchiveFile*>(opaque); }
+
+voidpf ZCALLBACK OpenArchiveFile(voidpf opaque, const char* filename, int mode) {
+  ZipArchiveFile* archive = ArchiveOf(opaque);
+  if (filename == nullptr || (mode & ZLIB_FILEFUNC_MODE_CREATE) == 0) return nullptr;
+  archive->Keep(archive->file.Open(platform::FromSystemCodePage(filename),
+                                   platform::File::Mode::kCreateAlways,
+                                   platform::Access::kOwnerOnly));
+  return archive->file.is_open() ? &archive->file : nullptr;
+}
+
+uLong ZCALLBACK ReadArchiveFile(voidpf opaque, voidpf, void* buffer, uLong size) {
+  ZipArchiveFile* archive = ArchiveOf(opaque);
+  size_t read = 0;
+  const platform::Status status = archive->file.Read(buffer, size, &read);
+  archive->Keep(status);
+  return status.ok() ? static_cast<uLong>(read) : 0;
+}
+
+uLong ZCALLBACK WriteArchiveFile(voidpf opaque, voidpf, const void* buffer, uLong size) {
+  ZipArchiveFile* archive = ArchiveOf(opaque);
+  const platform::Status status = archive->file.Write(buffer, size);
+  archive->Keep(status);
+  return status.ok() ? size : 0;
+}
+
+long ZCALLBACK TellArchiveFile(voidpf opaque, voidpf) {
+  ZipArchiveFile* archive = ArchiveOf(opaque);
+  int64_t position = 0;
+  const platform::Status status =
+      archive->file.Seek(0, platform::File::Origin::kCurrent, &position);
+  archive->Keep(status);
+  return status.ok() ? static_cast<long>(position) : -1;
+}
+
+long ZCALLBACK SeekArchiveFile(voidpf opaque, voidpf, uLong offset, int origin) {
+  ZipArchiveFile* archive = ArchiveOf(opaque);
+  platform::File::Origin from = platform::File::Origin::kBegin;
+  if (origin == ZLIB_FILEFUNC_SEEK_CUR) from = platform::File::Origin::kCurrent;
+  if (origin == ZLIB_FILEFUNC_SEEK_END) from = platform::File::Origin::kEnd;
+  const platform::Status status = archive->file.Seek(static_cast<int64_t>(offset), from);
+  archive->Keep(status);
+  return status.ok() ? 0 : -1;
+}
+
+int ZCALLBACK CloseArchiveFile(voidpf opaque, voidpf) {
+  ZipArchiveFile* archive = ArchiveOf(opaque);
+  const platform::Status status = archive->file.Close();
+  archive->Keep(status);
+  return status.ok() ? 0 : -1;
+}
+
+int ZCALLBACK TestArchiveFileError(voidpf opaque, voidpf) {
+  return ArchiveOf(opaque)->status.ok() ? 0 : 1;
+}
+
+}  // namespace
+
 CZip::CZip() {
   if (platform::IsServerCore()) {
     m_pZipAU.reset(new (std::nothrow) CZipAU());
@@ -37,7 +110,13 @@ void CZip::LoadMinizip() {
       !zip_library::Resolve(m_library, "zipWriteInFileInZip", &m_pfnZipWriteInFileInZip) ||
       !zip_library::Resolve(m_library, "zipCloseFileInZip", &m_pfnZipCloseFileInZip)) {
     m_library.Unload();
+    return;
   }
+  zip_library::Resolve(m_library, "zipOpen2", &m_pfnZipOpen2);
+}
+
+const platform::Status& CZip::write_status() const {
+  return m_archiveFile != nullptr ? m_archiveFile->status : kNoFailure;
 }
 
 namespace {
@@ -80,7 +159,35 @@ int CZip::OpenArchive(const char* name, bool append) {
   if (name == nullptr) return kZipResultNullName;
   Close();
   const std::string path = platform::NativePath(NormalizeArchiveName(name));
-  m_hZip = m_pfnZipOpen(path.c_str(), append ? kAppendAfterContent : APPEND_STATUS_CREATE);
+  if (append) {
+    m_hZip = m_pfnZipOpen(path.c_str(), kAppendAfterContent);
+    return m_hZip != nullptr ? 0 : kZipResultNoLibrary;
+  }
+  m_archiveFile = std::make_unique<ZipArchiveFile>();
+  if (m_pfnZipOpen2 != nullptr) {
+    zlib_filefunc_def functions = {};
+    functions.zopen_file = OpenArchiveFile;
+    functions.zread_file = ReadArchiveFile;
+    functions.zwrite_file = WriteArchiveFile;
+    functions.ztell_file = TellArchiveFile;
+    functions.zseek_file = SeekArchiveFile;
+    functions.zclose_file = CloseArchiveFile;
+    functions.zerror_file = TestArchiveFileError;
+    functions.opaque = m_archiveFile.get();
+    m_hZip = m_pfnZipOpen2(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
+    return m_hZip != nullptr ? 0 : kZipResultNoLibrary;
+  }
+  // Without zipOpen2 minizip opens the file itself, and would follow a link:
+  // the file is first created here, new and owner-only, so that minizip
+  // finds a plain file of ours.
+  platform::File created;
+  const std::u16string native = platform::FromSystemCodePage(path);
+  if (platform::IsSymbolicLink(native)) platform::DeleteFile(native);
+  m_archiveFile->Keep(
+      created.Open(native, platform::File::Mode::kCreateAlways, platform::Access::kOwnerOnly));
+  if (!created.is_open()) return kZipResultNoLibrary;
+  created.Close();
+  m_hZip = m_pfnZipOpen(path.c_str(), APPEND_STATUS_CREATE);
   return m_hZip != nullptr ? 0 : kZipResultNoLibrary;
 }
 

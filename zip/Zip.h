@@ -21,6 +21,7 @@
 #include "zip/ZipCommon.h"
 
 class CZipAU;
+struct ZipArchiveFile;
 
 class CZip {
  public:
@@ -36,11 +37,17 @@ class CZip {
 
   // Creates the archive NormalizeArchiveName(name), or with `append` adds it
   // after the file's existing content. An archive still open is closed first.
+  // A created archive is a new owner-only file: it holds clear-text
+  // passwords. It is written through the file layer, which never follows a
+  // link at the name.
   // When it fails, open_status() says why in the system's terms.
   int Open(const char* name, bool append);
   // The reason the last Open failed (its operation, the archive's path and
   // the system's error); success after an Open that succeeded.
   const platform::Status& open_status() const { return m_openStatus; }
+  // The first failure of the file layer while a created archive was
+  // written or closed (the system's reason and the path); success otherwise.
+  const platform::Status& write_status() const;
 
   // Adds the file `base_folder` + '\' + `name` (just `name`, relative to the
   // current folder, when `base_folder` is null) as the member `name`, with
@@ -79,6 +86,9 @@ class CZip {
   ZipOpenNewFileInZipFunction m_pfnZipOpenNewFileInZip = nullptr;
   ZipWriteInFileInZipFunction m_pfnZipWriteInFileInZip = nullptr;
   ZipCloseFileInZipFunction m_pfnZipCloseFileInZip = nullptr;
+  using ZipOpen2Function = decltype(&::zipOpen2);
+  ZipOpen2Function m_pfnZipOpen2 = nullptr;  // optional: zipOpen serves without it
+  std::unique_ptr<ZipArchiveFile> m_archiveFile;
   zipFile m_hZip = nullptr;
   std::unique_ptr<CZipAU> m_pZipAU;  // only on server core
   platform::Status m_openStatus;

@@ -40,7 +40,10 @@ int CZipAU::Open(const char* name, bool append) {
   const std::string archive = NormalizeArchiveName(name);
   if (!append || !platform::PathExists(std::string_view(archive))) {
     platform::File file;
-    if (!file.Open(platform::FromSystemCodePage(archive), platform::File::Mode::kCreateAlways)
+    // The archive holds clear-text passwords: owner-only, and never created
+    // through a link at its name.
+    if (!file.Open(platform::FromSystemCodePage(archive), platform::File::Mode::kCreateAlways,
+                   platform::Access::kOwnerOnly)
              .ok()) {
       DEBUG_LOG_A(5, "[CZipAU::Open] create ZIP file [%s] failed.", archive);
       return kZipResultNoLibrary;
