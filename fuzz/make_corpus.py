@@ -12,10 +12,16 @@ import json
 import pathlib
 import shutil
 import struct
+import sys
 import zipfile
 import zlib
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
+# The protocol-buffer writer the end-to-end tests build packages with.
+sys.path.insert(0, str(ROOT / "tests" / "e2e"))
+from harness import field, varint  # noqa: E402
+
+field_bytes = field_int = field
 OUT = ROOT / "fuzz" / "corpus"
 SAMPLES = ROOT / "demo" / "samples"
 SAMPLE_NAMES = ["8.0", "10.5", "10.6-sp1", "10.6-sp2-target"]
@@ -31,26 +37,6 @@ def fixture(name):
 
 def config_stream(domain):
     return "\t".join(domain["config"])
-
-
-def varint(n):
-    out = bytearray()
-    while True:
-        b = n & 0x7F
-        n >>= 7
-        if n:
-            out.append(b | 0x80)
-        else:
-            out.append(b)
-            return bytes(out)
-
-
-def field_bytes(number, data):
-    return varint(number << 3 | 2) + varint(len(data)) + data
-
-
-def field_int(number, value):
-    return varint(number << 3) + varint(value & 0xFFFFFFFFFFFFFFFF)
 
 
 def package_bytes(sample, domains):
