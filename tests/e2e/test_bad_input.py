@@ -156,30 +156,26 @@ class BadInput(ExportTestCase):
         os.chmod(server.install, 0o555)
         self.addCleanup(os.chmod, server.install, 0o755)
         archive = os.path.join(out, "a.zip")
-        result = subprocess.run(prefix + [program("portelle"), "/c", "/t", archive],
-                                capture_output=True, env=server.env(), cwd=server.root,
-                                timeout=RUN_TIMEOUT_S)
-        self.assertEqual((result.returncode, result.stdout), (1, b""))
-        self.assertEqual(result.stderr.decode(),
-                         "Unable to continue. Unable to write %stmp.ini in the Bastionel server "
-                         "install folder: Permission denied. Run the tool as an administrator "
-                         "and try again.\n" % server.install)
-        self.assertEqual(os.listdir(out), [])
-        self.assertEqual(server.leftovers(), [])
+
+        def export_fails_with(stderr):
+            result = subprocess.run(prefix + [program("portelle"), "/c", "/t", archive],
+                                    capture_output=True, env=server.env(), cwd=server.root,
+                                    timeout=RUN_TIMEOUT_S)
+            self.assertEqual((result.returncode, result.stdout), (1, b""))
+            self.assertEqual(result.stderr.decode(), stderr)
+            self.assertEqual(os.listdir(out), [])
+            self.assertEqual(server.leftovers(), [])
+
+        export_fails_with("Unable to continue. Unable to write %stmp.ini in the Bastionel server "
+                          "install folder: Permission denied. Run the tool as an administrator "
+                          "and try again.\n" % server.install)
 
         # With rights on the install folder but not on the archive's folder.
         os.chmod(server.install, 0o777)
         os.chmod(out, 0o555)
         self.addCleanup(os.chmod, out, 0o755)
-        result = subprocess.run(prefix + [program("portelle"), "/c", "/t", archive],
-                                capture_output=True, env=server.env(), cwd=server.root,
-                                timeout=RUN_TIMEOUT_S)
-        self.assertEqual((result.returncode, result.stdout), (1, b""))
-        self.assertEqual(result.stderr.decode(),
-                         "Unable to continue. Unable to write the data file %s: Permission "
-                         "denied. Select another path and try again.\n" % archive)
-        self.assertEqual(os.listdir(out), [])
-        self.assertEqual(server.leftovers(), [])
+        export_fails_with("Unable to continue. Unable to write the data file %s: Permission "
+                          "denied. Select another path and try again.\n" % archive)
 
     def test_a_package_file_that_cannot_be_created_keeps_the_old_archive(self):
         server = self.make_server(version="10.5")
