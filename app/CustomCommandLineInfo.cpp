@@ -8,8 +8,8 @@ namespace {
 
 bool IsWhiteSpace(char16_t c) {
   return c == u' ' || (c >= u'\t' && c <= u'\r') || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-         c == 0x205F || c == 0x3000;
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
 }
 
 std::u16string Trim(std::u16string_view text) {
@@ -22,8 +22,7 @@ std::u16string Trim(std::u16string_view text) {
 
 }  // namespace
 
-void CCustomCommandLineInfo::ParseParam(std::u16string_view param, bool is_flag,
-                                        bool /*is_last*/) {
+void CCustomCommandLineInfo::ParseParam(std::u16string_view param, bool is_flag, bool /*is_last*/) {
   if (!is_flag) {
     m_wstrDataFilePath = Trim(param);
     return;
@@ -45,8 +44,7 @@ void CCustomCommandLineInfo::ParseParam(std::u16string_view param, bool is_flag,
   }
 }
 
-void ParseCommandLine(const std::vector<std::u16string>& arguments,
-                      CCustomCommandLineInfo& info) {
+void ParseCommandLine(const std::vector<std::u16string>& arguments, CCustomCommandLineInfo& info) {
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::u16string& token = arguments[i];
     const bool is_last = i + 1 == arguments.size();

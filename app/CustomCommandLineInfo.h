@@ -38,7 +38,6 @@ class CCustomCommandLineInfo {
 // calls: "-x" is a flag "x"; "/x" is a flag when the token is exactly a slash
 // and one character, so that "/c /i" works while "/tmp/a.zip" is a path; any
 // other token is a path.
-void ParseCommandLine(const std::vector<std::u16string>& arguments,
-                      CCustomCommandLineInfo& info);
+void ParseCommandLine(const std::vector<std::u16string>& arguments, CCustomCommandLineInfo& info);
 
 #endif  // PORTELLE_APP_CUSTOMCOMMANDLINEINFO_H_

@@ -18,8 +18,11 @@ Parsed Parse(std::vector<std::u16string> arguments) {
   platform::ScopedUserInterface scope(&ui);
   CCustomCommandLineInfo info;
   ParseCommandLine(arguments, info);
-  Parsed p{info.IsConsoleMode(), info.IsImport(), info.IsAttachToParentConsole(),
-           info.GetDataFilePath(), {}};
+  Parsed p{info.IsConsoleMode(),
+           info.IsImport(),
+           info.IsAttachToParentConsole(),
+           info.GetDataFilePath(),
+           {}};
   for (const auto& m : ui.messages()) {
     EXPECT_EQ(m.icon, platform::MessageIcon::kWarning);
     p.messages.push_back(m.text);
@@ -68,7 +71,7 @@ TEST(CommandLineTest, HelpInItsThreeSpellingsAndNothingNear) {
   // Other spellings stay unknown flags, and a longer slash token a path.
   const Parsed p = Parse({u"-H", u"-help", u"/help", u"--h"});
   EXPECT_EQ(p.messages, (std::vector<std::u16string>{u"Unknown flag H", u"Unknown flag help",
-                                                      u"Unknown flag -h"}));
+                                                     u"Unknown flag -h"}));
   EXPECT_EQ(p.path, u"/help");
   CCustomCommandLineInfo info;
   ParseCommandLine({u"/c", u"/help"}, info);

@@ -1,13 +1,13 @@
 #include "app/PortelleApp.h"
 
+#include <cstdio>
+
 #include "app/CustomCommandLineInfo.h"
 #include "app/PortelleCmdLineMode.h"
 #include "app/server_info.h"
 #include "platform/console.h"
 #include "platform/system.h"
 #include "platform/text.h"
-
-#include <cstdio>
 
 bool CPortelleApp::InitInstance(const std::vector<std::u16string>& arguments) {
   CCustomCommandLineInfo command_line;

@@ -67,9 +67,8 @@ TEST_F(PortelleAppTest, AFailedDiscoveryFailsTheRunInDialogModeAndSaysWhatWasFou
 }
 
 TEST_F(PortelleAppTest, HelpPrintsTheUsageBeforeDiscoveryInEitherMode) {
-  for (const std::vector<std::u16string>& arguments :
-       std::vector<std::vector<std::u16string>>{{u"--help"}, {u"-h"}, {u"/?"},
-                                                {u"/c", u"/t", u"/?", u"a.zip"}}) {
+  for (const std::vector<std::u16string>& arguments : std::vector<std::vector<std::u16string>>{
+           {u"--help"}, {u"-h"}, {u"/?"}, {u"/c", u"/t", u"/?", u"a.zip"}}) {
     DialoglessApp app;
     std::string err;
     testing::internal::CaptureStdout();

@@ -67,7 +67,7 @@ bool CPortelleCmdLineMode::DoExport() {
     WriteErrorLine(outcome.warning);
     return false;
   }
-  platform::ConsoleWrite(platform::Format(u"Settings are successfully exported to %s\n",
-                                          outcome.written_archive));
+  platform::ConsoleWrite(
+      platform::Format(u"Settings are successfully exported to %s\n", outcome.written_archive));
   return true;
 }

@@ -89,7 +89,8 @@ void CPortelleDlg::UpdateControls() {
   if (!m_wstrArchivePath.empty()) m_view.SetControlText(kIdcArchivePath, m_wstrArchivePath);
   // Only a 10.6 SP2 server without patch can import; every supported
   // version can export.
-  m_view.EnableControl(kIdcImport, app::CanImportInto(m_dServerVer, m_nServicePackVer, m_nPatchVer));
+  m_view.EnableControl(kIdcImport,
+                       app::CanImportInto(m_dServerVer, m_nServicePackVer, m_nPatchVer));
 }
 
 void CPortelleDlg::EnableButtons(bool enable) {
@@ -119,9 +120,8 @@ void CPortelleDlg::OnBnClickedButtonExport() {
                                m_wstrArchivePath) != platform::MessageAnswer::kYes) {
     return;
   }
-  const OperationOutcome outcome = m_operations.Export(m_dServerVer, m_wstrServerPath,
-                                                      m_nServicePackVer, m_nPatchVer,
-                                                      m_wstrArchivePath);
+  const OperationOutcome outcome = m_operations.Export(
+      m_dServerVer, m_wstrServerPath, m_nServicePackVer, m_nPatchVer, m_wstrArchivePath);
   if (!outcome.succeeded) {
     ShowFailure(outcome);
   } else if (!outcome.warning.empty()) {
@@ -148,8 +148,8 @@ void CPortelleDlg::OnBnClickedButtonImport() {
   const OperationOutcome outcome = m_operations.Import(m_wstrServerPath, m_wstrArchivePath);
   if (outcome.succeeded) {
     const int duplicates = CountReportLines(kDuplicateReport);
-    DEBUG_LOG(68, u"%s - Duplicate Domain number --> [%d]", u"CPortelleDlg::OnBnClickedButtonImport",
-              duplicates);
+    DEBUG_LOG(68, u"%s - Duplicate Domain number --> [%d]",
+              u"CPortelleDlg::OnBnClickedButtonImport", duplicates);
     if (duplicates > 0) {
       platform::ShowAppMessage(platform::kMsgDuplicateDomains, MessageIcon::kInformation,
                                MessageButtons::kOk, kDuplicateReport);

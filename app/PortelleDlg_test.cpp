@@ -140,8 +140,8 @@ TEST_F(DialogTest, ExportOutcomesBeyondPlainSuccessAreShown) {
   Start(10.5, 0, 0);
   // A failure with its reason: one error box, no success message.
   ops_.export_outcome_.succeeded = false;
-  ops_.export_outcome_.failure = platform::AppMessage(
-      platform::kMsgArchiveNotWritten, u"C:\\SkvaMigrate.zip", u"Permission denied");
+  ops_.export_outcome_.failure = platform::AppMessage(platform::kMsgArchiveNotWritten,
+                                                      u"C:\\SkvaMigrate.zip", u"Permission denied");
   dlg_.OnBnClickedButtonExport();
   ASSERT_EQ(ui_.messages().size(), 1u);
   EXPECT_EQ(ui_.messages()[0].icon, MessageIcon::kError);
@@ -181,13 +181,15 @@ TEST_F(DialogTest, ImportFailuresAndWhatWasLeftOutAreShownAfterTheClosingMessage
   dlg_.OnBnClickedButtonImport();
   ASSERT_EQ(ui_.messages().size(), 2u);
   EXPECT_EQ(ui_.messages()[1].icon, MessageIcon::kError);
-  EXPECT_EQ(ui_.messages()[1].text, u"The data file C:\\SkvaMigrate.zip was not imported: it "
-                                    u"holds no skva.dat. \nNothing was changed on this server.");
+  EXPECT_EQ(ui_.messages()[1].text,
+            u"The data file C:\\SkvaMigrate.zip was not imported: it "
+            u"holds no skva.dat. \nNothing was changed on this server.");
   EXPECT_TRUE(view_.enabled_[kIdcClose]);
 
   ops_.import_outcome_ = OperationOutcome{};
   ops_.import_outcome_.succeeded = true;
-  ops_.import_outcome_.afterwords = {platform::AppMessage(platform::kMsgDomainsLeftOut, u"2", u"1")};
+  ops_.import_outcome_.afterwords = {
+      platform::AppMessage(platform::kMsgDomainsLeftOut, u"2", u"1")};
   ui_.Clear();
   ui_.QueueAnswer(MessageAnswer::kYes);
   dlg_.OnBnClickedButtonImport();
@@ -232,13 +234,14 @@ TEST_F(DialogTest, ImportNeedsAYesAndReportsDuplicates) {
   EXPECT_TRUE(view_.enabled_[kIdcImport]);
 
   // Two duplicate lines in the report: 141, then 142.
-  ops_.report_ = std::string("\xFF\xFE", 2) + std::string("a\0\\\0b\0\r\0\n\0c\0\\\0d\0\r\0\n\0", 20);
+  ops_.report_ =
+      std::string("\xFF\xFE", 2) + std::string("a\0\\\0b\0\r\0\n\0c\0\\\0d\0\r\0\n\0", 20);
   ui_.Clear();
   ui_.QueueAnswer(MessageAnswer::kYes);
   dlg_.OnBnClickedButtonImport();
   ASSERT_EQ(ui_.messages().size(), 3u);
-  EXPECT_EQ(ui_.messages()[1].text,
-            platform::FormatMessageText(platform::kMsgDuplicateDomains, u"DuplicateDomainList.txt"));
+  EXPECT_EQ(ui_.messages()[1].text, platform::FormatMessageText(platform::kMsgDuplicateDomains,
+                                                                u"DuplicateDomainList.txt"));
   EXPECT_EQ(ui_.messages()[2].text, platform::FormatMessageText(platform::kMsgToolSucceeded));
 }
 

@@ -10,7 +10,8 @@ OperationOutcome ExportOutcome(const CExportSkvaSettings& exporter, bool exporte
   outcome.failure = exporter.failure();
   outcome.written_archive = exporter.written_archive();
   if (exported && exporter.database_unreachable()) {
-    outcome.warning = platform::AppMessage(platform::kMsgNoDomainsExported, outcome.written_archive);
+    outcome.warning =
+        platform::AppMessage(platform::kMsgNoDomainsExported, outcome.written_archive);
   } else if (exported && exporter.domains_left_out() > 0) {
     // The tree went deeper than the walk: the archive lacks those domains.
     outcome.warning = platform::AppMessage(

@@ -34,10 +34,9 @@ void Note(std::u16string* notes, const platform::AppMessage& message) {
 void NoteRegistryStore(std::u16string* notes) {
   const platform::RegistryStoreInfo store = platform::DescribeRegistryStore();
   if (store.path.empty()) return;  // the system's own registry
-  Note(notes, store.exists
-                  ? platform::AppMessage(platform::kMsgRegistryFileRead, store.path)
-                  : platform::AppMessage(platform::kMsgRegistryFileMissing, store.path,
-                                         store.variable));
+  Note(notes, store.exists ? platform::AppMessage(platform::kMsgRegistryFileRead, store.path)
+                           : platform::AppMessage(platform::kMsgRegistryFileMissing, store.path,
+                                                  store.variable));
 }
 
 bool ReadServerInfo(double* version, std::u16string* install_path, int32_t* service_pack,
@@ -57,9 +56,8 @@ bool ReadServerInfo(double* version, std::u16string* install_path, int32_t* serv
   *version = ParseServerVersion(text);
 
   uint32_t number = 0;
-  *service_pack = key.QueryDword(u"ServicePack_VersionNumber", &number)
-                      ? static_cast<int32_t>(number)
-                      : 0;
+  *service_pack =
+      key.QueryDword(u"ServicePack_VersionNumber", &number) ? static_cast<int32_t>(number) : 0;
   *patch = key.QueryDword(u"Patch_VersionNumber", &number) ? static_cast<int32_t>(number) : 0;
 
   if (!IsSupportedServerVersion(*version, *service_pack, *patch)) {

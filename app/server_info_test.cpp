@@ -81,13 +81,17 @@ TEST_F(ServerInfoTest, AcceptsOnlySupportedVersions) {
       {"7.9", "", false},
       {"8.0", "", true},
       {"10", "", true},
-      {"10.5", "\"ServicePack_VersionNumber\"=dword:00000009\n"
-               "\"Patch_VersionNumber\"=dword:00000007\n", true},
+      {"10.5",
+       "\"ServicePack_VersionNumber\"=dword:00000009\n"
+       "\"Patch_VersionNumber\"=dword:00000007\n",
+       true},
       {"10.6", "\"ServicePack_VersionNumber\"=dword:00000001\n", true},
       {"10.6", "\"ServicePack_VersionNumber\"=dword:00000003\n", false},
       {"10.6", "\"Patch_VersionNumber\"=dword:00000001\n", false},
-      {"10.6", "\"ServicePack_VersionNumber\"=dword:00000002\n"
-               "\"Patch_VersionNumber\"=dword:00000000\n", true},
+      {"10.6",
+       "\"ServicePack_VersionNumber\"=dword:00000002\n"
+       "\"Patch_VersionNumber\"=dword:00000000\n",
+       true},
       {"10.60", "", true},
       {"10.61", "", false},
       {"11.0", "", false},
@@ -142,8 +146,9 @@ TEST_F(ServerInfoTest, AFailureSaysWhatWasFound) {
   EXPECT_EQ(found, u"The registry file " + file +
                        u" does not exist (the variable BASTIONEL_REGISTRY names another).\n");
 
-  WriteRegistry("\"Server_Version\"=\"10.60\"\n\"ServicePack_VersionNumber\"=dword:00000003\n"
-                "\"Local_Path\"=\"/opt/b/\"\n");
+  WriteRegistry(
+      "\"Server_Version\"=\"10.60\"\n\"ServicePack_VersionNumber\"=dword:00000003\n"
+      "\"Local_Path\"=\"/opt/b/\"\n");
   found.clear();
   EXPECT_FALSE(GetServerInfo(&version_, &install_path_, &service_pack_, &patch_, &found));
   EXPECT_EQ(found, u"Registry file read: " + file +

@@ -111,9 +111,8 @@ std::u16string_view CCmdProtocol::TakeToken() {
   const std::u16string_view text = m_wstrText;
   if (m_nCursor >= text.size()) return {};
   const size_t start = m_nCursor;
-  const size_t separator = m_wstrDelimiter.size() == 1
-                               ? text.find(m_wstrDelimiter[0], start)
-                               : text.find_first_of(m_wstrDelimiter, start);
+  const size_t separator = m_wstrDelimiter.size() == 1 ? text.find(m_wstrDelimiter[0], start)
+                                                       : text.find_first_of(m_wstrDelimiter, start);
   if (separator == std::u16string_view::npos) {
     m_nCursor = text.size();
     return text.substr(start);

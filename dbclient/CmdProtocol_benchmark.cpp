@@ -17,10 +17,9 @@ constexpr struct {
   Kind kind;
   int count;
 } kTail[] = {
-    {Kind::kText, 2},  {Kind::kDword, 1}, {Kind::kText, 3},  {Kind::kDword, 5},
-    {Kind::kText, 4},  {Kind::kDword, 4}, {Kind::kText, 2},  {Kind::kDword, 2},
-    {Kind::kText, 2},  {Kind::kDword, 4}, {Kind::kWord, 2},  {Kind::kDword, 2},
-    {Kind::kText, 14},
+    {Kind::kText, 2},  {Kind::kDword, 1}, {Kind::kText, 3},  {Kind::kDword, 5}, {Kind::kText, 4},
+    {Kind::kDword, 4}, {Kind::kText, 2},  {Kind::kDword, 2}, {Kind::kText, 2},  {Kind::kDword, 4},
+    {Kind::kWord, 2},  {Kind::kDword, 2}, {Kind::kText, 14},
 };
 
 const std::u16string kText = u"*.exe;*.dll;*.com;*.";  // 20 characters

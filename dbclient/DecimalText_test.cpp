@@ -31,29 +31,30 @@ TEST(DecimalTextTest, SignedThirtyTwoBitsSaturate) {
       {u"abc", 0},
       {u"-", 0},
       {u"+-5", 0},
-      {u"- 5", 0},           // no blank between sign and digits
-      {u"\u00A05", 0},       // no-break space is not white space
-      {u"\uFF15", 0},        // neither is a full-width digit a digit
-      {u"1\0" "2"sv, 1},     // a NUL ends the number
+      {u"- 5", 0},      // no blank between sign and digits
+      {u"\u00A05", 0},  // no-break space is not white space
+      {u"\uFF15", 0},   // neither is a full-width digit a digit
+      {u"1\0"
+       "2"sv,
+       1},  // a NUL ends the number
       {u"2147483647", 2147483647},
       {u"2147483648", std::numeric_limits<int32_t>::max()},
       {u"-2147483648", std::numeric_limits<int32_t>::min()},
       {u"-2147483649", std::numeric_limits<int32_t>::min()},
       {u"99999999999999999999999", std::numeric_limits<int32_t>::max()},
   };
-  for (const auto& c : cases) EXPECT_EQ(DecimalToInt32(c.text), c.expected) << platform::Utf16ToUtf8(c.text);
+  for (const auto& c : cases)
+    EXPECT_EQ(DecimalToInt32(c.text), c.expected) << platform::Utf16ToUtf8(c.text);
 }
 
 TEST(DecimalTextTest, UnsignedThirtyTwoBitsNegateModuloAndSaturate) {
   const Case<uint32_t> cases[] = {
-      {u"4294967295", 4294967295u},
-      {u"4294967296", 4294967295u},
-      {u"-1", 4294967295u},
-      {u"-0", 0},
-      {u"-4294967295", 1},
-      {u"-4294967296", 4294967295u},  // the magnitude overflows whatever the sign
+      {u"4294967295", 4294967295u}, {u"4294967296", 4294967295u},  {u"-1", 4294967295u}, {u"-0", 0},
+      {u"-4294967295", 1},          {u"-4294967296", 4294967295u},  // the magnitude overflows
+                                                                    // whatever the sign
   };
-  for (const auto& c : cases) EXPECT_EQ(DecimalToUInt32(c.text), c.expected) << platform::Utf16ToUtf8(c.text);
+  for (const auto& c : cases)
+    EXPECT_EQ(DecimalToUInt32(c.text), c.expected) << platform::Utf16ToUtf8(c.text);
 }
 
 TEST(DecimalTextTest, SignedSixtyFourBitsSaturate) {
@@ -66,7 +67,8 @@ TEST(DecimalTextTest, SignedSixtyFourBitsSaturate) {
       {u"-18446744073709551616", std::numeric_limits<int64_t>::min()},
       {u"-4294967296", -4294967296},
   };
-  for (const auto& c : cases) EXPECT_EQ(DecimalToInt64(c.text), c.expected) << platform::Utf16ToUtf8(c.text);
+  for (const auto& c : cases)
+    EXPECT_EQ(DecimalToInt64(c.text), c.expected) << platform::Utf16ToUtf8(c.text);
 }
 
 }  // namespace

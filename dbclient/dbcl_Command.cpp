@@ -155,8 +155,8 @@ bool dbSendAndRecv(CMsgSerializer& message, uint32_t timeout_seconds) {
   const std::u16string replyPipe = message.GetMessageId();
   CPipeServer server;
   server.SetTimeoutUnitForTesting(g_replyTimeoutUnit);
-  if (!PipeSendAndRecvW(message.GetBytes(), message.GetByteLength(), replyPipe,
-                        kDbServerPipeName, &server, timeout_seconds)) {
+  if (!PipeSendAndRecvW(message.GetBytes(), message.GetByteLength(), replyPipe, kDbServerPipeName,
+                        &server, timeout_seconds)) {
     DEBUG_LOG(2, u"[dbSendAndRecv] PipeSendAndRecv Failed! err=%d", platform::GetLastError());
     return false;
   }
@@ -301,10 +301,7 @@ bool dbGetServiceSwitch(std::u16string_view uid, uint32_t* service_switch, int32
   query.args().AppendToken(uid);
   std::string reply;
   const bool replied = query.Run(&reply) == Exchange::kReplied;
-  CCmdProtocol{ReplyChars(reply)}
-      .ReadDword(*service_switch)
-      .ReadInt(*second)
-      .ReadInt(*third);
+  CCmdProtocol{ReplyChars(reply)}.ReadDword(*service_switch).ReadInt(*second).ReadInt(*third);
   return replied;
 }
 

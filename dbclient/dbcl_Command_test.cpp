@@ -98,8 +98,8 @@ TEST_F(DbClientTest, AServiceThatNeverAnswersTimesOut) {
   EXPECT_TRUE(peer.served());
   std::string reply;
   EXPECT_FALSE(DbClientFetch(&server, &reply));
-  EXPECT_TRUE(log_.Has(5, u"pipe_Server",
-                       u"[CPipeServer::FetchCmd] User define object is not signaled!"));
+  EXPECT_TRUE(
+      log_.Has(5, u"pipe_Server", u"[CPipeServer::FetchCmd] User define object is not signaled!"));
   EXPECT_TRUE(log_.Has(5, u"dbcl_Command", u"PipeServer.FetchCmd Failed!"));
 }
 
@@ -429,8 +429,7 @@ TEST_F(DbCommandTest, ClientOnStartSendsTheRecordAndReadsTheStatus) {
     peer.Join();
     const std::u16string id = peer.reply_pipe();
     EXPECT_TRUE(id.starts_with(u"0105DBV2_CLIENT_ON_START")) << platform::Utf16ToUtf8(id);
-    EXPECT_EQ(peer.request(),
-              MessageStart(u"DBV2_CLIENT_ON_START", id) + Le32(14464) + body);
+    EXPECT_EQ(peer.request(), MessageStart(u"DBV2_CLIENT_ON_START", id) + Le32(14464) + body);
     EXPECT_TRUE(log_.Has(8, u"dbcl_Command", u"[dbSendAndRecv] SendAndRecv " + id));
   }
 }
@@ -459,10 +458,10 @@ TEST_F(DbCommandTest, SetDlpCfgSendsTheUidListTheValue2AndBothRecords) {
   DbServicePeer peer(Answer::kReply, {MessageStart(u"DBV2_SET_DLP_CFG", u"r2")});
   EXPECT_TRUE(dbSetDlpCfg(kUid, dc, clc));  // the reply's body is not read
   peer.Join();
-  EXPECT_EQ(peer.request(),
-            MessageStart(u"DBV2_SET_DLP_CFG", peer.reply_pipe()) + Le32(1) + StringItem(kUid) +
-                DwordItem(2) + StringItem(u"") + DwordItem(1) + DwordItem(0) + DwordItem(0) +
-                DwordItem(0x01020304) + StringItem(u"usb") + StringItem(u"") + clcBytes);
+  EXPECT_EQ(peer.request(), MessageStart(u"DBV2_SET_DLP_CFG", peer.reply_pipe()) + Le32(1) +
+                                StringItem(kUid) + DwordItem(2) + StringItem(u"") + DwordItem(1) +
+                                DwordItem(0) + DwordItem(0) + DwordItem(0x01020304) +
+                                StringItem(u"usb") + StringItem(u"") + clcBytes);
 }
 
 TEST_F(DbCommandTest, ARepliedMessageThatCannotBeReadIsAFailedExchange) {

@@ -89,16 +89,15 @@ bool CPipeServer::WaitAndRead(void* buffer, uint32_t* count) {
       const platform::Status armed = m_pUserObject->Arm(timeout);
       if (!armed.ok()) DEBUG_LOG(5, u"SetWaitableTimer failed (%d)\n", armed.code());
     } else {
-      deadline_ms = static_cast<int>(std::min<std::chrono::milliseconds::rep>(
-          timeout.count(), INT_MAX));
+      deadline_ms =
+          static_cast<int>(std::min<std::chrono::milliseconds::rep>(timeout.count(), INT_MAX));
     }
   }
 
   m_waitHandles.clear();
   for (const Instance& instance : m_instances) {
-    m_waitHandles.push_back(instance.state == State::kConnecting
-                                ? m_listener.native_handle()
-                                : instance.stream.native_handle());
+    m_waitHandles.push_back(instance.state == State::kConnecting ? m_listener.native_handle()
+                                                                 : instance.stream.native_handle());
   }
   if (m_pUserObject != nullptr) m_waitHandles.push_back(m_pUserObject->native_handle());
 

@@ -115,8 +115,9 @@ TEST_F(PipeServerTest, AReplyOverTheLimitFailsAndIsFreed) {
       EXPECT_EQ(platform::GetLastError(), EMSGSIZE);
     }
   }
-  EXPECT_EQ(log.Count(u"pipe_Server", u"[CPipeServer::FetchCmd] The reply is longer than 1280000 "
-                                      u"bytes!"),
+  EXPECT_EQ(log.Count(u"pipe_Server",
+                      u"[CPipeServer::FetchCmd] The reply is longer than 1280000 "
+                      u"bytes!"),
             3u);
 }
 

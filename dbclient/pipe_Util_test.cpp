@@ -55,9 +55,9 @@ TEST_F(PipeSendAndRecvTest, AServiceThatIsNotRunningFailsAtOnce) {
   EXPECT_EQ(platform::GetLastError(), ECONNREFUSED);
   EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(1000));
   for (const int error : {ENOENT, ECONNREFUSED}) {
-    EXPECT_TRUE(log.Has(5, u"pipe_Util",
-                        platform::Format(u"[PipeSendAndRecvW] Initial pipe client failed! err=%d",
-                                         error)));
+    EXPECT_TRUE(
+        log.Has(5, u"pipe_Util",
+                platform::Format(u"[PipeSendAndRecvW] Initial pipe client failed! err=%d", error)));
   }
   // The stale service socket stays: it is not this program's to remove.
   EXPECT_TRUE(std::filesystem::exists(platform::PipeSocketPath(u"DbServerNamePipe")));

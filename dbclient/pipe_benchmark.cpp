@@ -96,11 +96,11 @@ Peers& RunningPeers() {
 void TextExchange() {
   const int32_t txn = NewTransactionNumber();
   CCmdProtocol cmd;
-  cmd.AppendToken(u"DB_GET_STATUS").AppendInt(txn).AppendToken(
-      u"0a1b2c3d-0000-4000-8000-00000000000e");
+  cmd.AppendToken(u"DB_GET_STATUS")
+      .AppendInt(txn)
+      .AppendToken(u"0a1b2c3d-0000-4000-8000-00000000000e");
   std::string reply;
-  if (!DbClientQuery(cmd.GetString(), txn, &reply, kDbReplyTimeoutSeconds) ||
-      reply != kReply) {
+  if (!DbClientQuery(cmd.GetString(), txn, &reply, kDbReplyTimeoutSeconds) || reply != kReply) {
     std::abort();
   }
 }
@@ -109,8 +109,7 @@ void BareRoundTrip() {
   static const std::string request(Peers::kBareRequestBytes, 'q');
   platform::PipeStream stream;
   if (!stream.Connect(Peers::kBareName).ok() ||
-      !stream.Write(request.data(), request.size()).ok() ||
-      ReadAll(stream, SIZE_MAX) != kReply) {
+      !stream.Write(request.data(), request.size()).ok() || ReadAll(stream, SIZE_MAX) != kReply) {
     std::abort();
   }
 }

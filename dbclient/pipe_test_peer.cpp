@@ -35,8 +35,8 @@ std::u16string ToText(const std::string& bytes) {
 std::vector<std::u16string> Split(std::u16string_view text, size_t limit = SIZE_MAX) {
   std::vector<std::u16string> tokens;
   size_t start = 0;
-  for (size_t tab; tokens.size() + 1 < limit &&
-                   (tab = text.find(u'\t', start)) != std::u16string_view::npos;
+  for (size_t tab;
+       tokens.size() + 1 < limit && (tab = text.find(u'\t', start)) != std::u16string_view::npos;
        start = tab + 1) {
     tokens.emplace_back(text.substr(start, tab - start));
   }

@@ -86,12 +86,12 @@ class DbServicePeer {
 
 // One request to the scripted service.
 struct DbRequest {
-  std::string bytes;             // as received
-  bool serialized = false;       // a CMsgSerializer message, else a text command
-  std::u16string command;        // the command word or the message's command name
-  std::u16string text;           // a text command up to its first NUL
+  std::string bytes;                   // as received
+  bool serialized = false;             // a CMsgSerializer message, else a text command
+  std::u16string command;              // the command word or the message's command name
+  std::u16string text;                 // a text command up to its first NUL
   std::vector<std::u16string> tokens;  // the text's TAB-separated tokens
-  std::u16string message_id;     // a message's identifier (its reply pipe)
+  std::u16string message_id;           // a message's identifier (its reply pipe)
 };
 
 // The scripted service's answer to one request: the reply's bytes, written
@@ -168,7 +168,7 @@ class LogRecorder {
   std::vector<LogRecord> received_;  // guarded by mutex_
   uint64_t markers_seen_ = 0;        // guarded by mutex_
   uint64_t markers_sent_ = 0;
-  bool stopping_ = false;            // guarded by mutex_
+  bool stopping_ = false;  // guarded by mutex_
   std::vector<LogRecord> records_;
   std::thread thread_;
 };

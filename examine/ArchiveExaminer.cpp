@@ -11,8 +11,8 @@
 #include "package/ServerSettings.pb.h"
 #include "platform/format.h"
 #include "platform/ini_document.h"
-#include "platform/text.h"
 #include "platform/string_table.h"
+#include "platform/text.h"
 
 namespace examine {
 namespace {
@@ -32,7 +32,8 @@ struct UnzipCloser {
 using UnzipHandle = std::unique_ptr<void, UnzipCloser>;
 
 bool IsPackageMember(std::string_view name) {
-  return platform::EqualsIgnoreCase(name, platform::ToSystemCodePage(package::kPackageDataFileName));
+  return platform::EqualsIgnoreCase(name,
+                                    platform::ToSystemCodePage(package::kPackageDataFileName));
 }
 
 // Reads the current member to its end, keeping its bytes in *bytes when
@@ -152,8 +153,8 @@ bool DecodePackage(const std::string& bytes, ArchiveReport* report, std::string*
     std::string why = "skva.dat is not a settings package";
     if (decoded.corrupted()) {
       why += " (" +
-             platform::Utf16ToUtf8(platform::OneLine(
-                 platform::FormatMessageText(platform::kMsgDataFileCorrupted))) +
+             platform::Utf16ToUtf8(
+                 platform::OneLine(platform::FormatMessageText(platform::kMsgDataFileCorrupted))) +
              ")";
     }
     *error = why;
@@ -209,8 +210,7 @@ bool Examine(const std::string& path, ArchiveReport* report, std::string* error)
     }
     package_found = package_found || is_package;
     report->members.push_back(member);
-    if (!ReadMember(zip.get(), member.name,
-                    is_package ? kMaxPackageMemberBytes : kMaxMemberBytes,
+    if (!ReadMember(zip.get(), member.name, is_package ? kMaxPackageMemberBytes : kMaxMemberBytes,
                     is_package ? &package_bytes : nullptr, error)) {
       return false;
     }
@@ -258,7 +258,9 @@ std::string ReportText(const ArchiveReport& report) {
   for (const MemberInfo& m : report.members) {
     out += platform::FormatA("  %-44s %10llu bytes  %s\n", Printable(m.name),
                              static_cast<unsigned long long>(m.size),
-                             m.method == 8 ? "deflated" : m.method == 0 ? "stored" : "other");
+                             m.method == 8   ? "deflated"
+                             : m.method == 0 ? "stored"
+                                             : "other");
   }
   if (!report.has_package) return out;
   out += "Package (skva.dat):\n";
@@ -271,18 +273,16 @@ std::string ReportText(const ArchiveReport& report) {
                            static_cast<int>(report.domains.size()));
   for (size_t i = 0; i < report.domains.size(); ++i) {
     const DomainRecord& d = report.domains[i];
-    out += platform::FormatA("  %3d. %s  \"%s\"  entry \"%s\"\n", static_cast<int>(i + 1),
-                             Printable(d.uid), Printable(d.domain_name),
-                             Printable(d.computer_name));
+    out +=
+        platform::FormatA("  %3d. %s  \"%s\"  entry \"%s\"\n", static_cast<int>(i + 1),
+                          Printable(d.uid), Printable(d.domain_name), Printable(d.computer_name));
     out += platform::FormatA("       parent %s  passwords %d/%d bytes  ", Printable(d.parent_uid),
-                             static_cast<int>(d.uninstall_bytes),
-                             static_cast<int>(d.unload_bytes));
+                             static_cast<int>(d.uninstall_bytes), static_cast<int>(d.unload_bytes));
     if (!d.has_config) {
       out += "no configuration\n";
     } else {
       out += platform::FormatA("configuration %d tokens (%d spyware entries%s)\n",
-                               static_cast<int>(d.config_tokens),
-                               static_cast<int>(d.spyware_count),
+                               static_cast<int>(d.config_tokens), static_cast<int>(d.spyware_count),
                                d.current_layout ? ", current layout" : ", NOT the current layout");
     }
   }
@@ -318,21 +318,21 @@ std::string ReportJson(const ArchiveReport& report) {
     package["Original_Patch_Ver"] = report.patch ? json(*report.patch) : json(nullptr);
     json domains = json::array();
     for (const DomainRecord& d : report.domains) {
-      json record = {{"uid", d.uid},
-                     {"uid_bytes", d.uid_bytes},
-                     {"parent_uid", d.parent_uid},
-                     {"parent_uid_bytes", d.parent_uid_bytes},
-                     {"domain_name", d.domain_name},
-                     {"domain_name_bytes", d.domain_name_bytes},
-                     {"domain_name_size", d.domain_name_size ? json(*d.domain_name_size)
-                                                             : json(nullptr)},
-                     {"computer_name", d.computer_name},
-                     {"computer_name_bytes", d.computer_name_bytes},
-                     {"computer_name_size", d.computer_name_size ? json(*d.computer_name_size)
-                                                                 : json(nullptr)},
-                     {"client_uninstall_bytes", d.uninstall_bytes},
-                     {"client_unload_bytes", d.unload_bytes},
-                     {"has_config", d.has_config}};
+      json record = {
+          {"uid", d.uid},
+          {"uid_bytes", d.uid_bytes},
+          {"parent_uid", d.parent_uid},
+          {"parent_uid_bytes", d.parent_uid_bytes},
+          {"domain_name", d.domain_name},
+          {"domain_name_bytes", d.domain_name_bytes},
+          {"domain_name_size", d.domain_name_size ? json(*d.domain_name_size) : json(nullptr)},
+          {"computer_name", d.computer_name},
+          {"computer_name_bytes", d.computer_name_bytes},
+          {"computer_name_size",
+           d.computer_name_size ? json(*d.computer_name_size) : json(nullptr)},
+          {"client_uninstall_bytes", d.uninstall_bytes},
+          {"client_unload_bytes", d.unload_bytes},
+          {"has_config", d.has_config}};
       if (d.has_config) {
         record["config_bytes"] = d.config_bytes;
         record["config_tokens"] = d.config_tokens;

@@ -71,7 +71,8 @@ class ExaminerTest : public ::testing::Test {
 
 TEST_F(ExaminerTest, MembersAndEveryRecordOfASoundArchive) {
   WritePackage(SamplePackage());
-  ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "a.zip", R"(z.writestr("Private\\PFW\\a.pfw", "x" * 100, zipfile.ZIP_DEFLATED)
+  ASSERT_TRUE(zip_testing::WriteWithPython(
+      dir_, "a.zip", R"(z.writestr("Private\\PFW\\a.pfw", "x" * 100, zipfile.ZIP_DEFLATED)
 z.write("skva.dat", "skva.dat", zipfile.ZIP_DEFLATED))"));
   ASSERT_TRUE(Examine("a.zip")) << error_;
   ASSERT_EQ(report_.members.size(), 2u);

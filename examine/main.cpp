@@ -16,7 +16,9 @@
 
 namespace {
 
-void Print(FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
+void Print(FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
 
 constexpr char kUsage[] =
     "Usage: portelle-examine ARCHIVE [--json]\n"

@@ -49,7 +49,9 @@ CExportSkvaSettings::CExportSkvaSettings(double server_version, std::u16string i
 
 CExportSkvaSettings::~CExportSkvaSettings() = default;
 
-std::u16string CExportSkvaSettings::MainIniPath() const { return m_wstrServerPath + u"bsnscan.ini"; }
+std::u16string CExportSkvaSettings::MainIniPath() const {
+  return m_wstrServerPath + u"bsnscan.ini";
+}
 std::u16string CExportSkvaSettings::TempIniPath() const { return m_wstrServerPath + u"tmp.ini"; }
 std::u16string CExportSkvaSettings::TempIniStagingPath() const {
   return TempIniPath() + u".staging";
@@ -57,8 +59,8 @@ std::u16string CExportSkvaSettings::TempIniStagingPath() const {
 
 bool CExportSkvaSettings::CreateMigrater() {
   try {
-    m_pMigrater = CreateDataMigrater(m_dServerVer, m_nServicePackVer, m_nPatchVer,
-                                     m_wstrServerPath, *m_pDatabase);
+    m_pMigrater = CreateDataMigrater(m_dServerVer, m_nServicePackVer, m_nPatchVer, m_wstrServerPath,
+                                     *m_pDatabase);
   } catch (const std::bad_alloc&) {
     m_pMigrater.reset();
   }
@@ -67,8 +69,9 @@ bool CExportSkvaSettings::CreateMigrater() {
 
 bool CExportSkvaSettings::ExportConfigToFile(const std::u16string& archive_path) {
   static constexpr char16_t kFunc[] = u"CExportSkvaSettings::ExportConfigToFile";
-  DEBUG_LOG(68, u"%s - ExportConfigToFile(%s), ServerVer(%2f), ServicePackVer(%d), PatchVer(%d), "
-                u"ServerPath(%s)",
+  DEBUG_LOG(68,
+            u"%s - ExportConfigToFile(%s), ServerVer(%2f), ServicePackVer(%d), PatchVer(%d), "
+            u"ServerPath(%s)",
             kFunc, archive_path, m_dServerVer, m_nServicePackVer, m_nPatchVer, m_wstrServerPath);
   m_failure = {};
   m_nDatabaseReplies = 0;
@@ -80,8 +83,8 @@ bool CExportSkvaSettings::ExportConfigToFile(const std::u16string& archive_path)
   const std::string written_archive = NormalizeArchiveName(narrow_archive);
   const bool archive_path_fits = narrow_archive.size() <= platform::kMaxSystemPathBytes &&
                                  written_archive.starts_with(narrow_archive);
-  m_wstrWrittenArchive = archive_path_fits ? platform::FromSystemCodePage(written_archive)
-                                           : archive_path;
+  m_wstrWrittenArchive =
+      archive_path_fits ? platform::FromSystemCodePage(written_archive) : archive_path;
   bool result = true;
   try {
     m_package.set_original_skva_ver(m_dServerVer);
@@ -106,9 +109,9 @@ bool CExportSkvaSettings::ExportConfigToFile(const std::u16string& archive_path)
           platform::ShowAppMessage(platform::kMsgDataFileCorrupted, platform::MessageIcon::kError);
         }
         if (!written.file_status().ok()) {
-          m_failure = platform::FileFailureMessage(
-              platform::kMsgInstallFileNotWritten, package::PackageDataFilePath(m_wstrServerPath),
-              written.file_status());
+          m_failure = platform::FileFailureMessage(platform::kMsgInstallFileNotWritten,
+                                                   package::PackageDataFilePath(m_wstrServerPath),
+                                                   written.file_status());
         }
         result = false;
       } else {
@@ -182,15 +185,16 @@ void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16
                                   const std::u16string& domain_name,
                                   const std::u16string& parent_uid) {
   static constexpr char16_t kFunc[] = u"CExportSkvaSettings::DigDown";
-  DEBUG_LOG(68, u"%s - current_uid[%s], domain_name[%s], parent[%s]", kFunc, node_uid,
-            domain_name, parent_uid);
+  DEBUG_LOG(68, u"%s - current_uid[%s], domain_name[%s], parent[%s]", kFunc, node_uid, domain_name,
+            parent_uid);
   const bool is_root = node_uid == kRootUid;
   m_setVisited.insert(node_uid);
   std::string reply;
   CountReply(dbGetDomain(kDomainListType, node_uid, &reply));
   if (reply.empty()) {
     DEBUG_LOG(68, u"%s - [%s] is a leaf node", kFunc, node_uid);
-    if (!is_root) GetSetting(node_uid, entry_name, domain_name, parent_uid, MakeShadowUid(node_uid));
+    if (!is_root)
+      GetSetting(node_uid, entry_name, domain_name, parent_uid, MakeShadowUid(node_uid));
     return;
   }
   const std::u16string new_uid = is_root ? std::u16string(kRootUid) : MakeShadowUid(node_uid);
@@ -210,8 +214,8 @@ void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16
       continue;
     }
     if (m_nWalkDepth >= kMaxTreeDepth) {
-      DEBUG_LOG(69, u"%s - [%s] below [%s] lies deeper than %d levels; left out", kFunc,
-                child_uid, node_uid, static_cast<int32_t>(kMaxTreeDepth));
+      DEBUG_LOG(69, u"%s - [%s] below [%s] lies deeper than %d levels; left out", kFunc, child_uid,
+                node_uid, static_cast<int32_t>(kMaxTreeDepth));
       m_setTooDeep.insert(child_uid);
       continue;
     }
@@ -241,8 +245,8 @@ void CExportSkvaSettings::GetSetting(const std::u16string& node_uid,
                                      const std::u16string& parent_uid,
                                      const std::u16string& new_uid) {
   static constexpr char16_t kFunc[] = u"CExportSkvaSettings::GetSetting";
-  DEBUG_LOG(68, u"%s - uid(%s), name(%s), parent(%s), uid_shadow(%s)", kFunc, node_uid,
-            domain_name, parent_uid, new_uid);
+  DEBUG_LOG(68, u"%s - uid(%s), name(%s), parent(%s), uid_shadow(%s)", kFunc, node_uid, domain_name,
+            parent_uid, new_uid);
   SKVA_Server_Settings::ScanConfigs* record = m_package.add_scanconfigs();
   record->set_domain_uid(Bytes(new_uid));
   record->set_domain_name(Bytes(domain_name));

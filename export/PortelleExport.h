@@ -31,8 +31,8 @@ class CExportSkvaSettings {
   static constexpr size_t kMaxTreeDepth = 256;
 
   // `install_path` is the server's install folder, ending in a separator.
-  CExportSkvaSettings(double server_version, std::u16string install_path,
-                      int32_t service_pack, int32_t patch);
+  CExportSkvaSettings(double server_version, std::u16string install_path, int32_t service_pack,
+                      int32_t patch);
   virtual ~CExportSkvaSettings();
   CExportSkvaSettings(const CExportSkvaSettings&) = delete;
   CExportSkvaSettings& operator=(const CExportSkvaSettings&) = delete;
@@ -60,8 +60,7 @@ class CExportSkvaSettings {
   void GetSetting(const std::u16string& node_uid, const std::u16string& entry_name,
                   const std::u16string& domain_name, const std::u16string& parent_uid,
                   const std::u16string& new_uid);
-  void ExportClientPwd(SKVA_Server_Settings::ScanConfigs* record,
-                       const std::u16string& node_uid);
+  void ExportClientPwd(SKVA_Server_Settings::ScanConfigs* record, const std::u16string& node_uid);
   std::u16string MakeShadowUid(const std::u16string& uid);
   bool AddFilesToZip(const std::u16string& archive_path);
 

@@ -56,7 +56,6 @@ constexpr std::array<std::u16string_view, 4> kScanSections = {
     u"Manual Scan Configuration", u"Real Time Scan Configuration",
     u"Prescheduled Scan Configuration", u"Scan Now Configuration"};
 
-
 std::u16string Text(std::u16string_view view) { return std::u16string(view); }
 
 }  // namespace
@@ -206,8 +205,8 @@ bool CExportSkvaSettings::MigrateOleLayer(const std::u16string& main_ini,
   }
   const char16_t* detection = dbclient::DecimalToInt32(value) < 1 ? u"0" : u"1";
   for (std::u16string_view section : kScanSections) {
-    platform::WritePrivateProfileStringW(Text(section).c_str(), u"OleExploitDetection",
-                                         detection, temp_ini.c_str());
+    platform::WritePrivateProfileStringW(Text(section).c_str(), u"OleExploitDetection", detection,
+                                         temp_ini.c_str());
   }
   DEBUG_LOG(68, u"%s - <=MigrateOleLayer()", kFunc);
   return true;

@@ -136,7 +136,9 @@ TEST_F(WalkTest, ADiamondFortyLevelsDeepEndsWithEachDomainOnce) {
   // Two domains on each level, each listing both domains of the next level:
   // 2^40 paths lead to the last level.
   constexpr int kLevels = 40;
-  auto name = [](int level, char16_t side) { return Numbered(u"L", static_cast<size_t>(level)) + side; };
+  auto name = [](int level, char16_t side) {
+    return Numbered(u"L", static_cast<size_t>(level)) + side;
+  };
   children[kRoot] = {name(0, u'a'), name(0, u'b')};
   for (int level = 0; level + 1 < kLevels; ++level) {
     for (char16_t side : {u'a', u'b'}) {

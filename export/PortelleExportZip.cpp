@@ -146,7 +146,8 @@ bool AddListedMember(CZip& zip, const package::ArchiveMember& member) {
       }
       const platform::Status copied = platform::CopyFile(member.source, member.name, false);
       if (!copied.ok()) {
-        DEBUG_LOG(69, u"%s - Copy DLPCLC_FILE file failed (%lu). DLP template will not be migrated.",
+        DEBUG_LOG(69,
+                  u"%s - Copy DLPCLC_FILE file failed (%lu). DLP template will not be migrated.",
                   kFunc, static_cast<uint32_t>(copied.code()));
         return true;
       }
@@ -221,8 +222,7 @@ bool CExportSkvaSettings::AddFilesToZip(const std::u16string& archive_path) {
               complete = false;
               m_failure = platform::FileFailureMessage(
                   platform::kMsgInstallFileNotRead, m_wstrServerPath + member.name,
-                  platform::Status::Error(platform::GetLastError(), "add to archive",
-                                          member.name));
+                  platform::Status::Error(platform::GetLastError(), "add to archive", member.name));
             }
           }
         }

@@ -1,21 +1,19 @@
 #include "export/PortelleExport.h"
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <string>
-#include <vector>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/dynamic_library.h"
 #include "platform/file_faults.h"
 #include "platform/file_system.h"
-#include "platform/string_table.h"
 #include "platform/profile.h"
+#include "platform/string_table.h"
 #include "platform/text.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
@@ -152,9 +150,9 @@ class ArchiveTest : public ExportTest {
 
 TEST_F(ArchiveTest, MembersFollowTheLayoutOfTheSourceVersion) {
   WriteMainIni("[Global Setting]\r\nOleLayer=1\r\n");
-  for (const char* file : {"Private/PFW/b.pol", "Private/PFW/a.pfw", "Private/PFW/.hidden",
-                           "Private/PFW/sub/x", "ALERT.MSG", "AlertWSR.msg", "ssnotify.ini",
-                           "Private/DlpClc.xml", "ous.ini"}) {
+  for (const char* file :
+       {"Private/PFW/b.pol", "Private/PFW/a.pfw", "Private/PFW/.hidden", "Private/PFW/sub/x",
+        "ALERT.MSG", "AlertWSR.msg", "ssnotify.ini", "Private/DlpClc.xml", "ous.ini"}) {
     dir_.Write(std::string("server/") + file, file);
   }
   std::u16string before;
@@ -167,8 +165,8 @@ TEST_F(ArchiveTest, MembersFollowTheLayoutOfTheSourceVersion) {
   EXPECT_FALSE(dir_.Exists("out"));
   EXPECT_TRUE(dir_.Exists("out.Zip"));  // ".Zip" is added to a name without ".zip"
   const std::vector<std::string> expected = {
-      "Private\\PFW\\a.pfw", "Private\\PFW\\b.pol", "ous.ini",  "ALERT.MSG",
-      "AlertWSR.msg",        "Private\\DlpClc.ori.xml",       "ssnotify.ini", "skva.dat"};
+      "Private\\PFW\\a.pfw", "Private\\PFW\\b.pol",     "ous.ini",      "ALERT.MSG",
+      "AlertWSR.msg",        "Private\\DlpClc.ori.xml", "ssnotify.ini", "skva.dat"};
   EXPECT_EQ(Members(dir_.Native("out.Zip")), expected);
   EXPECT_FALSE(dir_.Exists("server/Private/DlpClc.ori.xml"));
   EXPECT_FALSE(dir_.Exists("server/skva.dat"));
@@ -242,8 +240,8 @@ TEST_F(ArchiveTest, AnArchiveWriteFailingHalfWayLeavesNoArchive) {
   }
   const platform::AppMessage& failure = exporter.failure();
   EXPECT_EQ(failure.id, platform::kMsgArchiveNotWritten);
-  const std::u16string text = failure.argument1 + u" " + failure.argument2 + u" " +
-                              failure.argument3;
+  const std::u16string text =
+      failure.argument1 + u" " + failure.argument2 + u" " + failure.argument3;
   EXPECT_NE(text.find(dir_.Wide("old.zip")), std::u16string::npos) << platform::Utf16ToUtf8(text);
   EXPECT_NE(text.find(u"No space left on device"), std::u16string::npos)
       << platform::Utf16ToUtf8(text);
@@ -257,8 +255,8 @@ TEST_F(ArchiveTest, PlantedLinksAreNotWrittenThroughAndLeftoversGo) {
   WriteMainIni("[Global Setting]\r\nOleLayer=1\r\n");
   dir_.Write("elsewhere/target", "untouched");
   const std::string target = dir_.Native("elsewhere/target");
-  for (const char* link : {"server/skva.dat", "server/tmp.ini", "server/tmp.ini.staging",
-                           "out.zip"}) {
+  for (const char* link :
+       {"server/skva.dat", "server/tmp.ini", "server/tmp.ini.staging", "out.zip"}) {
     ASSERT_EQ(::symlink(target.c_str(), dir_.Native(link).c_str()), 0) << link;
   }
   dir_.Write(".out.zip.999999999.part.zip", "left by a killed export");

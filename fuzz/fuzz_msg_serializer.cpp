@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "dbclient/MsgSerializer.h"
-#include "dbclient/SettingContainer.h"
 #include "dbclient/Serializer.h"
+#include "dbclient/SettingContainer.h"
 #include "dbclient/ipc_records.h"
 #include "dbclient/util_ipc_msg_buffer.h"
 
@@ -18,14 +18,46 @@ void ReadBody(CSerializer& message, uint8_t plan) {
   for (int i = 0; i < 8; ++i) {
     plan = static_cast<uint8_t>(plan * 5 + 3);
     switch ((plan >> 4) % 8) {
-      case 0: { int32_t v = 0; message >> v; break; }
-      case 1: { uint16_t v = 0; message >> v; break; }
-      case 2: { std::u16string v; message >> v; break; }
-      case 3: { std::vector<std::u16string> v; message >> v; break; }
-      case 4: { std::vector<int32_t> v; message >> v; break; }
-      case 5: { CSettingContainerSpywareWhiteList list; message.ReadObject(list); break; }
-      case 6: { tagCln_DlpClcCfg clc; message.ReadObject(clc); break; }
-      case 7: { CIPCMsgBuffer::Item item; static_cast<CIPCMsgBuffer&>(message) >> item; break; }
+      case 0: {
+        int32_t v = 0;
+        message >> v;
+        break;
+      }
+      case 1: {
+        uint16_t v = 0;
+        message >> v;
+        break;
+      }
+      case 2: {
+        std::u16string v;
+        message >> v;
+        break;
+      }
+      case 3: {
+        std::vector<std::u16string> v;
+        message >> v;
+        break;
+      }
+      case 4: {
+        std::vector<int32_t> v;
+        message >> v;
+        break;
+      }
+      case 5: {
+        CSettingContainerSpywareWhiteList list;
+        message.ReadObject(list);
+        break;
+      }
+      case 6: {
+        tagCln_DlpClcCfg clc;
+        message.ReadObject(clc);
+        break;
+      }
+      case 7: {
+        CIPCMsgBuffer::Item item;
+        static_cast<CIPCMsgBuffer&>(message) >> item;
+        break;
+      }
     }
   }
 }

@@ -174,8 +174,7 @@ class CImportSkvaSettings {
   // archive; `install` is the install path in the system code page. Decodes
   // the archive's package into m_package. False when the archive is
   // refused (shown, logged, m_failure set) or memory ran out (logged).
-  bool CheckArchive(CUnzip& unzip, const std::u16string& archive_path,
-                    const std::string& install);
+  bool CheckArchive(CUnzip& unzip, const std::u16string& archive_path, const std::string& install);
 
   SKVA_Server_Settings::SettingAggregation m_package;
   std::u16string m_wstrServerPath;

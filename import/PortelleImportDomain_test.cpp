@@ -147,14 +147,15 @@ TEST_F(AddDomainsTest, ValuesLongerThanTheirFieldsAreNotCutButRefusedAndCounted)
   ASSERT_EQ(creations.size(), 1u);
   EXPECT_EQ(CreationBody(creations[0]).substr(112, 242),
             Bytes(longest_entry) + std::string(2, '\0'));
-  const std::u16string kNotImported = u" does not fit the creation record; the domain is not "
-                                      u"imported";
+  const std::u16string kNotImported =
+      u" does not fit the creation record; the domain is not "
+      u"imported";
   EXPECT_TRUE(Logged(69, Line(u"domain " + std::u16string(121, u'f') + u" (" + kUid +
                               u"): the entry name" + kNotImported)));
-  EXPECT_TRUE(Logged(69, Line(std::u16string(u"domain entry (") + kUid + u"): the domain name" +
-                              kNotImported)));
-  EXPECT_TRUE(Logged(69, Line(std::u16string(u"domain other (") + kUid + u"0): the domain UID" +
-                              kNotImported)));
+  EXPECT_TRUE(Logged(
+      69, Line(std::u16string(u"domain entry (") + kUid + u"): the domain name" + kNotImported)));
+  EXPECT_TRUE(Logged(
+      69, Line(std::u16string(u"domain other (") + kUid + u"0): the domain UID" + kNotImported)));
   EXPECT_TRUE(Messages().empty());
   // Each is counted, so that the user is told after the import.
   EXPECT_EQ(importer_->summary().domains_not_imported, 3);

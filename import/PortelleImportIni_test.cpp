@@ -172,8 +172,8 @@ TEST_F(ImportToIniTest, AMergeThatFailsLeavesBothFilesAsTheyWere) {
     EXPECT_FALSE(ServerFileExists("tmp.ini"));
     EXPECT_EQ(Listing().size() + Listing("private").size(), 5u);
     EXPECT_TRUE(ServerFileExists(blocked));
-    std::filesystem::remove_all(platform::NativePath(install_path() +
-                                                     platform::FromSystemCodePage(blocked)));
+    std::filesystem::remove_all(
+        platform::NativePath(install_path() + platform::FromSystemCodePage(blocked)));
   }
 }
 
@@ -234,11 +234,13 @@ TEST_F(ImportToIniTest, StagingCopiesLeftBehindAreReplaced) {
 // A package whose web-threat list claims two billion entries brings the
 // three it holds, and its count says so.
 TEST_F(ImportToIniTest, AListCountOfBillionsBringsTheEntriesThatAreThere) {
-  WriteServerFile("bsnscan.ini", "[URL_FILTER_INI_SECTION]\r\nURLFilterAWSLCount_InOffice=1\r\n"
-                                 "URLFilterAWSL_InOffice000=target\r\n");
-  Import("[URL_FILTER_INI_SECTION]\r\nURLFilterAWSLCount_InOffice=2000000000\r\n"
-         "URLFilterAWSL_InOffice000=a\r\nURLFilterAWSL_InOffice001=b\r\n"
-         "URLFilterAWSL_InOffice002=c\r\n");
+  WriteServerFile("bsnscan.ini",
+                  "[URL_FILTER_INI_SECTION]\r\nURLFilterAWSLCount_InOffice=1\r\n"
+                  "URLFilterAWSL_InOffice000=target\r\n");
+  Import(
+      "[URL_FILTER_INI_SECTION]\r\nURLFilterAWSLCount_InOffice=2000000000\r\n"
+      "URLFilterAWSL_InOffice000=a\r\nURLFilterAWSL_InOffice001=b\r\n"
+      "URLFilterAWSL_InOffice002=c\r\n");
   EXPECT_EQ(ServerFile("bsnscan.ini"),
             "[URL_FILTER_INI_SECTION]\r\nURLFilterAWSLCount_InOffice=3\r\n"
             "URLFilterAWSL_InOffice000=a\r\nURLFilterCfgFlag_InOffice=0\r\n"

@@ -250,8 +250,7 @@ TEST_F(ImportScanConfigsTest, AListCountAboveTheTokensThatFollowIsADamagedRecord
       importer_->ImportScanConfigs(Record(kUid, u"e", u"n", kRoot, SourceConfig(largest)), kUid));
   EXPECT_FALSE(importer_->ImportScanConfigs(
       Record(kUid, u"Sales", u"n", kRoot, SourceConfig(one_more)), kUid));
-  EXPECT_FALSE(
-      importer_->ImportScanConfigs(Record(kUid, u"Ops", u"n", kRoot, fixed_only), kUid));
+  EXPECT_FALSE(importer_->ImportScanConfigs(Record(kUid, u"Ops", u"n", kRoot, fixed_only), kUid));
   EXPECT_FALSE(importer_->ImportScanConfigs(Record(kUid, u"Hr", u"n", kRoot, all_ones), kUid));
   service_.Stop();
 
@@ -270,13 +269,16 @@ TEST_F(ImportScanConfigsTest, AListCountAboveTheTokensThatFollowIsADamagedRecord
       u"imported";
   EXPECT_TRUE(Logged(69, Line(std::u16string(u"domain Sales (") + kUid +
                               u"): the spyware white list count 53 is above the 52 tokens that "
-                              u"follow it" + tail)));
+                              u"follow it" +
+                              tail)));
   EXPECT_TRUE(Logged(69, Line(std::u16string(u"domain Ops (") + kUid +
                               u"): the spyware white list count 2000000000 is above the 0 tokens "
-                              u"that follow it" + tail)));
+                              u"that follow it" +
+                              tail)));
   EXPECT_TRUE(Logged(69, Line(std::u16string(u"domain Hr (") + kUid +
                               u"): the spyware white list count 4294967295 is above the 2 tokens "
-                              u"that follow it" + tail)));
+                              u"that follow it" +
+                              tail)));
   EXPECT_EQ(Logged(Line(u"<=ImportScanConfigs()")), 4u);
 }
 

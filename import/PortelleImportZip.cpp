@@ -121,8 +121,8 @@ std::u16string WhyNotOpened(const std::u16string& archive_path) {
       platform::FromSystemCodePage(NormalizeArchiveName(platform::ToSystemCodePage(archive_path))),
       &info);
   if (!found.ok()) {
-    return u"it cannot be read: " + platform::FromSystemCodePage(
-                                        platform::SystemErrorText(found.code()));
+    return u"it cannot be read: " +
+           platform::FromSystemCodePage(platform::SystemErrorText(found.code()));
   }
   if (info.is_folder) return u"it is a folder";
   return u"it is not a zip archive";
@@ -181,9 +181,9 @@ bool CImportSkvaSettings::ExtractFromZip(const std::u16string& archive_path) {
         DEBUG_LOG(70, u"%s - Fail to extract files from %s", kFunc, archive_path);
         DEBUG_LOG(70, u"%s - Cannot write %s: %S", kFunc, path,
                   platform::SystemErrorText(e.GetError()));
-        m_failure = platform::FileFailureMessage(
-            platform::kMsgInstallFileNotWritten, path,
-            platform::Status::Error(e.GetError(), "write", path));
+        m_failure =
+            platform::FileFailureMessage(platform::kMsgInstallFileNotWritten, path,
+                                         platform::Status::Error(e.GetError(), "write", path));
       } else {
         char text[kErrorTextSize] = {};
         e.GetErrorText(text, sizeof text);

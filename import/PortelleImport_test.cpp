@@ -110,9 +110,7 @@ class ImportSettingsTest : public ImportTest {
   }
 
   // The failure the importer keeps, as the user would read it.
-  std::u16string FailureText() const {
-    return platform::FormatMessageText(importer_->failure());
-  }
+  std::u16string FailureText() const { return platform::FormatMessageText(importer_->failure()); }
   static std::u16string RefusedText(const std::u16string& archive, std::u16string_view reason) {
     return platform::FormatMessageText(
         platform::AppMessage(platform::kMsgArchiveRefused, archive, std::u16string(reason)));

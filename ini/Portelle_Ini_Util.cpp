@@ -291,7 +291,8 @@ int32_t BoundedListCount(std::u16string_view file, std::u16string_view section,
     if (count <= kMaxListEntries) return count;
   } else if (present <= kMaxListEntries) {
     if (highest < 0) {
-      DEBUG_LOG(69, u"%s - [%s] %s = %d in %s, but the section holds no entry: %d entries are "
+      DEBUG_LOG(69,
+                u"%s - [%s] %s = %d in %s, but the section holds no entry: %d entries are "
                 u"copied",
                 kFunc, section, count_key, count, file, static_cast<int32_t>(present));
     } else {
@@ -303,7 +304,8 @@ int32_t BoundedListCount(std::u16string_view file, std::u16string_view section,
     }
     return static_cast<int32_t>(present);
   }
-  DEBUG_LOG(69, u"%s - [%s] %s = %d in %s: no server holds more than %d entries, only these are "
+  DEBUG_LOG(69,
+            u"%s - [%s] %s = %d in %s: no server holds more than %d entries, only these are "
             u"copied",
             kFunc, section, count_key, count, file, kMaxListEntries);
   return kMaxListEntries;

@@ -76,8 +76,7 @@ std::u16string BuildRecord(int32_t time, uint32_t process_id, uint32_t thread_id
   return std::u16string(record.GetString(), record.GetLength());
 }
 
-void WriteLine(int level, std::u16string_view source_file, int line,
-               std::u16string_view message) {
+void WriteLine(int level, std::u16string_view source_file, int line, std::u16string_view message) {
   Send(level, source_file, line, BuildText(ModuleName(), message));
 }
 
@@ -94,8 +93,7 @@ void WriteLineA(int level, std::string_view source_file, int line, std::string_v
     }
     text += message;
   }
-  Send(level, platform::FromSystemCodePage(source_file), line,
-       platform::FromSystemCodePage(text));
+  Send(level, platform::FromSystemCodePage(source_file), line, platform::FromSystemCodePage(text));
 }
 
 }  // namespace debug_log

@@ -30,8 +30,7 @@ inline constexpr size_t kMaxTextLength = 4095;
 CLogGate& ProcessGate();
 
 // Builds the line text and the record and sends it; the gate has said yes.
-void WriteLine(int level, std::u16string_view source_file, int line,
-               std::u16string_view message);
+void WriteLine(int level, std::u16string_view source_file, int line, std::u16string_view message);
 // The narrow form: the message is cut in narrow characters and converted
 // from the system code page afterwards.
 void WriteLineA(int level, std::string_view source_file, int line, std::string_view message);

@@ -21,8 +21,8 @@ class IMigraterDatabase {
 
   // "DB_GET_SPYWARE_WHITE_LIST": on entry *count is the most entries wanted,
   // on return the number placed in *entries.
-  virtual bool GetSpywareWhiteList(const std::u16string& domain_uid,
-                                   std::vector<int32_t>* entries, int32_t* count) = 0;
+  virtual bool GetSpywareWhiteList(const std::u16string& domain_uid, std::vector<int32_t>* entries,
+                                   int32_t* count) = 0;
 
   // "DB_GET_KSRC_DEST_SCAN_TYPE": the destination scan type, 0 when nothing
   // came back.
@@ -30,8 +30,8 @@ class IMigraterDatabase {
 
   // "DB_GET_SERVICE_SWITCH": the three values of the reply, 0 when nothing
   // came back.
-  virtual bool GetServiceSwitch(const std::u16string& domain_uid, uint32_t* first,
-                                int32_t* second, int32_t* third) = 0;
+  virtual bool GetServiceSwitch(const std::u16string& domain_uid, uint32_t* first, int32_t* second,
+                                int32_t* third) = 0;
 };
 
 #endif  // PORTELLE_MIGRATE_IMIGRATERDATABASE_H_

@@ -59,8 +59,8 @@ std::u16string CDataMigrater::PrivateIniPath() const {
 
 int32_t CDataMigrater::ReadMainIniInt(const char16_t* section, const char16_t* key,
                                       int32_t default_value) const {
-  return static_cast<int32_t>(platform::GetPrivateProfileIntW(section, key, default_value,
-                                                              MainIniPath().c_str()));
+  return static_cast<int32_t>(
+      platform::GetPrivateProfileIntW(section, key, default_value, MainIniPath().c_str()));
 }
 
 int32_t CDataMigrater::ReadOleLayer() const {
@@ -131,9 +131,8 @@ void CDataMigrater::AssignResult(const CCmdProtocol& writer, std::string* result
 }
 
 void CDataMigrater::CopyStringGroups(CCmdProtocol& reader, CCmdProtocol& writer,
-                                     std::u16string_view log_source,
-                                     std::u16string_view function, bool parenthesised,
-                                     bool log_last_folder) {
+                                     std::u16string_view log_source, std::u16string_view function,
+                                     bool parenthesised, bool log_last_folder) {
   using namespace scan_config_layout;
   std::u16string value;
   for (size_t position = kFirstTextPosition; position <= kFixedCount; ++position) {
@@ -169,9 +168,9 @@ void CDataMigrater::CopyDwords(CCmdProtocol& reader, CCmdProtocol& writer, size_
   }
 }
 
-void CDataMigrater::CopyTailFields(CCmdProtocol& reader, CCmdProtocol& writer,
-                                   size_t first_tail, size_t last_tail,
-                                   std::u16string_view log_source, std::u16string_view function) {
+void CDataMigrater::CopyTailFields(CCmdProtocol& reader, CCmdProtocol& writer, size_t first_tail,
+                                   size_t last_tail, std::u16string_view log_source,
+                                   std::u16string_view function) {
   using namespace scan_config_layout;
   std::u16string text;
   uint32_t number = 0;
@@ -218,8 +217,7 @@ void CDataMigrater::AppendTailDefaults(CCmdProtocol& writer, size_t first_tail) 
 }
 
 std::unique_ptr<CDataMigrater> CreateDataMigrater(double version, int32_t service_pack,
-                                                  int32_t patch,
-                                                  const std::u16string& install_path,
+                                                  int32_t patch, const std::u16string& install_path,
                                                   IMigraterDatabase& database) {
   if (version < 9.99) return Make<CDataMigraterV8>(install_path, database);
   if (version < 10.49) {

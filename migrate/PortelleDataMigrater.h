@@ -56,8 +56,7 @@ class CDataMigrater {
   std::u16string PrivateIniPath() const;
 
   // An integer of the main INI file, `default_value` when absent.
-  int32_t ReadMainIniInt(const char16_t* section, const char16_t* key,
-                         int32_t default_value) const;
+  int32_t ReadMainIniInt(const char16_t* section, const char16_t* key, int32_t default_value) const;
   // "Global Setting" / "OleLayer", default 1.
   int32_t ReadOleLayer() const;
   // The protection bits for m_dwHeader2 from "Global Setting": each key
@@ -147,8 +146,7 @@ constexpr uint32_t ApplyOleMark(uint32_t word, int32_t ole_layer) {
 //   otherwise        V106_SP1 when service_pack != 0, else V106
 // Null when it cannot be allocated. `database` must outlive it.
 std::unique_ptr<CDataMigrater> CreateDataMigrater(double version, int32_t service_pack,
-                                                  int32_t patch,
-                                                  const std::u16string& install_path,
+                                                  int32_t patch, const std::u16string& install_path,
                                                   IMigraterDatabase& database);
 
 #endif  // PORTELLE_MIGRATE_PORTELLEDATAMIGRATER_H_

@@ -11,9 +11,9 @@ namespace {
 constexpr char16_t kLogSource[] = u"PortelleDataMigraterV10";
 
 // The protection keys, copied from "Global Setting" into the client section.
-constexpr const char16_t* kProtectionKeys[] = {
-    u"SP_EnableFileProtection", u"SP_EnableRegistryKeyProtection",
-    u"SP_EnableProcessProtection", u"ECSP"};
+constexpr const char16_t* kProtectionKeys[] = {u"SP_EnableFileProtection",
+                                               u"SP_EnableRegistryKeyProtection",
+                                               u"SP_EnableProcessProtection", u"ECSP"};
 
 }  // namespace
 

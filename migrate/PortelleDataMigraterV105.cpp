@@ -4,8 +4,8 @@
 
 #include "ini/Portelle_Ini_Util.h"
 #include "log/DebugLog.h"
-#include "platform/profile.h"
 #include "migrate/ScanConfigLayout.h"
+#include "platform/profile.h"
 
 namespace {
 
@@ -23,11 +23,10 @@ bool CDataMigraterV105::MigrateDBData(const std::string& source, std::string* re
 }
 
 void CDataMigraterV105::RewriteFrom105(const std::string& source, std::string* result,
-                                       const std::u16string& domain_uid,
-                                       bool patch_format) const {
+                                       const std::u16string& domain_uid, bool patch_format) const {
   using scan_config_layout::FixedField;
-  const std::u16string_view func = patch_format ? u"CDataMigraterV105_P1::MigrateDBData"
-                                                : u"CDataMigraterV105::MigrateDBData";
+  const std::u16string_view func =
+      patch_format ? u"CDataMigraterV105_P1::MigrateDBData" : u"CDataMigraterV105::MigrateDBData";
   // The many INI reads of one rewrite look at the file once.
   const platform::ProfileReadBatch ini_batch;
   CCmdProtocol reader = SourceReader(source);
@@ -104,7 +103,8 @@ bool CDataMigraterV105::MigrateIniData(const std::u16string& dest_ini) {
   util_HelperFunctions::DuplicateIniSection(main_ini, u"INI_NOTIFICATION_SECTION", dest_ini);
   util_HelperFunctions::DuplicateIniSection(main_ini, u"KSRC_SCAN_INI_SECTION", dest_ini);
   util_HelperFunctions::DuplicateDeviceControlValues(main_ini, dest_ini);
-  for (const char16_t* section : {u"VIGIL", u"VIGIL_BMPolicy", u"VIGIL_Exception", u"ServiceSwitch"}) {
+  for (const char16_t* section :
+       {u"VIGIL", u"VIGIL_BMPolicy", u"VIGIL_Exception", u"ServiceSwitch"}) {
     util_HelperFunctions::DuplicateIniSection(main_ini, section, dest_ini);
   }
   CopyProtectionKeys(main_ini, dest_ini);

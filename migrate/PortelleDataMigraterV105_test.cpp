@@ -38,9 +38,9 @@ Tokens V105Source(bool patch) {
   s.insert(s.end(), sn.begin(), sn.end());
   const Tokens strings = Numbered(u"s", 39, 62);
   s.insert(s.end(), strings.begin(), strings.end());
-  const Tokens tail = {u"dac", u"1", u"pol", u"blk", u"trust",  // T1/T2, T3-T6
-                       u"9", u"24", u"0", u"3", u"1",           // T7-T11
-                       u"iw", u"ew", u"ib", u"eb",              // T12-T15
+  const Tokens tail = {u"dac",  u"1",  u"pol", u"blk", u"trust",  // T1/T2, T3-T6
+                       u"9",    u"24", u"0",   u"3",   u"1",      // T7-T11
+                       u"iw",   u"ew", u"ib",  u"eb",             // T12-T15
                        u"never"};
   s.insert(s.end(), tail.begin(), tail.end());
   return s;
@@ -49,23 +49,20 @@ Tokens V105Source(bool patch) {
 Tokens ExpectedV105(const Tokens& positions_26_27) {
   Tokens out = {u"16778240",  // 1: unchanged
                 u"126976",    // 2: 0 | 0x10000 | 0xF000
-                u"3", u"4", u"1025",
-                u"7",         // 6: the first service-switch value
-                u"3"};        // 7
+                u"3",        u"4", u"1025",
+                u"7",   // 6: the first service-switch value
+                u"3"};  // 7
   const Tokens fields = Numbered(u"", 108, 125);
   out.insert(out.end(), fields.begin(), fields.end());
   out.insert(out.end(), positions_26_27.begin(), positions_26_27.end());
   const Tokens sn = Numbered(u"", 128, 135);
   out.insert(out.end(), sn.begin(), sn.end());
-  const Tokens rest = {u"28", u"60", u"30",
-                       u"s39", u"s40", u"s41", u"s42", u"", u"", u"", u"",
-                       u"s47", u"s48", u"s49", u"s50", u"s51", u"s52", u"s53", u"s54",
-                       u"s55", u"s56", u"s57", u"s58", u"s59", u"s60", u"s61", u"s62",
-                       u"2", u"5", u"6",
-                       u"dac", u"dac", u"1", u"pol", u"blk", u"trust",
-                       u"9", u"24", u"0", u"3", u"1",
-                       u"iw", u"ew", u"ib", u"eb",
-                       u"1", u"1"};  // T16, T17
+  const Tokens rest = {u"28",  u"60",  u"30",  u"s39",   u"s40", u"s41", u"s42", u"",
+                       u"",    u"",    u"",    u"s47",   u"s48", u"s49", u"s50", u"s51",
+                       u"s52", u"s53", u"s54", u"s55",   u"s56", u"s57", u"s58", u"s59",
+                       u"s60", u"s61", u"s62", u"2",     u"5",   u"6",   u"dac", u"dac",
+                       u"1",   u"pol", u"blk", u"trust", u"9",   u"24",  u"0",   u"3",
+                       u"1",   u"iw",  u"ew",  u"ib",    u"eb",  u"1",   u"1"};  // T16, T17
   out.insert(out.end(), rest.begin(), rest.end());
   const Tokens off = TailOffFrom18();
   out.insert(out.end(), off.begin(), off.end());
@@ -80,8 +77,7 @@ TEST_F(MigraterV105Test, RewritesBothFormats) {
 TEST_F(MigraterV105Test, ThePatchFormatReadsTwoTokensFurtherOn) {
   const Tokens out = Migrate(p1_, V105Source(false));
   ASSERT_EQ(out.size(), 62u + 1 + 2 + 47);
-  EXPECT_EQ((Tokens(out.begin() + 25, out.begin() + 29)),
-            (Tokens{u"128", u"129", u"130", u"131"}));
+  EXPECT_EQ((Tokens(out.begin() + 25, out.begin() + 29)), (Tokens{u"128", u"129", u"130", u"131"}));
   EXPECT_EQ(out[33], u"0");  // 34 takes the text s39
   EXPECT_EQ(out[38], u"s41");
   EXPECT_EQ(out[61], u"1");    // 62 takes the source's T3

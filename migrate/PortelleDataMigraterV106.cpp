@@ -45,8 +45,10 @@ bool CDataMigraterV106::MigrateDBData(const std::string& source, std::string* re
   size_t entries = count;
   if (entries > present) {
     entries = present;
-    DEBUG_LOG(69, u"%s - the list count %u is above the %u tokens that follow it; they are "
-              u"carried as the list", kFunc, count, static_cast<uint32_t>(present));
+    DEBUG_LOG(69,
+              u"%s - the list count %u is above the %u tokens that follow it; they are "
+              u"carried as the list",
+              kFunc, count, static_cast<uint32_t>(present));
   }
   writer.AppendDword(static_cast<uint32_t>(entries));
   CopyDwords(reader, writer, entries);

@@ -23,29 +23,38 @@ Tokens Concat(std::initializer_list<Tokens> parts) {
 
 // The 47 tail tokens of a current-layout source, and what they become.
 Tokens TailSource() {
-  return Concat({{u"dac", u"dacOut", u" 1", u"pol", u"blk", u"trust",
-                  u"9", u"24", u"0", u"3", u"1", u"iw", u"ew", u"ib", u"eb",
-                  u"1", u"1", u"16", u"17", u"exIn", u"", u"22", u"23", u"ch", u"chOut",
-                  u"26", u"27", u"28", u"29",
-                  u"70000", u"-1",  // T30, T31: 16-bit fields, copied as 32-bit numbers
-                  u"32", u"33"},
-                 Numbered(u"L", 34, 47)});
+  return Concat(
+      {{u"dac",   u"dacOut", u" 1", u"pol",  u"blk", u"trust", u"9",  u"24",
+        u"0",     u"3",      u"1",  u"iw",   u"ew",  u"ib",    u"eb", u"1",
+        u"1",     u"16",     u"17", u"exIn", u"",    u"22",    u"23", u"ch",
+        u"chOut", u"26",     u"27", u"28",   u"29",  u"70000", u"-1",  // T30, T31: 16-bit fields,
+                                                                       // copied as 32-bit numbers
+        u"32",    u"33"},
+       Numbered(u"L", 34, 47)});
 }
 Tokens TailExpected() {
-  return Concat({{u"dac", u"dacOut", u"1", u"pol", u"blk", u"trust",
-                  u"9", u"24", u"0", u"3", u"1", u"iw", u"ew", u"ib", u"eb",
-                  u"1", u"1", u"16", u"17", u"exIn", u"", u"22", u"23", u"ch", u"chOut",
-                  u"26", u"27", u"28", u"29", u"70000", u"4294967295", u"32", u"33"},
-                 Numbered(u"L", 34, 47)});
+  return Concat(
+      {{u"dac", u"dacOut", u"1",     u"pol",        u"blk", u"trust", u"9",     u"24", u"0",
+        u"3",   u"1",      u"iw",    u"ew",         u"ib",  u"eb",    u"1",     u"1",  u"16",
+        u"17",  u"exIn",   u"",      u"22",         u"23",  u"ch",    u"chOut", u"26", u"27",
+        u"28",  u"29",     u"70000", u"4294967295", u"32",  u"33"},
+       Numbered(u"L", 34, 47)});
 }
 
 Tokens FixedSource() {
-  return Concat({{u" 12", u"abc", u"-1", u"99999999999"}, Numbered(u"", 5, 38),
-                 Numbered(u"t", 39, 49), {u""}, Numbered(u"t", 51, 62)});
+  return Concat({{u" 12", u"abc", u"-1", u"99999999999"},
+                 Numbered(u"", 5, 38),
+                 Numbered(u"t", 39, 49),
+                 {u""},
+                 Numbered(u"t", 51, 62)});
 }
 Tokens FixedExpected() {
-  return Concat({{u"12", u"0", u"4294967295", u"4294967295"}, Numbered(u"", 5, 38),
-                 Numbered(u"t", 39, 42), {u"", u"", u"", u""}, Numbered(u"t", 47, 49), {u""},
+  return Concat({{u"12", u"0", u"4294967295", u"4294967295"},
+                 Numbered(u"", 5, 38),
+                 Numbered(u"t", 39, 42),
+                 {u"", u"", u"", u""},
+                 Numbered(u"t", 47, 49),
+                 {u""},
                  Numbered(u"t", 51, 62)});
 }
 
@@ -66,8 +75,7 @@ TEST_F(MigraterV106Test, ListsLongerThanTheDatabaseContainerAreCarriedWhole) {
   // 1,100 entries, beyond the 1,024 that the older versions' database query
   // holds; written with leading zeros, so that each is seen to be copied as a
   // number.
-  const Tokens source =
-      Concat({FixedSource(), {u"1100"}, Numbered(u"0", 1, 1100), TailSource()});
+  const Tokens source = Concat({FixedSource(), {u"1100"}, Numbered(u"0", 1, 1100), TailSource()});
   const Tokens expected =
       Concat({FixedExpected(), {u"1100"}, Numbered(u"", 1, 1100), TailExpected()});
   EXPECT_EQ(Migrate(v106_, source), expected);
@@ -78,9 +86,13 @@ TEST_F(MigraterV106Test, ListsLongerThanTheDatabaseContainerAreCarriedWhole) {
 TEST_F(MigraterV106Test, AListCountAboveTheTokensPresentTakesOnlyWhatIsThere) {
   // The tail of a source that ends right after the list: zeros and empty
   // texts, by kind.
-  const Tokens empty_tail =
-      Concat({{u"", u"", u"0", u"", u"", u""}, Tokens(5, u"0"), Tokens(4, u""), Tokens(4, u"0"),
-              {u"", u"", u"0", u"0", u"", u""}, Tokens(8, u"0"), Tokens(14, u"")});
+  const Tokens empty_tail = Concat({{u"", u"", u"0", u"", u"", u""},
+                                    Tokens(5, u"0"),
+                                    Tokens(4, u""),
+                                    Tokens(4, u"0"),
+                                    {u"", u"", u"0", u"0", u"", u""},
+                                    Tokens(8, u"0"),
+                                    Tokens(14, u"")});
   ASSERT_EQ(empty_tail.size(), 47u);
   // Counts of billions cost no more than the tokens there are.
   for (const std::u16string count : {u"4294967295", u"2000000000", u"3"}) {

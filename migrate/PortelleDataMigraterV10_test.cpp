@@ -17,18 +17,18 @@ class MigraterV10Test : public MigraterTest {
 // A 10 configuration up to the behaviour-monitoring text (S80) with a
 // source list of two entries; `more` follows it.
 Tokens V10Source(const Tokens& more) {
-  Tokens s = {u"1024",      // S1 0x400
-              u"9",         // S2: bits 0x8 and 0x1
-              u"33", u"44",
-              u"1025",      // S5 0x401
-              u"70000",     // S6 in-office level, 16 bits: 4464
-              u"2",         // S7
-              u"16385", u"3",   // S8 0x4001, S9
-              u"16386", u"5",   // S10 0x4002, S11
-              u"16388", u"6",   // S12 0x4004, S13
-              u"1", u"2", u"30", u"1", u"15", u"2",  // S14-S19
-              u"16392", u"7",   // S20 0x4008, S21
-              u"11", u"12", u"13", u"14"};           // S22-S25
+  Tokens s = {u"1024",  // S1 0x400
+              u"9",     // S2: bits 0x8 and 0x1
+              u"33",    u"44",
+              u"1025",                                    // S5 0x401
+              u"70000",                                   // S6 in-office level, 16 bits: 4464
+              u"2",                                       // S7
+              u"16385", u"3",                             // S8 0x4001, S9
+              u"16386", u"5",                             // S10 0x4002, S11
+              u"16388", u"6",                             // S12 0x4004, S13
+              u"1",     u"2",  u"30", u"1", u"15", u"2",  // S14-S19
+              u"16392", u"7",                             // S20 0x4008, S21
+              u"11",    u"12", u"13", u"14"};             // S22-S25
   const Tokens skipped = Numbered(u"x", 26, 37);
   s.insert(s.end(), skipped.begin(), skipped.end());
   const Tokens strings = {u"e1", u"e2", u"e3", u"e4", u"m1", u"m2", u"m3", u"m4",
@@ -37,9 +37,9 @@ Tokens V10Source(const Tokens& more) {
   s.insert(s.end(), strings.begin(), strings.end());
   const Tokens skipped2 = Numbered(u"y", 62, 72);
   s.insert(s.end(), skipped2.begin(), skipped2.end());
-  const Tokens rest = {u"101", u"102",                         // S73, S74: the list
-                       u"55", u"p2", u"p3", u"p4", u"p5",      // passed over
-                       u"dacpolicy"};                          // S80
+  const Tokens rest = {u"101",      u"102",                       // S73, S74: the list
+                       u"55",       u"p2",  u"p3", u"p4", u"p5",  // passed over
+                       u"dacpolicy"};                             // S80
   s.insert(s.end(), rest.begin(), rest.end());
   s.insert(s.end(), more.begin(), more.end());
   return s;
@@ -47,19 +47,15 @@ Tokens V10Source(const Tokens& more) {
 
 // Positions 3 to 62 of the V10 source above, with OleLayer 1.
 Tokens V10Positions3To62() {
-  return {u"33", u"44", u"33554433",  // 3, 4; 5: 0x401 -> 0x2000001
-          u"0", u"3",                 // 6; 7: the database's scan type
-          u"536936449", u"3", u"1", u"4",
-          u"536887298", u"5", u"1", u"4",
-          u"536887300", u"6", u"1", u"4",
-          u"1", u"2", u"30", u"1", u"15", u"2",
-          u"1", u"1",
-          u"536936456", u"7", u"1", u"4",
-          u"11", u"12", u"13", u"14",
-          u"28", u"60", u"30",
-          u"e1", u"e2", u"e3", u"e4", u"", u"", u"", u"",
-          u"x1", u"x2", u"x3", u"x4", u"n1", u"n2", u"n3", u"n4",
-          u"n5", u"n6", u"n7", u"n8", u"f1", u"f2", u"f3", u"f4"};
+  return {u"33",        u"44", u"33554433",  // 3, 4; 5: 0x401 -> 0x2000001
+          u"0",         u"3",                // 6; 7: the database's scan type
+          u"536936449", u"3",  u"1",        u"4",  u"536887298", u"5",  u"1",  u"4",
+          u"536887300", u"6",  u"1",        u"4",  u"1",         u"2",  u"30", u"1",
+          u"15",        u"2",  u"1",        u"1",  u"536936456", u"7",  u"1",  u"4",
+          u"11",        u"12", u"13",       u"14", u"28",        u"60", u"30", u"e1",
+          u"e2",        u"e3", u"e4",       u"",   u"",          u"",   u"",   u"x1",
+          u"x2",        u"x3", u"x4",       u"n1", u"n2",        u"n3", u"n4", u"n5",
+          u"n6",        u"n7", u"n8",       u"f1", u"f2",        u"f3", u"f4"};
 }
 
 Tokens Concat(std::initializer_list<Tokens> parts) {
@@ -71,16 +67,16 @@ Tokens Concat(std::initializer_list<Tokens> parts) {
 TEST_F(MigraterV10Test, RewritesATenSource) {
   db_.dest_scan_type = 3;
   db_.list = {900, 901};  // only the count is used
-  const Tokens expected = Concat({
-      {u"1024", u"127113"},  // 2: 0x9 | 0x80 | 0x10000 | 0x1000 | 0xE000 = 0x1F089
-      V10Positions3To62(),
-      {u"2", u"101", u"102",                      // the count, the source's entries
-       u"dacpolicy", u"dacpolicy", u"1", u"", u"", u"",  // T1-T6
-       u"25", u"8", u"0",                         // T7 0x19, T8 0x8, T9
-       u"4464", u"2",                             // T10, T11
-       u"", u"",                                  // T12, T13: no approved lists
-       u"", u"", u"1", u"1"},                     // T14-T17
-      TailOffFrom18()});
+  const Tokens expected =
+      Concat({{u"1024", u"127113"},  // 2: 0x9 | 0x80 | 0x10000 | 0x1000 | 0xE000 = 0x1F089
+              V10Positions3To62(),
+              {u"2",         u"101",       u"102",  // the count, the source's entries
+               u"dacpolicy", u"dacpolicy", u"1",   u"", u"", u"",  // T1-T6
+               u"25",        u"8",         u"0",                   // T7 0x19, T8 0x8, T9
+               u"4464",      u"2",                                 // T10, T11
+               u"",          u"",                                  // T12, T13: no approved lists
+               u"",          u"",          u"1",   u"1"},          // T14-T17
+              TailOffFrom18()});
   EXPECT_EQ(Migrate(v10_, V10Source({u"never"})), expected);
   EXPECT_EQ(db_.asked, (Tokens{kDomainUid, kDomainUid}));
 }
@@ -115,28 +111,28 @@ TEST_F(MigraterV10Test, ServicePackFormat) {
   WriteMainIni(
       "[Global Setting]\r\nOleLayer=0\r\nECSP=0\r\n"
       "[URL_FILTER_INI_SECTION]\r\nURLFilterAWSLCount_InOffice=1\r\n"
-      "URLFilterAWSL_InOffice000=" + std::string(kStoredA) + "\r\n"
+      "URLFilterAWSL_InOffice000=" +
+      std::string(kStoredA) +
+      "\r\n"
       "URLFilterAWSLCount_OutOffice=2\r\n");
   db_.dest_scan_type = 3;
   db_.list = {900, 901};
   const Tokens ten = V10Positions3To62();
-  const Tokens expected = Concat({
-      {u"1024", u"122889",  // 2: 0x9 | 0x10000 | 0xE000 = 0x1E009 (no 0x80, ECSP off)
-       u"33", u"44", u"33554433", u"0", u"3",
-       u"65537", u"3", u"0", u"4",  // OleLayer 0: no mark, layer 0
-       u"16386", u"5", u"0", u"4",
-       u"16388", u"6", u"0", u"4",
-       u"1", u"2", u"30", u"1", u"15", u"2", u"1", u"1",
-       u"65544", u"7", u"0", u"4",
-       u"11", u"12", u"13", u"14", u"28", u"60", u"30"},
-      Tokens(ten.begin() + 36, ten.end()),  // positions 39 to 62
-      {u"2", u"101", u"102",
-       u"dacpolicy", u"dacpolicy", u"0", u"pol", u"blk", u"trust",  // T1-T6
-       u"25", u"8", u"0", u"4464", u"2",
-       // The out-of-office count of 2 finds no entry: the list is empty.
-       u"a.example|", u"",
-       u"", u"", u"1", u"1"},
-      TailOffFrom18()});
+  const Tokens expected =
+      Concat({{u"1024",  u"122889",  // 2: 0x9 | 0x10000 | 0xE000 = 0x1E009 (no 0x80, ECSP off)
+               u"33",    u"44",     u"33554433", u"0",  u"3",     u"65537", u"3",
+               u"0",     u"4",  // OleLayer 0: no mark, layer 0
+               u"16386", u"5",      u"0",        u"4",  u"16388", u"6",     u"0",
+               u"4",     u"1",      u"2",        u"30", u"1",     u"15",    u"2",
+               u"1",     u"1",      u"65544",    u"7",  u"0",     u"4",     u"11",
+               u"12",    u"13",     u"14",       u"28", u"60",    u"30"},
+              Tokens(ten.begin() + 36, ten.end()),  // positions 39 to 62
+              {u"2", u"101", u"102", u"dacpolicy", u"dacpolicy", u"0", u"pol", u"blk",
+               u"trust",  // T1-T6
+               u"25", u"8", u"0", u"4464", u"2",
+               // The out-of-office count of 2 finds no entry: the list is empty.
+               u"a.example|", u"", u"", u"", u"1", u"1"},
+              TailOffFrom18()});
   EXPECT_EQ(Migrate(sp1_, V10Source({u"0", u"pol", u"blk", u"trust", u"never"})), expected);
 }
 
@@ -167,8 +163,9 @@ TEST_F(MigraterV10Test, MigrateIniData) {
   EXPECT_EQ(dir_.Read("tmp.ini"), v10_expected);
 
   EXPECT_TRUE(sp1_.MigrateIniData(dir_.Wide("sp1.ini")));
-  EXPECT_EQ(dir_.Read("sp1.ini"),
-            v10_expected + "[VIGIL]\r\nOn=1\r\n[VIGIL_BMPolicy]\r\nP=1\r\n[VIGIL_Exception]\r\nE=1\r\n");
+  EXPECT_EQ(
+      dir_.Read("sp1.ini"),
+      v10_expected + "[VIGIL]\r\nOn=1\r\n[VIGIL_BMPolicy]\r\nP=1\r\n[VIGIL_Exception]\r\nE=1\r\n");
   EXPECT_FALSE(v10_.NeedMigrateWatchDogSettings());
   EXPECT_FALSE(sp1_.NeedMigrateWatchDogSettings());
 }

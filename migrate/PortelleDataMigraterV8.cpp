@@ -2,7 +2,6 @@
 
 #include <vector>
 
-
 #include "ini/Portelle_Ini_Util.h"
 #include "log/DebugLog.h"
 #include "migrate/ScanConfigLayout.h"
@@ -191,11 +190,11 @@ bool CDataMigraterV8::MigrateServerUpdateSourceFrom8(const std::u16string& src_i
   // A source without the count has one server; one is therefore also the
   // least a damaged count is cut to.
   const util_HelperFunctions::NumberedKeys servers[] = {{u"ServerOUS", 0}};
-  const int32_t total = util_HelperFunctions::BoundedListCount(
-      src_ini, kUpdateSection, u"TOTAL_OUS",
-      static_cast<int32_t>(
-          platform::GetPrivateProfileIntW(kUpdateSection, u"TOTAL_OUS", 1, src_ini.c_str())),
-      1, servers);
+  const int32_t total =
+      util_HelperFunctions::BoundedListCount(src_ini, kUpdateSection, u"TOTAL_OUS",
+                                             static_cast<int32_t>(platform::GetPrivateProfileIntW(
+                                                 kUpdateSection, u"TOTAL_OUS", 1, src_ini.c_str())),
+                                             1, servers);
   if (total > 0) {
     util_HelperFunctions::WriteIniInt(kUpdateSection, u"TOTAL_OUS", total, dest_ini);
     for (int32_t i = 0; i < total; ++i) {

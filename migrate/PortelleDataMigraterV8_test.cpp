@@ -15,25 +15,25 @@ class MigraterV8Test : public MigraterTest {
 
 // An 8.x configuration: S1 to S67, then tokens that must not be read.
 Tokens V8Source() {
-  Tokens s = {u"16778240",  // S1 0x1000400
-              u"777",       // S2, dropped
-              u"16385",     // S3 0x4001, manual flags
-              u"3",         // S4
-              u"16386",     // S5 0x4002, real-time flags
-              u"5",         // S6
-              u"16388",     // S7 0x4004, scheduled flags
-              u"6",         // S8
-              u"1", u"2", u"30", u"1", u"15", u"2",  // S9-S14 schedule
-              u"16392",     // S15 0x4008, scan-now flags
-              u"7",         // S16
-              u"11", u"12", u"13", u"14"};           // S17-S20
+  Tokens s = {u"16778240",                                   // S1 0x1000400
+              u"777",                                        // S2, dropped
+              u"16385",                                      // S3 0x4001, manual flags
+              u"3",                                          // S4
+              u"16386",                                      // S5 0x4002, real-time flags
+              u"5",                                          // S6
+              u"16388",                                      // S7 0x4004, scheduled flags
+              u"6",                                          // S8
+              u"1",        u"2",  u"30", u"1", u"15", u"2",  // S9-S14 schedule
+              u"16392",                                      // S15 0x4008, scan-now flags
+              u"7",                                          // S16
+              u"11",       u"12", u"13", u"14"};             // S17-S20
   const Tokens skipped = Numbered(u"x", 21, 32);
   s.insert(s.end(), skipped.begin(), skipped.end());
-  const Tokens strings = {u"*.exe", u"*.dll", u"*.com", u"*.bat",             // S33-S36
-                          u"C:\\mv1", u"C:\\mv2", u"C:\\mv3", u"C:\\mv4",     // S37-S40
-                          u"ex1", u"ex2", u"ex3", u"ex4",                     // S41-S44
-                          u"ee1", u"ee2", u"ee3", u"ee4", u"ee5", u"ee6", u"ee7", u"ee8",
-                          u"ef1", u"ef2", u"ef3", u"ef4"};                    // S53-S56
+  const Tokens strings = {u"*.exe",   u"*.dll",   u"*.com",   u"*.bat",    // S33-S36
+                          u"C:\\mv1", u"C:\\mv2", u"C:\\mv3", u"C:\\mv4",  // S37-S40
+                          u"ex1",     u"ex2",     u"ex3",     u"ex4",      // S41-S44
+                          u"ee1",     u"ee2",     u"ee3",     u"ee4",     u"ee5", u"ee6", u"ee7",
+                          u"ee8",     u"ef1",     u"ef2",     u"ef3",     u"ef4"};  // S53-S56
   s.insert(s.end(), strings.begin(), strings.end());
   const Tokens tail = Numbered(u"y", 57, 67);
   s.insert(s.end(), tail.begin(), tail.end());
@@ -51,46 +51,102 @@ TEST_F(MigraterV8Test, RewritesAnEightSourceTokenByToken) {
       "URLFilterRatingLevel_InOffice=3\r\n"
       "URLFilterEnable_OutOffice=0\r\nURLFilterLogEnable_OutOffice=1\r\n"
       "URLFilterAWSLCount_InOffice=2\r\n"
-      "URLFilterAWSL_InOffice000=" + std::string(kStoredA) + "\r\n"
-      "URLFilterAWSL_InOffice001=" + std::string(kStoredB) + "\r\n"
+      "URLFilterAWSL_InOffice000=" +
+      std::string(kStoredA) +
+      "\r\n"
+      "URLFilterAWSL_InOffice001=" +
+      std::string(kStoredB) +
+      "\r\n"
       "URLFilterAWSLCount_OutOffice=2\r\n"
       "URLFilterAWSL_OutOffice000=plain.example\r\n"
       "URLFilterAWSL_OutOffice001=other.example\r\n");
   db_.status = 0x401;
   db_.list = {5, -7};
 
-  Tokens expected = {
-      u"0",          // 1: 0x1000400 without 0x400 (service pack 0), 0x1000000 moved
-      u"65936",      // 2: 0x10190, no watchdog
-      u"0", u"0",    // 3, 4
-      u"33554433",   // 5: status 0x401 with 0x400 moved to 0x2000000
-      u"0", u"0",    // 6, 7
-      u"536936449",  // 8: 0x4001 -> 0x10001, OLE mark
-      u"3", u"1", u"4",
-      u"536887298",  // 12: 0x4002 with the OLE mark only
-      u"5", u"1", u"4",
-      u"536887300",  // 16: 0x4004 with the OLE mark only
-      u"6", u"1", u"4",
-      u"1", u"2", u"30", u"1", u"15", u"2",  // 20-25
-      u"1", u"1",                            // 26, 27
-      u"536936456",  // 28: 0x4008 -> 0x10008, OLE mark
-      u"7", u"1", u"4",
-      u"11", u"12", u"13", u"14",  // 32-35
-      u"28", u"60", u"30",         // 36-38
-      u"*.exe", u"*.dll", u"*.com", u"*.bat",
-      u"", u"", u"", u"",          // move directories dropped
-      u"ex1", u"ex2", u"ex3", u"ex4",
-      u"ee1", u"ee2", u"ee3", u"ee4", u"ee5", u"ee6", u"ee7", u"ee8",
-      u"ef1", u"ef2", u"ef3", u"ef4",
-      u"2", u"5", u"-7",           // the database's list
-      u"", u"", u"0", u"", u"", u"",  // T1-T6
-      u"9",                        // T7: enabled | 0x8
-      u"24",                       // T8: logging | 0x8
-      u"0", u"3", u"1",            // T9-T11
-      u"a.example|b.example|",     // T12: deciphered entries
-      u"||",                       // T13: unmarked entries count as empty
-      u"", u"",                    // T14, T15
-      u"0", u"0", u"0", u"0"};     // T16-T19
+  Tokens expected = {u"0",      // 1: 0x1000400 without 0x400 (service pack 0), 0x1000000 moved
+                     u"65936",  // 2: 0x10190, no watchdog
+                     u"0",
+                     u"0",         // 3, 4
+                     u"33554433",  // 5: status 0x401 with 0x400 moved to 0x2000000
+                     u"0",
+                     u"0",          // 6, 7
+                     u"536936449",  // 8: 0x4001 -> 0x10001, OLE mark
+                     u"3",
+                     u"1",
+                     u"4",
+                     u"536887298",  // 12: 0x4002 with the OLE mark only
+                     u"5",
+                     u"1",
+                     u"4",
+                     u"536887300",  // 16: 0x4004 with the OLE mark only
+                     u"6",
+                     u"1",
+                     u"4",
+                     u"1",
+                     u"2",
+                     u"30",
+                     u"1",
+                     u"15",
+                     u"2",  // 20-25
+                     u"1",
+                     u"1",          // 26, 27
+                     u"536936456",  // 28: 0x4008 -> 0x10008, OLE mark
+                     u"7",
+                     u"1",
+                     u"4",
+                     u"11",
+                     u"12",
+                     u"13",
+                     u"14",  // 32-35
+                     u"28",
+                     u"60",
+                     u"30",  // 36-38
+                     u"*.exe",
+                     u"*.dll",
+                     u"*.com",
+                     u"*.bat",
+                     u"",
+                     u"",
+                     u"",
+                     u"",  // move directories dropped
+                     u"ex1",
+                     u"ex2",
+                     u"ex3",
+                     u"ex4",
+                     u"ee1",
+                     u"ee2",
+                     u"ee3",
+                     u"ee4",
+                     u"ee5",
+                     u"ee6",
+                     u"ee7",
+                     u"ee8",
+                     u"ef1",
+                     u"ef2",
+                     u"ef3",
+                     u"ef4",
+                     u"2",
+                     u"5",
+                     u"-7",  // the database's list
+                     u"",
+                     u"",
+                     u"0",
+                     u"",
+                     u"",
+                     u"",    // T1-T6
+                     u"9",   // T7: enabled | 0x8
+                     u"24",  // T8: logging | 0x8
+                     u"0",
+                     u"3",
+                     u"1",                     // T9-T11
+                     u"a.example|b.example|",  // T12: deciphered entries
+                     u"||",                    // T13: unmarked entries count as empty
+                     u"",
+                     u"",  // T14, T15
+                     u"0",
+                     u"0",
+                     u"0",
+                     u"0"};  // T16-T19
   const Tokens rest = TailOffFrom18();
   expected.insert(expected.end(), rest.begin() + 2, rest.end());
 
@@ -143,11 +199,16 @@ TEST_F(BWListTest, EntriesAreJoinedAfterTheTextGiven) {
   WriteMainIni(
       "[URL_FILTER_INI_SECTION]\r\n"
       "URLFilterAWSLCount_InOffice=3\r\n"
-      "URLFilterAWSL_InOffice000=" + std::string(kStoredA) + "\r\n"
+      "URLFilterAWSL_InOffice000=" +
+      std::string(kStoredA) +
+      "\r\n"
       "URLFilterAWSL_InOffice001=plain\r\n"
-      "URLFilterAWSL_InOffice002=" + std::string(kStoredB) + "\r\n"
+      "URLFilterAWSL_InOffice002=" +
+      std::string(kStoredB) +
+      "\r\n"
       "URLFilterAWSLCount_OutOffice=0\r\n"
-      "URLFilterAWSL_OutOffice000=" + std::string(kStoredA) + "\r\n");
+      "URLFilterAWSL_OutOffice000=" +
+      std::string(kStoredA) + "\r\n");
   std::u16string text = u"kept:";
   migrater_.GetBWListAsString(BWListKind::kInOffice, &text);
   EXPECT_EQ(text, u"kept:a.example||b.example|");
@@ -166,10 +227,15 @@ TEST_F(BWListTest, UndecipherableCutAndTabbedEntriesCountAsEmpty) {
   WriteMainIni(
       "[URL_FILTER_INI_SECTION]\r\n"
       "URLFilterAWSLCount_OutOffice=5\r\n"
-      "URLFilterAWSL_OutOffice000=" + long_stored + "\r\n"
-      "URLFilterAWSL_OutOffice001=" + stored_value::EncipherStoredValue("a\tb") + "\r\n"
+      "URLFilterAWSL_OutOffice000=" +
+      long_stored +
+      "\r\n"
+      "URLFilterAWSL_OutOffice001=" +
+      stored_value::EncipherStoredValue("a\tb") +
+      "\r\n"
       "URLFilterAWSL_OutOffice002=!CRYPT!00zz\r\n"
-      "URLFilterAWSL_OutOffice003=" + fits + "\r\n");
+      "URLFilterAWSL_OutOffice003=" +
+      fits + "\r\n");
   std::u16string text;
   migrater_.GetBWListAsString(BWListKind::kOutOffice, &text);
   // The count of 5 is above the four entries the section holds: only these
@@ -181,9 +247,14 @@ TEST_F(BWListTest, ACountOfBillionsJoinsTheEntriesThatAreThere) {
   WriteMainIni(
       "[URL_FILTER_INI_SECTION]\r\n"
       "URLFilterAWSLCount_InOffice=2000000000\r\n"
-      "URLFilterAWSL_InOffice000=" + std::string(kStoredA) + "\r\n"
-      "URLFilterAWSL_InOffice002=" + std::string(kStoredB) + "\r\n"
-      "URLFilterAWSL_OutOffice007=" + std::string(kStoredA) + "\r\n");
+      "URLFilterAWSL_InOffice000=" +
+      std::string(kStoredA) +
+      "\r\n"
+      "URLFilterAWSL_InOffice002=" +
+      std::string(kStoredB) +
+      "\r\n"
+      "URLFilterAWSL_OutOffice007=" +
+      std::string(kStoredA) + "\r\n");
   std::u16string text;
   migrater_.GetBWListAsString(BWListKind::kInOffice, &text);
   EXPECT_EQ(text, u"a.example||b.example|");
@@ -222,8 +293,9 @@ TEST_F(MigraterV8Test, UpdateSourceAndServerList) {
             "ServerOUS0=a\r\nServerOUS1=\r\nServerOUS2=c\r\n");
 
   // A count of billions copies the servers up to the highest one there.
-  dir_.Write("many.ini", "[INI_UPDATE_SETTING]\r\nTOTAL_OUS=2000000000\r\n"
-                        "ServerOUS0=a\r\nserverous3=d\r\n");
+  dir_.Write("many.ini",
+             "[INI_UPDATE_SETTING]\r\nTOTAL_OUS=2000000000\r\n"
+             "ServerOUS0=a\r\nserverous3=d\r\n");
   EXPECT_TRUE(migrater_.MigrateServerUpdateSourceFrom8(dir_.Wide("many.ini"), dir_.Wide("m.ini")));
   EXPECT_EQ(dir_.Read("m.ini"),
             "[INI_UPDATE_SETTING]\r\nUpdateSourceType=\r\nAUServerUNCPath=\r\nUseServerOus=\r\n"

@@ -47,7 +47,8 @@ std::string MainIni() {
   std::string ini =
       "[INI_PROGRAM_VERSION_SECTION]\r\nServicePack_Version=1\r\n"
       "[Global Setting]\r\nOleLayer=3\r\nWatchDogOnOff=1\r\nECSP=1\r\n"
-      "[URL_FILTER_INI_SECTION]\r\nURLFilterEnable_InOffice=1\r\nURLFilterRatingLevel_InOffice=2\r\n"
+      "[URL_FILTER_INI_SECTION]\r\nURLFilterEnable_InOffice=1\r\nURLFilterRatingLevel_InOffice="
+      "2\r\n"
       "URLFilterAWSLCount_InOffice=5\r\nURLFilterAWSLCount_OutOffice=5\r\n";
   for (int i = 0; i < 5; ++i) {
     const std::string site = platform::FormatA("site%d.example.com", i);
@@ -62,8 +63,9 @@ std::string MainIni() {
 // A configuration of `numbers` numeric tokens, the string groups, `list`
 // entries and `tail` tokens, joined by TAB, as UTF-16LE bytes.
 std::string Source(int numbers, int list, int tail) {
-  const std::u16string extensions = u"EXE,COM,DLL,SYS,DRV,OCX,SCR,CPL,BAT,CMD,VBS,JS,WSF,HTA,"
-                                    u"MSI,MSP,DOC,DOCX,XLS,XLSX,PPT,PPTX,PDF,RTF,ZIP,RAR,7Z,CAB";
+  const std::u16string extensions =
+      u"EXE,COM,DLL,SYS,DRV,OCX,SCR,CPL,BAT,CMD,VBS,JS,WSF,HTA,"
+      u"MSI,MSP,DOC,DOCX,XLS,XLSX,PPT,PPTX,PDF,RTF,ZIP,RAR,7Z,CAB";
   std::u16string text;
   for (int i = 0; i < numbers; ++i) text += platform::Format(u"%d\t", 16384 + i);
   for (int i = 0; i < 24; ++i) {

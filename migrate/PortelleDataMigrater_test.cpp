@@ -26,26 +26,19 @@ TEST_F(MigraterSelectionTest, VersionServicePackAndPatchChooseTheClass) {
     const std::type_info& type;
   };
   const Case cases[] = {
-      {8.0, 0, 0, typeid(CDataMigraterV8)},
-      {9.98, 3, 1, typeid(CDataMigraterV8)},
-      {9.99, 0, 0, typeid(CDataMigraterV10)},
-      {10.0, 0, 5, typeid(CDataMigraterV10)},
-      {10.0, 1, 0, typeid(CDataMigraterV10SP1)},
-      {10.49, 0, 0, typeid(CDataMigraterV105)},
+      {8.0, 0, 0, typeid(CDataMigraterV8)},        {9.98, 3, 1, typeid(CDataMigraterV8)},
+      {9.99, 0, 0, typeid(CDataMigraterV10)},      {10.0, 0, 5, typeid(CDataMigraterV10)},
+      {10.0, 1, 0, typeid(CDataMigraterV10SP1)},   {10.49, 0, 0, typeid(CDataMigraterV105)},
       {10.5, 1, 0, typeid(CDataMigraterV105)},  // the patch decides here
-      {10.5, 0, 1, typeid(CDataMigraterV105_P1)},
-      {10.59, 0, 0, typeid(CDataMigraterV106)},
-      {10.6, 0, 3, typeid(CDataMigraterV106)},
-      {10.6, 1, 0, typeid(CDataMigraterV106_SP1)},
-      {10.6, 2, 0, typeid(CDataMigraterV106_SP1)},
-      {11.0, -1, 0, typeid(CDataMigraterV106_SP1)},
+      {10.5, 0, 1, typeid(CDataMigraterV105_P1)},  {10.59, 0, 0, typeid(CDataMigraterV106)},
+      {10.6, 0, 3, typeid(CDataMigraterV106)},     {10.6, 1, 0, typeid(CDataMigraterV106_SP1)},
+      {10.6, 2, 0, typeid(CDataMigraterV106_SP1)}, {11.0, -1, 0, typeid(CDataMigraterV106_SP1)},
   };
   for (const Case& c : cases) {
     const std::unique_ptr<CDataMigrater> migrater =
         CreateDataMigrater(c.version, c.service_pack, c.patch, InstallPath(), db_);
     ASSERT_NE(migrater, nullptr);
-    EXPECT_EQ(typeid(*migrater), c.type)
-        << c.version << " SP" << c.service_pack << " P" << c.patch;
+    EXPECT_EQ(typeid(*migrater), c.type) << c.version << " SP" << c.service_pack << " P" << c.patch;
     EXPECT_TRUE(migrater->NeedExportClientPwd());
     EXPECT_EQ(migrater->NeedMigrateWatchDogSettings(), c.type == typeid(CDataMigraterV8));
   }
@@ -82,12 +75,12 @@ TEST_P(EveryMigraterTest, BadSourcesStillGiveACompleteLayout) {
   const std::unique_ptr<CDataMigrater> migrater = Create();
   const std::u16string huge_count = Join(Tokens(62, u"7")) + u"\t4294967295\t1\t2";
   const std::u16string sources[] = {
-      u"1\t2\t3\t4\t5",                    // short
-      Join(Tokens(2000, u"1")),            // long
-      Join(Tokens(200, u"abc")),           // nothing numeric
-      Join(Tokens(200, u"")),              // only empty tokens
-      huge_count,                          // a list count far beyond the tokens
-      Join(Tokens(62, u"1")) + u"\t-5",    // a negative count
+      u"1\t2\t3\t4\t5",                  // short
+      Join(Tokens(2000, u"1")),          // long
+      Join(Tokens(200, u"abc")),         // nothing numeric
+      Join(Tokens(200, u"")),            // only empty tokens
+      huge_count,                        // a list count far beyond the tokens
+      Join(Tokens(62, u"1")) + u"\t-5",  // a negative count
   };
   for (const std::u16string& source : sources) {
     const Tokens tokens = Split(MigrateText(*migrater, source));

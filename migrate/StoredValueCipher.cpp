@@ -49,8 +49,9 @@ using Context = std::unique_ptr<EVP_CIPHER_CTX, ContextDeleter>;
 EVP_CIPHER_CTX* DecipherContext() {
   thread_local const Context context = [] {
     Context c(EVP_CIPHER_CTX_new());
-    if (c && (Aes128Cbc() == nullptr ||
-              EVP_DecryptInit_ex2(c.get(), Aes128Cbc(), CipherKey().data(), nullptr, nullptr) != 1)) {
+    if (c &&
+        (Aes128Cbc() == nullptr ||
+         EVP_DecryptInit_ex2(c.get(), Aes128Cbc(), CipherKey().data(), nullptr, nullptr) != 1)) {
       c.reset();
     }
     return c;
@@ -121,7 +122,8 @@ std::string EncipherStoredValue(std::string_view plain, const InitVector& iv) {
   int written = 0;
   int final_written = 0;
   if (!context || Aes128Cbc() == nullptr ||
-      EVP_EncryptInit_ex2(context.get(), Aes128Cbc(), CipherKey().data(), iv.data(), nullptr) != 1 ||
+      EVP_EncryptInit_ex2(context.get(), Aes128Cbc(), CipherKey().data(), iv.data(), nullptr) !=
+          1 ||
       EVP_EncryptUpdate(context.get(), ciphertext.data(), &written,
                         reinterpret_cast<const unsigned char*>(plain.data()),
                         static_cast<int>(plain.size())) != 1 ||

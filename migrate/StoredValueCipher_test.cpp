@@ -18,7 +18,8 @@ TEST(StoredValueCipherTest, MatchesAnIndependentlyEncipheredValue) {
   EXPECT_EQ(EncipherStoredValue("www.example.com", kKnownIv), kKnownStored);
   EXPECT_EQ(DecipherStoredValue(kKnownStored), "www.example.com");
   std::string lower = kKnownStored;
-  for (size_t i = kMarker.size(); i < lower.size(); ++i) lower[i] = static_cast<char>(std::tolower(lower[i]));
+  for (size_t i = kMarker.size(); i < lower.size(); ++i)
+    lower[i] = static_cast<char>(std::tolower(lower[i]));
   EXPECT_EQ(DecipherStoredValue(lower), "www.example.com");
 }
 
@@ -41,14 +42,14 @@ TEST(StoredValueCipherTest, MalformedValuesDoNotDecipher) {
   std::string bad_padding = good;
   bad_padding.back() = bad_padding.back() == '0' ? '1' : '0';
   const std::string cases[] = {
-      body,                                       // no marker
-      "!crypt!" + body,                           // the marker is case-sensitive
-      good.substr(0, good.size() - 1),            // odd number of digits
-      good.substr(0, good.size() - 2),            // not whole blocks
-      good.substr(0, kMarker.size() + 32),        // an IV and no block
-      "!CRYPT!",                                  // nothing at all
+      body,                                        // no marker
+      "!crypt!" + body,                            // the marker is case-sensitive
+      good.substr(0, good.size() - 1),             // odd number of digits
+      good.substr(0, good.size() - 2),             // not whole blocks
+      good.substr(0, kMarker.size() + 32),         // an IV and no block
+      "!CRYPT!",                                   // nothing at all
       good.substr(0, 20) + "G" + good.substr(21),  // not a hexadecimal digit
-      bad_padding,                                // the last block no longer pads
+      bad_padding,                                 // the last block no longer pads
   };
   for (const std::string& stored : cases) {
     EXPECT_EQ(DecipherStoredValue(stored), std::nullopt) << stored;
@@ -56,8 +57,9 @@ TEST(StoredValueCipherTest, MalformedValuesDoNotDecipher) {
 }
 
 TEST(StoredValueCipherTest, RevealGivesThePlainTextOrNothing) {
-  EXPECT_EQ(RevealStoredValue(u"!CRYPT!000102030405060708090A0B0C0D0E0F31F3B740327A86A136576E62609D320B"),
-            u"www.example.com");
+  EXPECT_EQ(
+      RevealStoredValue(u"!CRYPT!000102030405060708090A0B0C0D0E0F31F3B740327A86A136576E62609D320B"),
+      u"www.example.com");
   EXPECT_EQ(RevealStoredValue(u"www.example.com"), u"");
   EXPECT_EQ(RevealStoredValue(u"!CRYPT!00"), u"");
   EXPECT_EQ(RevealStoredValue(u"!CRYPT!\u00e9\u00e9"), u"");

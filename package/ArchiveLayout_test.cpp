@@ -25,10 +25,9 @@ const std::vector<std::u16string> kTopLevelAlerts = {
     u"ALERT.MSG",    u"AlertAS.msg", u"AlertBM.msg", u"alertcfw.msg", u"AlertDAC.MSG",
     u"AlertDLP.MSG", u"AlertH.MSG",  u"AlertL.MSG",  u"AlertM.MSG",   u"AlertWSR.msg"};
 const std::vector<std::u16string> kAdminAlerts = {
-    u"Admin\\ALERT.MSG",    u"Admin\\AlertAS.msg", u"Admin\\AlertBM.msg",
-    u"Admin\\alertcfw.msg", u"Admin\\AlertDAC.MSG", u"Admin\\AlertDLP.MSG",
-    u"Admin\\AlertH.MSG",   u"Admin\\AlertL.MSG",  u"Admin\\AlertM.MSG",
-    u"Admin\\AlertWSR.msg"};
+    u"Admin\\ALERT.MSG",    u"Admin\\AlertAS.msg",  u"Admin\\AlertBM.msg", u"Admin\\alertcfw.msg",
+    u"Admin\\AlertDAC.MSG", u"Admin\\AlertDLP.MSG", u"Admin\\AlertH.MSG",  u"Admin\\AlertL.MSG",
+    u"Admin\\AlertM.MSG",   u"Admin\\AlertWSR.msg"};
 
 std::vector<std::u16string> Expected(const std::vector<std::u16string>& alerts,
                                      std::u16string ssnotify) {

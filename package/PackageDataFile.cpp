@@ -50,10 +50,10 @@ PackageStatus WriteFileContent(const std::u16string& path, std::string_view pref
 // The length prefix as a stream's formatted unsigned extraction reads it:
 // white space skipped, then the digits up to the first non-digit.
 struct StoredLength {
-  bool found = false;     // at least one digit
-  bool in_range = true;   // the digits fit 64 bits
+  bool found = false;    // at least one digit
+  bool in_range = true;  // the digits fit 64 bits
   uint64_t value = 0;
-  size_t end = 0;         // offset just after the digits
+  size_t end = 0;  // offset just after the digits
   std::string_view digits;
 };
 
@@ -142,9 +142,9 @@ PackageStatus DecodePackageData(std::string_view file_bytes, std::u16string_view
   }
 
   uLongf produced = static_cast<uLongf>(stored);
-  const int result = uncompress(reinterpret_cast<Bytef*>(data.data()), &produced,
-                                reinterpret_cast<const Bytef*>(stream.data()),
-                                static_cast<uLong>(stream.size()));
+  const int result =
+      uncompress(reinterpret_cast<Bytef*>(data.data()), &produced,
+                 reinterpret_cast<const Bytef*>(stream.data()), static_cast<uLong>(stream.size()));
   if (result != Z_OK) {
     if (result == Z_BUF_ERROR) {
       DEBUG_LOG(70, u"%s - ImportSetting:decompress error -> buffer too small", caller);
@@ -170,8 +170,7 @@ std::u16string PackageDataFilePath(std::u16string_view install_path) {
 }
 
 PackageStatus WritePackageDataFile(const SKVA_Server_Settings::SettingAggregation& package,
-                                   std::u16string_view install_path,
-                                   std::u16string_view caller) {
+                                   std::u16string_view install_path, std::u16string_view caller) {
   std::string serialised;
   std::unique_ptr<char[]> compressed;
   try {

@@ -76,7 +76,7 @@ std::u16string PackageDataFilePath(std::u16string_view install_path);
 // removed when not), so skva.dat is never there half-written. The file is
 // left for the caller, which archives and deletes it.
 PackageStatus WritePackageDataFile(const SKVA_Server_Settings::SettingAggregation& package,
-                          std::u16string_view install_path, std::u16string_view caller);
+                                   std::u16string_view install_path, std::u16string_view caller);
 
 // Reads install_path + "skva.dat" into *package. corrupted() when the file
 // cannot be opened or read (with its file_status()), when its stored length
@@ -87,14 +87,14 @@ PackageStatus WritePackageDataFile(const SKVA_Server_Settings::SettingAggregatio
 // file is not deleted: the import deletes it after every call, whatever the
 // result.
 PackageStatus ReadPackageDataFile(std::u16string_view install_path, std::u16string_view caller,
-                         SKVA_Server_Settings::SettingAggregation* package);
+                                  SKVA_Server_Settings::SettingAggregation* package);
 
 // Decodes the bytes of a package data file held in memory (the length
 // prefix and the zlib stream) into *package, which the caller has cleared,
 // with the checks and results of ReadPackageDataFile. On failure *package
 // may hold a part of the message.
 PackageStatus DecodePackageData(std::string_view file_bytes, std::u16string_view caller,
-                       SKVA_Server_Settings::SettingAggregation* package);
+                                SKVA_Server_Settings::SettingAggregation* package);
 
 }  // namespace package
 

@@ -1,6 +1,8 @@
 #include "package/PackageDataFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
@@ -9,9 +11,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "log/DebugLog.h"
 #include "platform/file_faults.h"
@@ -96,7 +95,8 @@ SettingAggregation PackageWithDomains() {
     record->set_computer_name(Utf16Le(u"Vente\u00e9"));
     record->set_computer_name_size(6);
     // UTF-16 text is no valid UTF-8: zero bytes, lone 0x80, surrogates.
-    record->set_config_string(Utf16Le(u"1\t0\t\u0080\xD800\xDC00\t\xFFFE\t") + std::string(1, '\x80'));
+    record->set_config_string(Utf16Le(u"1\t0\t\u0080\xD800\xDC00\t\xFFFE\t") +
+                              std::string(1, '\x80'));
   }
   return package;
 }
@@ -221,10 +221,9 @@ TEST_F(PackageDataFileTest, FileIsTheDecimalLengthThenTheZlibStream) {
 TEST_F(PackageDataFileTest, TrailingBytesAndLeadingWhiteSpaceAreAccepted) {
   const std::string serialised = PackageWithDomains().SerializeAsString();
   const std::string stream = Compress(serialised);
-  for (const std::string& file :
-       {std::to_string(serialised.size()) + stream + "trailing bytes x",
-        " \t\r\n" + std::to_string(serialised.size()) + stream,
-        "000" + std::to_string(serialised.size()) + stream}) {
+  for (const std::string& file : {std::to_string(serialised.size()) + stream + "trailing bytes x",
+                                  " \t\r\n" + std::to_string(serialised.size()) + stream,
+                                  "000" + std::to_string(serialised.size()) + stream}) {
     WriteDataFile(file);
     SettingAggregation read;
     EXPECT_TRUE(Read(&read).ok());
@@ -243,8 +242,9 @@ TEST_F(PackageDataFileTest, APackageThatDoesNotShrinkIsNotWritten) {
   const auto lines = TakeLogLines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].first, u"68");
-  EXPECT_EQ(lines[0].second, std::u16string(kExport) + u" - ExportSetting:compress error -> "
-                                                       u"buffer too small");
+  EXPECT_EQ(lines[0].second, std::u16string(kExport) +
+                                 u" - ExportSetting:compress error -> "
+                                 u"buffer too small");
   EXPECT_FALSE(install_.Exists("skva.dat"));
 }
 
@@ -364,10 +364,14 @@ TEST_F(PackageDataFileTest, BrokenStreamsAreRefused) {
 
 TEST_F(PackageDataFileTest, BytesThatAreNotAPackageAreRefused) {
   // A length-delimited field 2 that claims more bytes than there are.
-  const std::string truncated("\x12\x40\x0a\x04" "a\0b\0", 8);
+  const std::string truncated(
+      "\x12\x40\x0a\x04"
+      "a\0b\0",
+      8);
   ExpectRejected(std::to_string(truncated.size()) + Compress(truncated),
-                 std::u16string(kImport) + u" - ImportSetting:parse error -> not a settings "
-                                           u"package");
+                 std::u16string(kImport) +
+                     u" - ImportSetting:parse error -> not a settings "
+                     u"package");
   // Text: 'n' (0x6E) is field 13 with the wire type 6, which does not exist.
   const std::string text = "not a settings package";
   ExpectRejected(std::to_string(text.size()) + Compress(text));
@@ -378,13 +382,13 @@ TEST_F(PackageDataFileTest, StoredLengthsNoStreamCanYieldAreRefusedBeforeAllocat
   const std::string stream = Compress(PackageWithDomains().SerializeAsString());
   const std::u16string compressed_size = platform::Utf8ToUtf16(std::to_string(stream.size()));
   for (const std::string& number : {
-           std::string("99999999999"),           // far beyond 1 GiB
-           std::string("1073741825"),            // 1 GiB + 1
+           std::string("99999999999"),                 // far beyond 1 GiB
+           std::string("1073741825"),                  // 1 GiB + 1
            std::to_string(1032 * stream.size() + 65),  // more than zlib can expand
-           std::string("18446744073709551616"),  // 2^64: wraps to 0
-           std::string("18446744073709556937"),  // wraps to a plausible 5321
+           std::string("18446744073709551616"),        // 2^64: wraps to 0
+           std::string("18446744073709556937"),        // wraps to a plausible 5321
            std::string(400, '9'),
-           std::string("4294967297"),            // 2^32 + 1: wraps to 1 in 32 bits
+           std::string("4294967297"),  // 2^32 + 1: wraps to 1 in 32 bits
        }) {
     SCOPED_TRACE(number);
     ExpectRejected(number + stream, prefix + platform::Utf8ToUtf16(number) + u" refused for " +

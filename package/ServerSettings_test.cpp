@@ -48,14 +48,15 @@ TEST(ServerSettingsTest, WireEncodingFollowsTheFieldNumbers) {
   const std::string expected(
       "\x09\x00\x00\x00\x00\x00\x00\x25\x40"  // 1: double 10.5, little-endian
       "\x12\x11"                              // 2: scanConfigs, 17 bytes
-      "\x0a\x04" "a\0b\0"                     //   1: Domain_UID
-      "\x12\x00"                              //   2: Domain_Name, present and empty
-      "\x2a\x02\xff\xfe"                      //   5: Config_String, bytes as given
-      "\x30\x00"                              //   6: Domain_Name_Size 0
-      "\x48\xac\x02"                          //   9: Computer_Name_Size 300
-      "\x1a\x03[S]"                           // 3: Global_Config_String
-      "\x20\x01"                              // 4: Original_ServicePack_Ver
-      "\x28\x02",                             // 5: Original_Patch_Ver
+      "\x0a\x04"
+      "a\0b\0"            //   1: Domain_UID
+      "\x12\x00"          //   2: Domain_Name, present and empty
+      "\x2a\x02\xff\xfe"  //   5: Config_String, bytes as given
+      "\x30\x00"          //   6: Domain_Name_Size 0
+      "\x48\xac\x02"      //   9: Computer_Name_Size 300
+      "\x1a\x03[S]"       // 3: Global_Config_String
+      "\x20\x01"          // 4: Original_ServicePack_Ver
+      "\x28\x02",         // 5: Original_Patch_Ver
       37);
   EXPECT_EQ(package.SerializeAsString(), expected);
 
@@ -77,8 +78,8 @@ TEST(ServerSettingsTest, NegativeIntegersTakeTenBytes) {
 // Config_String carries UTF-16LE text in a field declared string. It must
 // travel byte for byte, and protobuf must not complain about it.
 TEST(ServerSettingsTest, ConfigStringIsNotCheckedAsUtf8) {
-  const std::string utf16(
-      "D\0B\0_\0\t\0\xe9\0\x00\xd8\x00\xdc\xff\xfe\x80\x00", 18);  // é, U+10000, U+FEFF
+  const std::string utf16("D\0B\0_\0\t\0\xe9\0\x00\xd8\x00\xdc\xff\xfe\x80\x00",
+                          18);  // é, U+10000, U+FEFF
   ProtobufLogCapture capture;
   ProtobufLogCapture::lines().clear();
 

@@ -153,8 +153,7 @@ class File {
   Status Close();
 
  private:
-  friend Status CreateTemporaryFile(std::u16string_view prefix, std::u16string* path,
-                                    File* file);
+  friend Status CreateTemporaryFile(std::u16string_view prefix, std::u16string* path, File* file);
   friend class FileReplacement;
   int fd_ = -1;
   std::u16string name_;
@@ -197,7 +196,7 @@ class FileReplacement {
  private:
   File file_;
   std::u16string name_;
-  std::string target_;      // native path the new version is renamed to
+  std::string target_;  // native path the new version is renamed to
   std::u16string temporary_;
 };
 

@@ -175,11 +175,11 @@ void FillInfo(const struct stat& st, FileInfo* info) {
 // over `target`, with `mode` (or the default mode when mode is 0). `written`,
 // when given, receives the sibling's information once its content, mode and
 // times are final; the rename keeps all of them.
-Status ReplaceWith(const std::string& target, std::string_view bytes, int source_fd,
-                   mode_t mode, const struct timespec* times, FileInfo* written) {
+Status ReplaceWith(const std::string& target, std::string_view bytes, int source_fd, mode_t mode,
+                   const struct timespec* times, FileInfo* written) {
   std::string temp;
-  const int fd = CreateSibling(target, &temp, mode == kOwnerOnlyMode ? Access::kOwnerOnly
-                                                                     : Access::kDefault);
+  const int fd =
+      CreateSibling(target, &temp, mode == kOwnerOnlyMode ? Access::kOwnerOnly : Access::kDefault);
   if (fd < 0) return ErrnoNative("create", target);
   Status status;
   if (source_fd >= 0) {
@@ -292,8 +292,7 @@ Status WriteFileAtomically(std::u16string_view name, std::string_view bytes, Fil
   const std::string native = NativePath(name);
   // lstat: a link at the name lends no permissions; the rename replaces it.
   struct stat st;
-  mode_t mode =
-      ::lstat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? (st.st_mode & 07777) : 0;
+  mode_t mode = ::lstat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? (st.st_mode & 07777) : 0;
   if (access == Access::kOwnerOnly) mode = kOwnerOnlyMode;
   return ReplaceWith(native, bytes, -1, mode, nullptr, written);
 }
@@ -468,10 +467,18 @@ Status File::Open(std::u16string_view name, Mode mode, Access access) {
   // link points.
   int flags = O_CLOEXEC;
   switch (mode) {
-    case Mode::kRead: flags |= O_RDONLY; break;
-    case Mode::kCreateAlways: flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW; break;
-    case Mode::kCreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW; break;
-    case Mode::kAppend: flags |= O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW; break;
+    case Mode::kRead:
+      flags |= O_RDONLY;
+      break;
+    case Mode::kCreateAlways:
+      flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW;
+      break;
+    case Mode::kCreateNew:
+      flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+      break;
+    case Mode::kAppend:
+      flags |= O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW;
+      break;
   }
   const std::string native = NativePath(name);
   fd_ = mode == Mode::kRead ? ::open(native.c_str(), flags)
@@ -524,8 +531,9 @@ Status File::Seek(int64_t offset, Origin origin, int64_t* position) {
     errno = EBADF;
     return Errno("seek", name_);
   }
-  const int whence = origin == Origin::kBegin ? SEEK_SET : origin == Origin::kCurrent ? SEEK_CUR
-                                                                                      : SEEK_END;
+  const int whence = origin == Origin::kBegin     ? SEEK_SET
+                     : origin == Origin::kCurrent ? SEEK_CUR
+                                                  : SEEK_END;
   const off_t moved = ::lseek(fd_, static_cast<off_t>(offset), whence);
   if (moved < 0) return Errno("seek", name_);
   if (position != nullptr) *position = static_cast<int64_t>(moved);
@@ -574,8 +582,8 @@ Status FileReplacement::Begin(std::u16string_view name, Access access) {
   // The new version keeps the permissions of the file it replaces; a link
   // at the name lends none (lstat), and an owner-only file keeps 0600.
   struct stat st;
-  if (access != Access::kOwnerOnly && ::lstat(target.c_str(), &st) == 0 &&
-      S_ISREG(st.st_mode) && ::fchmod(fd, st.st_mode & 07777) != 0) {
+  if (access != Access::kOwnerOnly && ::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      ::fchmod(fd, st.st_mode & 07777) != 0) {
     const Status status = Errno("chmod", temporary_);
     Abandon();
     return status;

@@ -168,18 +168,18 @@ TEST_F(FileSystemTest, ReplacementFailuresRemoveTheTemporaryFile) {
 
 TEST_F(FileSystemTest, CopyKeepsTimesAndHonoursFailIfExists) {
   dir_.Write("Private/DlpClc.xml", "<dlp/>");
-  ASSERT_TRUE(SetFileTimes(dir_.Wide("Private/DlpClc.xml"), 1000000000000000000,
-                           1100000000000000000).ok());
-  ASSERT_TRUE(CopyFile(dir_.Wide("private\\dlpclc.xml"), dir_.Wide("private\\DlpClc.ori.xml"),
-                       false).ok());
+  ASSERT_TRUE(
+      SetFileTimes(dir_.Wide("Private/DlpClc.xml"), 1000000000000000000, 1100000000000000000).ok());
+  ASSERT_TRUE(
+      CopyFile(dir_.Wide("private\\dlpclc.xml"), dir_.Wide("private\\DlpClc.ori.xml"), false).ok());
   EXPECT_EQ(dir_.Read("Private/DlpClc.ori.xml"), "<dlp/>");
   FileInfo info;
   ASSERT_TRUE(GetFileInfo(dir_.Wide("Private/DlpClc.ori.xml"), &info).ok());
   EXPECT_EQ(info.modified_ns, 1100000000000000000);
   EXPECT_EQ(info.size, 6u);
 
-  const Status exists = CopyFile(dir_.Wide("Private/DlpClc.xml"),
-                                 dir_.Wide("Private/DlpClc.ori.xml"), true);
+  const Status exists =
+      CopyFile(dir_.Wide("Private/DlpClc.xml"), dir_.Wide("Private/DlpClc.ori.xml"), true);
   EXPECT_EQ(exists.code(), EEXIST);
   EXPECT_FALSE(CopyFile(dir_.Wide("nothing"), dir_.Wide("copy"), false).ok());
   EXPECT_FALSE(dir_.Exists("copy"));
@@ -220,7 +220,7 @@ TEST_F(FileSystemTest, FolderListingIsSortedIgnoringCaseAndMarksFolders) {
 TEST_F(FileSystemTest, CreateAndRemoveFolders) {
   ASSERT_TRUE(CreateFolder(dir_.Wide("Admin")).ok());
   EXPECT_EQ(CreateFolder(dir_.Wide("admin")).code(), EEXIST);  // resolves to the existing one
-  EXPECT_FALSE(CreateFolder(dir_.Wide("a/b/c")).ok());          // one level only
+  EXPECT_FALSE(CreateFolder(dir_.Wide("a/b/c")).ok());         // one level only
   ASSERT_TRUE(RemoveFolder(dir_.Wide("ADMIN")).ok());
   EXPECT_FALSE(dir_.Exists("Admin"));
 }

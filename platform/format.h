@@ -51,15 +51,13 @@ template <typename T>
 using Plain = std::remove_cvref_t<std::decay_t<T>>;
 
 template <typename T>
-constexpr bool kIsWide = std::is_same_v<Plain<T>, std::u16string> ||
-                         std::is_same_v<Plain<T>, std::u16string_view> ||
-                         std::is_same_v<Plain<T>, const char16_t*> ||
-                         std::is_same_v<Plain<T>, char16_t*>;
+constexpr bool kIsWide =
+    std::is_same_v<Plain<T>, std::u16string> || std::is_same_v<Plain<T>, std::u16string_view> ||
+    std::is_same_v<Plain<T>, const char16_t*> || std::is_same_v<Plain<T>, char16_t*>;
 template <typename T>
-constexpr bool kIsNarrow = std::is_same_v<Plain<T>, std::string> ||
-                           std::is_same_v<Plain<T>, std::string_view> ||
-                           std::is_same_v<Plain<T>, const char*> ||
-                           std::is_same_v<Plain<T>, char*>;
+constexpr bool kIsNarrow =
+    std::is_same_v<Plain<T>, std::string> || std::is_same_v<Plain<T>, std::string_view> ||
+    std::is_same_v<Plain<T>, const char*> || std::is_same_v<Plain<T>, char*>;
 
 template <typename T>
 constexpr ArgType TypeOf() {
@@ -147,9 +145,9 @@ struct Directive {
   int precision = -1;      // -1: none
   bool width_arg = false;  // width given as *
   bool precision_arg = false;
-  int int_bits = 32;   // width of an integer conversion
-  int char_kind = 0;   // for s/c: 0 default, 'h' narrow, 'l' wide
-  char conversion = 0; // 0: invalid
+  int int_bits = 32;    // width of an integer conversion
+  int char_kind = 0;    // for s/c: 0 default, 'h' narrow, 'l' wide
+  char conversion = 0;  // 0: invalid
 };
 
 // Parses the directive that starts after a '%' at fmt[i]; returns the
@@ -159,12 +157,18 @@ constexpr size_t ParseDirective(std::basic_string_view<Char> fmt, size_t i, Dire
   const size_t n = fmt.size();
   for (; i < n; ++i) {
     const Char c = fmt[i];
-    if (c == '-') directive->left = true;
-    else if (c == '+') directive->plus = true;
-    else if (c == ' ') directive->space = true;
-    else if (c == '#') directive->alt = true;
-    else if (c == '0') directive->zero = true;
-    else break;
+    if (c == '-')
+      directive->left = true;
+    else if (c == '+')
+      directive->plus = true;
+    else if (c == ' ')
+      directive->space = true;
+    else if (c == '#')
+      directive->alt = true;
+    else if (c == '0')
+      directive->zero = true;
+    else
+      break;
   }
   if (i < n && fmt[i] == '*') {
     directive->width_arg = true;
@@ -228,9 +232,25 @@ constexpr size_t ParseDirective(std::basic_string_view<Char> fmt, size_t i, Dire
   if (i >= n) return i;
   const Char c = fmt[i];
   switch (c) {
-    case 'd': case 'i': case 'u': case 'x': case 'X': case 'o': case 'c': case 'C':
-    case 's': case 'S': case 'f': case 'F': case 'e': case 'E': case 'g': case 'G':
-    case 'a': case 'A': case 'p':
+    case 'd':
+    case 'i':
+    case 'u':
+    case 'x':
+    case 'X':
+    case 'o':
+    case 'c':
+    case 'C':
+    case 's':
+    case 'S':
+    case 'f':
+    case 'F':
+    case 'e':
+    case 'E':
+    case 'g':
+    case 'G':
+    case 'a':
+    case 'A':
+    case 'p':
       directive->conversion = static_cast<char>(c);
       break;
     default:
@@ -244,9 +264,23 @@ template <typename Char>
 constexpr ArgType ExpectedType(const Directive& directive) {
   constexpr bool wide_format = sizeof(Char) == 2;
   switch (directive.conversion) {
-    case 'd': case 'i': case 'u': case 'x': case 'X': case 'o': case 'c': case 'C':
+    case 'd':
+    case 'i':
+    case 'u':
+    case 'x':
+    case 'X':
+    case 'o':
+    case 'c':
+    case 'C':
       return ArgType::kInt;
-    case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': case 'a': case 'A':
+    case 'f':
+    case 'F':
+    case 'e':
+    case 'E':
+    case 'g':
+    case 'G':
+    case 'a':
+    case 'A':
       return ArgType::kFloat;
     case 'p':
       return ArgType::kPointer;
@@ -286,7 +320,8 @@ consteval void Validate(std::basic_string_view<Char> fmt, const std::array<ArgIn
     if (directive.precision_arg) take_int();
     if (next >= N) format_error_too_few_arguments();
     const ArgInfo arg = args[next++];
-    if (arg.type != ExpectedType<Char>(directive)) format_error_argument_kind_does_not_match_conversion();
+    if (arg.type != ExpectedType<Char>(directive))
+      format_error_argument_kind_does_not_match_conversion();
     if (arg.type == ArgType::kInt && directive.conversion != 'c' && directive.conversion != 'C' &&
         arg.bytes * 8 > (directive.int_bits < 32 ? 32 : directive.int_bits)) {
       format_error_integer_argument_wider_than_conversion();
@@ -306,7 +341,7 @@ template <typename Char, typename... Args>
 class BasicFormatString {
  public:
   template <typename S>
-    requires std::convertible_to<const S&, std::basic_string_view<Char>>
+  requires std::convertible_to<const S&, std::basic_string_view<Char>>
   consteval BasicFormatString(const S& text) : text_(text) {  // NOLINT: implicit by design
     format_internal::Validate<Char>(
         text_, std::array<format_internal::ArgInfo, sizeof...(Args)>{format_internal::ArgInfo{

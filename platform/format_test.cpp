@@ -53,8 +53,8 @@ TEST(FormatTest, HexadecimalWithWidthAndZeroPadding) {
 }
 
 TEST(FormatTest, GuidLayout) {
-  EXPECT_EQ(Format(u"%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", 0x1a2b3c4du, 0x5e6f,
-                   0x7081, 0x92, 0xa3, 0xb4, 0xc5, 0xd6, 0xe7, 0xf8, 0x09),
+  EXPECT_EQ(Format(u"%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", 0x1a2b3c4du, 0x5e6f, 0x7081,
+                   0x92, 0xa3, 0xb4, 0xc5, 0xd6, 0xe7, 0xf8, 0x09),
             u"1a2b3c4d-5e6f-7081-92a3-b4c5d6e7f809");
 }
 

@@ -185,10 +185,17 @@ std::string IniDocument::Serialize() const {
   for (const Line& line : lines_) {
     text += line.text;
     switch (line.line_break) {
-      case LineBreak::kNone: break;
-      case LineBreak::kCrLf: text += u"\r\n"; break;
-      case LineBreak::kCr: text += u'\r'; break;
-      case LineBreak::kLf: text += u'\n'; break;
+      case LineBreak::kNone:
+        break;
+      case LineBreak::kCrLf:
+        text += u"\r\n";
+        break;
+      case LineBreak::kCr:
+        text += u'\r';
+        break;
+      case LineBreak::kLf:
+        text += u'\n';
+        break;
     }
   }
   std::string out;

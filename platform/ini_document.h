@@ -70,8 +70,7 @@ class IniDocument {
   // becomes key=value with the file's spelling of the key; a missing key is
   // inserted after the last non-blank line of its section; a missing section
   // is appended at the end.
-  IniEdit SetValue(std::u16string_view section, std::u16string_view key,
-                   std::u16string_view value);
+  IniEdit SetValue(std::u16string_view section, std::u16string_view key, std::u16string_view value);
   // Removes the line of `key`.
   IniEdit DeleteKey(std::u16string_view section, std::u16string_view key);
   // Removes the header and every line of the section up to its last
@@ -128,7 +127,7 @@ class IniDocument {
   size_t AppendSection(std::u16string_view name);
 
   Lines lines_;
-  std::vector<Section> sections_;  // in file order
+  std::vector<Section> sections_;                             // in file order
   std::unordered_map<std::u16string, size_t> first_section_;  // folded name -> index
   Codec codec_ = Codec::kUtf8;
   bool bom_ = false;

@@ -24,11 +24,11 @@ TEST(IniDocumentTest, AnUneditedFileSerialisesToItsOwnBytes) {
       "no line end",
       "a\r\r\n\n\rb\n\n",
       "; c\r\n[s]\r\n  k = v \t\r\n\x1A\r\n",
-      all_bytes,                                    // Windows-1252
-      "\xEF\xBB\xBF[s]\r\nk=caf\xC3\xA9\r\n",       // UTF-8 with its mark
-      "\xEF\xBB\xBF[s]\r\nk=caf\xE9\r\n",           // the mark, then Windows-1252
-      "\xFF\xFE"s,                                  // UTF-16LE, empty
-      "\xFF\xFE[\0s\0]\0\r\0\x00\xD8\n\0"s,         // UTF-16LE with an unpaired surrogate
+      all_bytes,                               // Windows-1252
+      "\xEF\xBB\xBF[s]\r\nk=caf\xC3\xA9\r\n",  // UTF-8 with its mark
+      "\xEF\xBB\xBF[s]\r\nk=caf\xE9\r\n",      // the mark, then Windows-1252
+      "\xFF\xFE"s,                             // UTF-16LE, empty
+      "\xFF\xFE[\0s\0]\0\r\0\x00\xD8\n\0"s,    // UTF-16LE with an unpaired surrogate
   };
   for (const std::string& bytes : files) {
     SCOPED_TRACE(bytes);
@@ -58,7 +58,9 @@ TEST(IniDocumentTest, EditsKeepTheEncoding) {
 
   // UTF-8 cannot hold an unpaired surrogate.
   IniDocument utf8("[s]\n");
-  utf8.SetValue(u"s", u"k", u"a\xD800" u"b");
+  utf8.SetValue(u"s", u"k",
+                u"a\xD800"
+                u"b");
   EXPECT_EQ(utf8.Serialize(), "[s]\nk=a?b\n");
 
   // An odd last byte of a UTF-16 file belongs to no character and is dropped.

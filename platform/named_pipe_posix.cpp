@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -9,11 +10,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fstream>
 #include <set>
-#include <vector>
 #include <sstream>
+#include <vector>
 
 #include "platform/named_pipe.h"
 #include "platform/text.h"
@@ -44,7 +44,8 @@ int ConnectOnce(const std::string& path, int wait_ms = 0) {
     errno = ENAMETOOLONG;
     return -1;
   }
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | (wait_ms > 0 ? 0 : SOCK_NONBLOCK), 0);
+  const int fd =
+      ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | (wait_ms > 0 ? 0 : SOCK_NONBLOCK), 0);
   if (fd < 0) return -1;
   if (wait_ms > 0) {
     const timeval limit{wait_ms / 1000, (wait_ms % 1000) * 1000};

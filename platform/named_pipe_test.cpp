@@ -1,16 +1,16 @@
 #include "platform/named_pipe.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 #include "tests/support/temp_folder.h"

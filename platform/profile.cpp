@@ -82,8 +82,8 @@ bool ReportWrite(const Status& status) {
 }  // namespace
 
 uint32_t GetPrivateProfileStringW(const char16_t* section, const char16_t* key,
-                                  const char16_t* default_value, char16_t* buffer,
-                                  uint32_t size, const char16_t* file) {
+                                  const char16_t* default_value, char16_t* buffer, uint32_t size,
+                                  const char16_t* file) {
   if (buffer == nullptr) size = 0;
   return ProfileCache::Process().WithDocument(View(file), [&](const IniDocument* document) {
     if (section == nullptr) {
@@ -92,8 +92,7 @@ uint32_t GetPrivateProfileStringW(const char16_t* section, const char16_t* key,
       return 0u;
     }
     if (key == nullptr) {
-      return CopyList(document != nullptr ? document->KeyNames(View(section)) : u"", buffer,
-                      size);
+      return CopyList(document != nullptr ? document->KeyNames(View(section)) : u"", buffer, size);
     }
     std::u16string_view value;
     if (document != nullptr && document->FindValue(View(section), View(key), &value)) {
@@ -103,8 +102,8 @@ uint32_t GetPrivateProfileStringW(const char16_t* section, const char16_t* key,
   });
 }
 
-uint32_t GetPrivateProfileIntW(const char16_t* section, const char16_t* key,
-                               int32_t default_value, const char16_t* file) {
+uint32_t GetPrivateProfileIntW(const char16_t* section, const char16_t* key, int32_t default_value,
+                               const char16_t* file) {
   const uint32_t fallback = static_cast<uint32_t>(default_value);
   if (section == nullptr || key == nullptr) return fallback;
   return ProfileCache::Process().WithDocument(View(file), [&](const IniDocument* document) {
@@ -126,8 +125,8 @@ uint32_t GetPrivateProfileSectionW(const char16_t* section, char16_t* buffer, ui
   });
 }
 
-bool WritePrivateProfileStringW(const char16_t* section, const char16_t* key,
-                                const char16_t* value, const char16_t* file) {
+bool WritePrivateProfileStringW(const char16_t* section, const char16_t* key, const char16_t* value,
+                                const char16_t* file) {
   // Windows writes its cached files out on this request; ours are written
   // at once, so there is nothing to do.
   if (section == nullptr && key == nullptr && value == nullptr) return false;

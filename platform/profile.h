@@ -28,15 +28,15 @@ namespace platform {
 // section is missing); a null section reads the list of section names (a
 // missing file then gives only buffer[0] = NUL, count 0).
 uint32_t GetPrivateProfileStringW(const char16_t* section, const char16_t* key,
-                                  const char16_t* default_value, char16_t* buffer,
-                                  uint32_t size, const char16_t* file);
+                                  const char16_t* default_value, char16_t* buffer, uint32_t size,
+                                  const char16_t* file);
 
 // Reads `key` as a decimal integer: optional blanks and sign, then digits up
 // to the first other character, modulo 2^32 (-1 gives 4294967295); a value
 // without digits gives 0. A missing file, section or key, a line without '='
 // or an empty value gives `default_value`'s bit pattern.
-uint32_t GetPrivateProfileIntW(const char16_t* section, const char16_t* key,
-                               int32_t default_value, const char16_t* file);
+uint32_t GetPrivateProfileIntW(const char16_t* section, const char16_t* key, int32_t default_value,
+                               const char16_t* file);
 
 // Reads the list of the section's lines: entries as key=value with key and
 // value trimmed (quotes kept), other lines trimmed, comments and blank lines
@@ -53,8 +53,8 @@ uint32_t GetPrivateProfileSectionW(const char16_t* section, char16_t* buffer, ui
 // file that exists but cannot be read, and names or values that would not
 // read back (line breaks; keys holding '=' or starting with ';', or that
 // would make a header).
-bool WritePrivateProfileStringW(const char16_t* section, const char16_t* key,
-                                const char16_t* value, const char16_t* file);
+bool WritePrivateProfileStringW(const char16_t* section, const char16_t* key, const char16_t* value,
+                                const char16_t* file);
 
 // Replaces the lines of `section` by the entries of `data` (NUL-ended
 // key=value strings, ended by one more NUL), keeping the header; appends the

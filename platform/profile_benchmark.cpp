@@ -18,7 +18,8 @@ std::string FiveThousandLines() {
   std::string text;
   for (int s = 0; s < 100; ++s) {
     text += FormatA("[Section%d]\r\n", s);
-    for (int k = 0; k < 49; ++k) text += FormatA("Key%d=value of key %d in section %d\r\n", k, k, s);
+    for (int k = 0; k < 49; ++k)
+      text += FormatA("Key%d=value of key %d in section %d\r\n", k, k, s);
   }
   return text;
 }

@@ -71,8 +71,8 @@ ProfileCache::Lookup ProfileCache::Load(std::u16string_view file, bool in_batch)
     result.error = status.code();
     return result;
   }
-  Entry& entry = Store(file, std::move(result.native_path), info,
-                       std::make_unique<IniDocument>(bytes));
+  Entry& entry =
+      Store(file, std::move(result.native_path), info, std::make_unique<IniDocument>(bytes));
   result.native_path.clear();
   result.document = entry.document.get();
   return result;

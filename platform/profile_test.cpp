@@ -27,8 +27,7 @@ const std::string kFileA =
 const std::string kFileB =
     "[section1]\r\nname1=val1\r\nname2=\r\nname3\r\nname4=val4\r\n[section2]\r\n[section3]\r\n"
     "=val5\r\n";
-const std::string kApps =
-    "[App1]\r\nkey1=string1\r\nkey2=string2\r\n[App2]\r\nkey4=string4\r\n";
+const std::string kApps = "[App1]\r\nkey1=string1\r\nkey2=string2\r\n[App2]\r\nkey4=string4\r\n";
 
 constexpr uint32_t kGuard = 4;  // units after the buffer that must stay untouched
 
@@ -49,11 +48,11 @@ class ProfileTest : public ::testing::Test {
     return dir_.Wide(name);
   }
 
-  std::u16string ReadValue(const std::u16string& file, const char16_t* section,
-                           const char16_t* key, const char16_t* default_value = u"DEF") {
+  std::u16string ReadValue(const std::u16string& file, const char16_t* section, const char16_t* key,
+                           const char16_t* default_value = u"DEF") {
     char16_t buffer[1024];
-    const uint32_t n = GetPrivateProfileStringW(section, key, default_value, buffer, 1024,
-                                                file.c_str());
+    const uint32_t n =
+        GetPrivateProfileStringW(section, key, default_value, buffer, 1024, file.c_str());
     return std::u16string(buffer, n);
   }
 
@@ -85,10 +84,8 @@ TEST_F(ProfileTest, StringReadsFollowTheCountRules) {
       {"default leading blanks", &kFileA, u"section1", u"nokey", u"  d \t", 260, 3, u"  d\0"s},
       {"null default", &kFileA, u"section1", u"nokey", nullptr, 260, 0, u"\0"s},
       {"default cut", &kFileA, u"section1", u"nokey", u"default", 4, 3, u"def\0"s},
-      {"key list", &kFileA, u"section1", nullptr, u"default", 260, 18,
-       u"name1\0name2\0name4\0\0"s},
-      {"key list cut", &kFileA, u"section1", nullptr, u"default", 16, 14,
-       u"name1\0name2\0na\0\0"s},
+      {"key list", &kFileA, u"section1", nullptr, u"default", 260, 18, u"name1\0name2\0name4\0\0"s},
+      {"key list cut", &kFileA, u"section1", nullptr, u"default", 16, 14, u"name1\0name2\0na\0\0"s},
       {"key list L+1", &kFileA, u"section1", nullptr, u"default", 19, 17,
        u"name1\0name2\0name4\0\0"s},
       {"key list L+2", &kFileA, u"section1", nullptr, u"default", 20, 18,
@@ -98,10 +95,8 @@ TEST_F(ProfileTest, StringReadsFollowTheCountRules) {
       {"key list size 0", &kFileA, u"section1", nullptr, u"default", 0, 0, u""},
       {"empty section keys", &kFileA, u"section2", nullptr, u"default", 100, 0, u"\0\0"s},
       {"missing section keys", &kFileA, u"nosuch", nullptr, u"default", 100, 0, u"\0\0"s},
-      {"section list", &kFileA, nullptr, u"x", u"default", 260, 18,
-       u"section1\0section2\0\0"s},
-      {"section list cut", &kFileA, nullptr, nullptr, u"default", 16, 14,
-       u"section1\0secti\0\0"s},
+      {"section list", &kFileA, nullptr, u"x", u"default", 260, 18, u"section1\0section2\0\0"s},
+      {"section list cut", &kFileA, nullptr, nullptr, u"default", 16, 14, u"section1\0secti\0\0"s},
       {"missing file", nullptr, u"section1", u"name1", u"default", 260, 7, u"default\0"s},
       {"missing file keys", nullptr, u"section1", nullptr, u"default", 260, 0, u"\0\0"s},
       {"missing file sections", nullptr, nullptr, nullptr, u"default", 260, 0, u"\0"s},
@@ -163,8 +158,8 @@ struct ParseCase {
 
 TEST_F(ProfileTest, LinesParseByTheReadingRules) {
   const ParseCase cases[] = {
-      {"  [  Sec One  ]  \r\n   Key One   =   Value with  inner   \t \r\n", u"Sec One",
-       u"Key One", u"Value with  inner"},
+      {"  [  Sec One  ]  \r\n   Key One   =   Value with  inner   \t \r\n", u"Sec One", u"Key One",
+       u"Value with  inner"},
       {"[s]\rk=cr\r", u"s", u"k", u"cr"},
       {"[s]\r\r\n\n\rk=runs", u"s", u"k", u"runs"},
       {"[s]\r\nk=last", u"s", u"k", u"last"},
@@ -207,11 +202,11 @@ TEST_F(ProfileTest, IntegersAreDecimalModulo2To32) {
     std::string value;
     uint32_t expected;
   } cases[] = {
-      {"42", 42},           {"  42", 42},         {"42abc", 42},
-      {"abc", 0},           {"", 99},             {"\"\"", 99},
-      {"-1", 4294967295u},  {"4294967297", 1},    {"-4294967297", 4294967295u},
-      {"\"7\"", 7},         {"\"  7\"", 7},       {"0x1A", 0},
-      {"+5", 5},            {"- 5", 0},           {"2147483648", 2147483648u},
+      {"42", 42},          {"  42", 42},      {"42abc", 42},
+      {"abc", 0},          {"", 99},          {"\"\"", 99},
+      {"-1", 4294967295u}, {"4294967297", 1}, {"-4294967297", 4294967295u},
+      {"\"7\"", 7},        {"\"  7\"", 7},    {"0x1A", 0},
+      {"+5", 5},           {"- 5", 0},        {"2147483648", 2147483648u},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.value);
@@ -254,21 +249,19 @@ TEST_F(ProfileTest, WritesChangeOnlyWhatTheyMust) {
       {"delete on missing file", std::nullopt, u"App", u"key", nullptr, true, std::nullopt},
       {"delete section on missing file", std::nullopt, u"App", nullptr, nullptr, true,
        std::nullopt},
-      {"before blank lines", "[App]\r\nk1=v1\r\n\r\n[Other]\r\nx=y\r\n", u"App", u"k2", u"v2",
-       true, "[App]\r\nk1=v1\r\nk2=v2\r\n\r\n[Other]\r\nx=y\r\n"},
-      {"file spelling kept", "; top\r\n[App]\r\n  k1  =  old  \r\n;c\r\nK2 = v2\r\n", u"app",
-       u"K1", u"new", true, "; top\r\n[App]\r\nk1=new\r\n;c\r\nK2 = v2\r\n"},
-      {"LF file", "[s]\nk=v\n[t]\nx=y\n", u"s", u"k2", u"v2", true,
-       "[s]\nk=v\nk2=v2\n[t]\nx=y\n"},
+      {"before blank lines", "[App]\r\nk1=v1\r\n\r\n[Other]\r\nx=y\r\n", u"App", u"k2", u"v2", true,
+       "[App]\r\nk1=v1\r\nk2=v2\r\n\r\n[Other]\r\nx=y\r\n"},
+      {"file spelling kept", "; top\r\n[App]\r\n  k1  =  old  \r\n;c\r\nK2 = v2\r\n", u"app", u"K1",
+       u"new", true, "; top\r\n[App]\r\nk1=new\r\n;c\r\nK2 = v2\r\n"},
+      {"LF file", "[s]\nk=v\n[t]\nx=y\n", u"s", u"k2", u"v2", true, "[s]\nk=v\nk2=v2\n[t]\nx=y\n"},
       {"CR file", "[s]\rk=v\r", u"s", u"k2", u"v2", true, "[s]\rk=v\rk2=v2\r"},
       {"no final line end", "[s]\r\nk=v", u"s", u"k2", u"v2", true, "[s]\r\nk=v\r\nk2=v2\r\n"},
       {"no final LF, new section", "[s]\nk=v", u"t", u"a", u"b", true, "[s]\nk=v\n[t]\na=b\n"},
       {"header only", "[s]", u"s", u"k", u"v", true, "[s]\r\nk=v\r\n"},
       {"after a trailing comment", "[s]\r\nk=v\r\n;end\r\n\r\n[t]\r\n", u"s", u"n", u"1", true,
        "[s]\r\nk=v\r\n;end\r\nn=1\r\n\r\n[t]\r\n"},
-      {"section with comments and blanks",
-       "[a]\r\nx=1\r\n;c\r\n\r\ny=2\r\n\r\n\r\n[b]\r\nz=3\r\n", u"a", nullptr, nullptr, true,
-       "\r\n\r\n[b]\r\nz=3\r\n"},
+      {"section with comments and blanks", "[a]\r\nx=1\r\n;c\r\n\r\ny=2\r\n\r\n\r\n[b]\r\nz=3\r\n",
+       u"a", nullptr, nullptr, true, "\r\n\r\n[b]\r\nz=3\r\n"},
       {"first duplicate written", "[d]\r\nk=1\r\n[D]\r\nk=2\r\nk=3\r\n", u"D", u"K", u"9", true,
        "[d]\r\nk=9\r\n[D]\r\nk=2\r\nk=3\r\n"},
       {"key holding '='", app3, u"App3", u"a=b", u"v", false, app3},
@@ -341,7 +334,9 @@ TEST_F(ProfileTest, TextSurvivesInEachEncoding) {
   const std::string utf16 = "\xFF\xFE[\0s\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0"s;
   const std::u16string utf16_file = Given(&utf16, "utf16.ini");
   ASSERT_TRUE(WritePrivateProfileStringW(u"s", u"k2", u"中", utf16_file.c_str()));
-  EXPECT_EQ(dir_.Read("utf16.ini"), utf16 + "k\0" "2\0=\0\x2D\x4E\r\0\n\0"s);
+  EXPECT_EQ(dir_.Read("utf16.ini"), utf16 +
+                                        "k\0"
+                                        "2\0=\0\x2D\x4E\r\0\n\0"s);
   EXPECT_EQ(ReadValue(utf16_file, u"S", u"K2"), u"中");
 
   const std::u16string created = dir_.Wide("new.ini");

@@ -26,7 +26,7 @@ namespace platform {
 // where to look: here the registry file, whether it exists, and the
 // environment variable that names it.
 struct RegistryStoreInfo {
-  std::u16string path;      // the registry file
+  std::u16string path;  // the registry file
   bool exists = false;
   std::u16string variable;  // the environment variable that names another file
 };

@@ -54,7 +54,8 @@ TEST(RegistryFileTest, ReadsStringsNumbersAndTheDefaultValue) {
 }
 
 TEST(RegistryFileTest, KeyNamesCompareIgnoringCaseAndImplyTheirParents) {
-  const RegistryFile file = ParseBody("[hkey_local_machine\\software\\KORVANE\\test]\n\"A\"=\"1\"\n");
+  const RegistryFile file =
+      ParseBody("[hkey_local_machine\\software\\KORVANE\\test]\n\"A\"=\"1\"\n");
   EXPECT_EQ(Text(file, u"a"), u"1");
   EXPECT_NE(file.FindKey(u"HKEY_LOCAL_MACHINE\\Software"), nullptr);
   EXPECT_EQ(file.FindKey(u"HKEY_LOCAL_MACHINE\\Software\\Korvane\\Tes"), nullptr);

@@ -31,27 +31,27 @@ enum MessageId : int {
   kMsgToolSucceeded = 142,
 
   // Portelle's own entries. %1, %2 and %3 are replaced by the arguments.
-  kMsgArchiveNotWritten = 200,         // %1 archive path, %2 system reason
-  kMsgInstallFileNotWritten = 201,     // %1 file in the install folder, %2 system reason
-  kMsgArchivePathTooLong = 202,        // %1 archive path
-  kMsgNoDomainsExported = 203,         // %1 archive path
-  kMsgDomainsLeftOut = 204,            // %1 domains not imported, %2 without configuration
-  kMsgArchiveRefused = 205,            // %1 archive path, %2 what is wrong with it
-  kMsgRegistryFileRead = 206,          // %1 registry file
-  kMsgRegistryFileMissing = 207,       // %1 registry file, %2 variable naming it
-  kMsgVersionFound = 208,              // %1 version, %2 service pack, %3 patch
-  kMsgInstallFileNotRead = 209,        // %1 file in the install folder, %2 system reason
-  kMsgMembersSkipped = 210,            // %1 archive members not extracted
-  kMsgDeepDomainsLeftOut = 211,        // %1 archive path, %2 domains not walked (at least)
-  kMsgUseImportProgram = 212,          // console mode's pointer to portelle-import
-  kMsgImportVersionRefused = 213,      // %1 version, %2 service pack, %3 patch
-  kMsgConsoleQuestion = 214,           // %1 a question of the table as one line
+  kMsgArchiveNotWritten = 200,      // %1 archive path, %2 system reason
+  kMsgInstallFileNotWritten = 201,  // %1 file in the install folder, %2 system reason
+  kMsgArchivePathTooLong = 202,     // %1 archive path
+  kMsgNoDomainsExported = 203,      // %1 archive path
+  kMsgDomainsLeftOut = 204,         // %1 domains not imported, %2 without configuration
+  kMsgArchiveRefused = 205,         // %1 archive path, %2 what is wrong with it
+  kMsgRegistryFileRead = 206,       // %1 registry file
+  kMsgRegistryFileMissing = 207,    // %1 registry file, %2 variable naming it
+  kMsgVersionFound = 208,           // %1 version, %2 service pack, %3 patch
+  kMsgInstallFileNotRead = 209,     // %1 file in the install folder, %2 system reason
+  kMsgMembersSkipped = 210,         // %1 archive members not extracted
+  kMsgDeepDomainsLeftOut = 211,     // %1 archive path, %2 domains not walked (at least)
+  kMsgUseImportProgram = 212,       // console mode's pointer to portelle-import
+  kMsgImportVersionRefused = 213,   // %1 version, %2 service pack, %3 patch
+  kMsgConsoleQuestion = 214,        // %1 a question of the table as one line
   kMsgImportAborted = 215,
-  kMsgDuplicateReportPath = 216,       // %1 the report's full path
-  kMsgDomainsCreated = 217,            // %1 count
-  kMsgDuplicatesLeftAlone = 218,       // %1 count
-  kMsgDomainsRefusedOrDamaged = 219,   // %1 count
-  kMsgFilesReplaced = 220,             // %1 count
+  kMsgDuplicateReportPath = 216,      // %1 the report's full path
+  kMsgDomainsCreated = 217,           // %1 count
+  kMsgDuplicatesLeftAlone = 218,      // %1 count
+  kMsgDomainsRefusedOrDamaged = 219,  // %1 count
+  kMsgFilesReplaced = 220,            // %1 count
   kMsgFirewallMigrated = 221,
   kMsgFirewallNotMigrated = 222,
   kMsgDlpTemplateMigrated = 223,
@@ -99,8 +99,7 @@ std::u16string OneLine(std::u16string_view text);
 
 // Shows a string-table entry in a message box of the current user interface,
 // captioned with the application title.
-MessageAnswer ShowAppMessage(int id, MessageIcon icon,
-                             MessageButtons buttons = MessageButtons::kOk,
+MessageAnswer ShowAppMessage(int id, MessageIcon icon, MessageButtons buttons = MessageButtons::kOk,
                              std::u16string_view argument = {});
 
 }  // namespace platform

@@ -45,9 +45,9 @@ TEST(StringTableTest, ShowsEntriesThroughTheInstalledInterface) {
   ui.QueueAnswer(MessageAnswer::kYes);
   EXPECT_EQ(ShowAppMessage(kMsgImportWarning, MessageIcon::kQuestion, MessageButtons::kYesNo),
             MessageAnswer::kYes);
-  EXPECT_EQ(ShowAppMessage(kMsgArchiveExists, MessageIcon::kQuestion, MessageButtons::kYesNo,
-                           u"x.zip"),
-            MessageAnswer::kNo);  // unanswered questions are answered No
+  EXPECT_EQ(
+      ShowAppMessage(kMsgArchiveExists, MessageIcon::kQuestion, MessageButtons::kYesNo, u"x.zip"),
+      MessageAnswer::kNo);  // unanswered questions are answered No
   ASSERT_EQ(ui.messages().size(), 2u);
   EXPECT_EQ(ui.messages()[0].caption, u"Korvane Bastionel Portelle");
   EXPECT_EQ(ui.messages()[0].icon, MessageIcon::kQuestion);

@@ -19,9 +19,7 @@ ScopedServerCoreForTesting::ScopedServerCoreForTesting(bool server_core)
   g_server_core_override = server_core ? 1 : 0;
 }
 
-ScopedServerCoreForTesting::~ScopedServerCoreForTesting() {
-  g_server_core_override = previous_;
-}
+ScopedServerCoreForTesting::~ScopedServerCoreForTesting() { g_server_core_override = previous_; }
 
 Status GetProgramFolder(std::u16string* folder) {
   std::u16string path;

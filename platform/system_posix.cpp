@@ -37,8 +37,8 @@ bool CreateGuid(Guid* guid) {
 uint32_t GetTickCount() {
   struct timespec now;
   ::clock_gettime(CLOCK_MONOTONIC, &now);
-  const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000 +
-                      static_cast<uint64_t>(now.tv_nsec) / 1000000;
+  const uint64_t ms =
+      static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
   return static_cast<uint32_t>(ms);
 }
 

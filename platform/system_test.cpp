@@ -65,9 +65,9 @@ TEST(SystemTest, EnvironmentUsageNamesTheVariablesWithTheDefaultsInUse) {
   testing_support::ScopedEnvironmentVariable pipes("BASTIONEL_PIPE_DIR", "");
   const std::string socket = PipeSocketPath(u"X");
   const std::string folder = socket.substr(0, socket.size() - 2);
-  EXPECT_NE(usage.find("BASTIONEL_PIPE_DIR  the folder of the server's pipes (default " + folder +
-                       ")"),
-            std::string::npos);
+  EXPECT_NE(
+      usage.find("BASTIONEL_PIPE_DIR  the folder of the server's pipes (default " + folder + ")"),
+      std::string::npos);
   EXPECT_EQ(usage.back(), '\n');
 }
 

@@ -10,10 +10,9 @@ constexpr char16_t kReplacement = 0xFFFD;
 // Code points of 0x80..0x9F in Windows-1252; 0 marks the five undefined bytes,
 // which map to the C1 control of the same value.
 constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -166,7 +165,8 @@ std::string Utf16ToWindows1252(std::u16string_view text) {
     }
     char mapped = '?';
     for (int k = 0; k < 32; ++k) {
-      const char16_t target = kCp1252High[k] != 0 ? kCp1252High[k] : static_cast<char16_t>(0x80 + k);
+      const char16_t target =
+          kCp1252High[k] != 0 ? kCp1252High[k] : static_cast<char16_t>(0x80 + k);
       if (target == c) {
         mapped = static_cast<char>(0x80 + k);
         break;

@@ -14,10 +14,12 @@ TEST(TextTest, RoundTripsNonAsciiText) {
 }
 
 TEST(TextTest, InvalidUtf8BecomesReplacementCharacters) {
-  EXPECT_EQ(Utf8ToUtf16("a\x80" "b"), u"a\uFFFDb");          // stray continuation
-  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");        // overlong
+  EXPECT_EQ(Utf8ToUtf16("a\x80"
+                        "b"),
+            u"a\uFFFDb");                                         // stray continuation
+  EXPECT_EQ(Utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong
   EXPECT_EQ(Utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
-  EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), u"\uFFFD");              // truncated at the end
+  EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), u"\uFFFD");                  // truncated at the end
   EXPECT_EQ(Utf8ToUtf16("\xF5\x80"), u"\uFFFD\uFFFD");
   EXPECT_FALSE(IsValidUtf8("caf\xE9"));
   EXPECT_TRUE(IsValidUtf8("caf\xC3\xA9"));
@@ -29,7 +31,9 @@ TEST(TextTest, UnpairedSurrogatesBecomeReplacementCharacters) {
   lone.push_back(0xD800);
   lone.push_back(u'b');
   lone.push_back(0xDC00);
-  EXPECT_EQ(Utf16ToUtf8(lone), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+  EXPECT_EQ(Utf16ToUtf8(lone),
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD");
 }
 
 TEST(TextTest, Windows1252RoundTripsEveryByte) {

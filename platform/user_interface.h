@@ -52,8 +52,8 @@ class ScopedUserInterface {
 // file is ever chosen.
 class StderrUserInterface : public UserInterface {
  public:
-  MessageAnswer ShowMessage(std::u16string_view caption, std::u16string_view text,
-                            MessageIcon icon, MessageButtons buttons) override;
+  MessageAnswer ShowMessage(std::u16string_view caption, std::u16string_view text, MessageIcon icon,
+                            MessageButtons buttons) override;
   std::optional<std::u16string> ChooseFile(std::u16string_view initial_path,
                                            std::u16string_view filter) override;
 };
@@ -69,8 +69,8 @@ class RecordingUserInterface : public UserInterface {
     MessageButtons buttons;
   };
 
-  MessageAnswer ShowMessage(std::u16string_view caption, std::u16string_view text,
-                            MessageIcon icon, MessageButtons buttons) override;
+  MessageAnswer ShowMessage(std::u16string_view caption, std::u16string_view text, MessageIcon icon,
+                            MessageButtons buttons) override;
   std::optional<std::u16string> ChooseFile(std::u16string_view initial_path,
                                            std::u16string_view filter) override;
 

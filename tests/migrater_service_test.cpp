@@ -98,15 +98,16 @@ TEST_F(MigraterServiceTest, V8PutsTheStatusAtPosition5AndTheDatabaseList) {
   const Tokens source = Count(1, 20) + Numbered(u"x", 21, 32) + Numbered(u"t", 33, 56) +
                         Numbered(u"y", 57, 67) + Tokens{u"never"};
   const Tokens expected =
-      Tokens{u"1", u"127120", u"0", u"0",
-             u"2181038081",  // 5: 0x80000401 with 0x400 moved to 0x2000000
-             u"0", u"0",     // 6, 7: not asked
-             u"536870915", u"4", u"1", u"4", u"536870917", u"6", u"1", u"4",
-             u"536870919", u"8", u"1", u"4", u"9", u"10", u"11", u"12", u"13", u"14",
-             u"1", u"1", u"536870927", u"16", u"1", u"4", u"17", u"18", u"19", u"20"} +
+      Tokens{u"1",          u"127120",    u"0",  u"0",
+             u"2181038081",        // 5: 0x80000401 with 0x400 moved to 0x2000000
+             u"0",          u"0",  // 6, 7: not asked
+             u"536870915",  u"4",         u"1",  u"4",  u"536870917", u"6",  u"1",
+             u"4",          u"536870919", u"8",  u"1",  u"4",         u"9",  u"10",
+             u"11",         u"12",        u"13", u"14", u"1",         u"1",  u"536870927",
+             u"16",         u"1",         u"4",  u"17", u"18",        u"19", u"20"} +
       kCacheDays + Numbered(u"t", 33, 36) + Empty(4) + Numbered(u"t", 41, 56) + kDatabaseList +
-      Tokens{u"", u"", u"0", u"", u"", u"", u"8", u"8", u"0", u"1", u"1", u"", u"", u"", u"",
-             u"0", u"0"} +
+      Tokens{u"",  u"",  u"0", u"", u"", u"", u"8", u"8", u"0",
+             u"1", u"1", u"",  u"", u"", u"", u"0", u"0"} +
       TailOffFrom18();
   EXPECT_EQ(Migrate(migrater, source), expected);
   EXPECT_EQ(Queries(), (std::vector<std::string>{"DB_GET_STATUS\t" + kUid + "\t0",
@@ -118,18 +119,19 @@ TEST_F(MigraterServiceTest, V8PutsTheStatusAtPosition5AndTheDatabaseList) {
 // S1 to S72, three list entries, the five tokens passed over, then the
 // behaviour-monitoring fields.
 Tokens V10Source() {
-  return Count(1, 25) + Numbered(u"x", 26, 37) + Numbered(u"t", 38, 61) +
-         Numbered(u"y", 62, 72) + Tokens{u"101", u"102", u"103"} + Numbered(u"p", 1, 5) +
+  return Count(1, 25) + Numbered(u"x", 26, 37) + Numbered(u"t", 38, 61) + Numbered(u"y", 62, 72) +
+         Tokens{u"101", u"102", u"103"} + Numbered(u"p", 1, 5) +
          Tokens{u"dac", u"7", u"pol", u"blk", u"tru", u"never"};
 }
 
 // Positions 3 to 62 of V10Source() under both classes.
 Tokens V10Positions3To62() {
-  return Tokens{u"3", u"4", u"5", u"0",
+  return Tokens{u"3",          u"4",         u"5",  u"0",
                 u"3000000000",  // 7: the database's scan type
-                u"536870920", u"9", u"1", u"4", u"536870922", u"11", u"1", u"4",
-                u"536870924", u"13", u"1", u"4", u"14", u"15", u"16", u"17", u"18", u"19",
-                u"1", u"1", u"536870932", u"21", u"1", u"4", u"22", u"23", u"24", u"25"} +
+                u"536870920",  u"9",         u"1",  u"4",  u"536870922", u"11", u"1",
+                u"4",          u"536870924", u"13", u"1",  u"4",         u"14", u"15",
+                u"16",         u"17",        u"18", u"19", u"1",         u"1",  u"536870932",
+                u"21",         u"1",         u"4",  u"22", u"23",        u"24", u"25"} +
          kCacheDays + Numbered(u"t", 38, 41) + Empty(4) + Numbered(u"t", 46, 61);
 }
 
@@ -139,8 +141,8 @@ const Tokens kV10List = {u"3", u"101", u"102", u"103"};
 TEST_F(MigraterServiceTest, V10TakesTheScanTypeAndTheListCountFromTheDatabase) {
   CDataMigraterV10 migrater(InstallPath(), database_);
   const Tokens expected = Tokens{u"1", u"127106"} + V10Positions3To62() + kV10List +
-                          Tokens{u"dac", u"dac", u"1", u"", u"", u"", u"8", u"24", u"0", u"6",
-                                 u"7", u"", u"", u"", u"", u"1", u"1"} +
+                          Tokens{u"dac", u"dac", u"1", u"", u"", u"", u"8", u"24", u"0",
+                                 u"6",   u"7",   u"",  u"", u"", u"", u"1", u"1"} +
                           TailOffFrom18();
   EXPECT_EQ(Migrate(migrater, V10Source()), expected);
   EXPECT_EQ(Queries(), (std::vector<std::string>{"DB_GET_KSRC_DEST_SCAN_TYPE\t" + kUid,
@@ -151,7 +153,7 @@ TEST_F(MigraterServiceTest, V10SP1TakesTheScanTypeAndTheListCountFromTheDatabase
   CDataMigraterV10SP1 migrater(InstallPath(), database_);
   const Tokens expected = Tokens{u"1", u"126978"} + V10Positions3To62() + kV10List +
                           Tokens{u"dac", u"dac", u"7", u"pol", u"blk", u"tru", u"8", u"24", u"0",
-                                 u"6", u"7", u"", u"", u"", u"", u"1", u"1"} +
+                                 u"6",   u"7",   u"",  u"",    u"",    u"",    u"1", u"1"} +
                           TailOffFrom18();
   EXPECT_EQ(Migrate(migrater, V10Source()), expected);
   EXPECT_EQ(Queries(), (std::vector<std::string>{"DB_GET_KSRC_DEST_SCAN_TYPE\t" + kUid,
@@ -168,7 +170,7 @@ Tokens V105Source(int d) {
          Numbered(u"w", 66 + d, 69 + d) + Tokens{u"never"};
 }
 
-const Tokens kV105Head = {u"1", u"126978", u"3", u"4", u"5",
+const Tokens kV105Head = {u"1",          u"126978", u"3", u"4", u"5",
                           u"4294967295",   // 6: the first service switch value
                           u"3000000000"};  // 7: the scan type
 const std::vector<std::string> kV105Queries = {"DB_GET_SERVICE_SWITCH\t" + kUid,
@@ -178,10 +180,10 @@ const std::vector<std::string> kV105Queries = {"DB_GET_SERVICE_SWITCH\t" + kUid,
 TEST_F(MigraterServiceTest, V105TakesServiceSwitchScanTypeAndListFromTheDatabase) {
   CDataMigraterV105 migrater(InstallPath(), database_);
   const Tokens expected = kV105Head + Count(6, 23) + Tokens{u"1", u"1"} + Count(24, 31) +
-                          kCacheDays + Numbered(u"t", 32, 35) + Empty(4) +
-                          Numbered(u"t", 40, 55) + kDatabaseList +
-                          Tokens{u"dac", u"dac", u"7", u"pol", u"blk", u"tru"} + Count(61, 65) +
-                          Numbered(u"w", 66, 69) + Tokens{u"1", u"1"} + TailOffFrom18();
+                          kCacheDays + Numbered(u"t", 32, 35) + Empty(4) + Numbered(u"t", 40, 55) +
+                          kDatabaseList + Tokens{u"dac", u"dac", u"7", u"pol", u"blk", u"tru"} +
+                          Count(61, 65) + Numbered(u"w", 66, 69) + Tokens{u"1", u"1"} +
+                          TailOffFrom18();
   EXPECT_EQ(Migrate(migrater, V105Source(0)), expected);
   EXPECT_EQ(Queries(), kV105Queries);
 }
@@ -189,10 +191,10 @@ TEST_F(MigraterServiceTest, V105TakesServiceSwitchScanTypeAndListFromTheDatabase
 TEST_F(MigraterServiceTest, V105P1TakesServiceSwitchScanTypeAndListFromTheDatabase) {
   CDataMigraterV105_P1 migrater(InstallPath(), database_);
   const Tokens expected = kV105Head + Count(6, 23) + Tokens{u"24", u"25"} + Count(26, 33) +
-                          kCacheDays + Numbered(u"t", 34, 37) + Empty(4) +
-                          Numbered(u"t", 42, 57) + kDatabaseList +
-                          Tokens{u"dac", u"dac", u"7", u"pol", u"blk", u"tru"} + Count(63, 67) +
-                          Numbered(u"w", 68, 71) + Tokens{u"1", u"1"} + TailOffFrom18();
+                          kCacheDays + Numbered(u"t", 34, 37) + Empty(4) + Numbered(u"t", 42, 57) +
+                          kDatabaseList + Tokens{u"dac", u"dac", u"7", u"pol", u"blk", u"tru"} +
+                          Count(63, 67) + Numbered(u"w", 68, 71) + Tokens{u"1", u"1"} +
+                          TailOffFrom18();
   EXPECT_EQ(Migrate(migrater, V105Source(2)), expected);
   EXPECT_EQ(Queries(), kV105Queries);
 }
@@ -201,10 +203,9 @@ TEST_F(MigraterServiceTest, V105P1TakesServiceSwitchScanTypeAndListFromTheDataba
 
 // Tail positions T1 to T47 of a 10.6 source, in canonical form.
 const Tokens kV106Tail =
-    Tokens{u"dac",    u"dac-out", u"1",     u"pol",     u"blk",     u"tru",  u"25",
-           u"24",     u"0",       u"3",     u"2",       u"iw",      u"ew",   u"ib",
-           u"eb",     u"1",       u"1",     u"6",       u"7",       u"usb-in", u"usb-out",
-           u"2",      u"3",       u"mail-in", u"mail-out"} +
+    Tokens{u"dac", u"dac-out", u"1",       u"pol", u"blk", u"tru",     u"25",      u"24", u"0",
+           u"3",   u"2",       u"iw",      u"ew",  u"ib",  u"eb",      u"1",       u"1",  u"6",
+           u"7",   u"usb-in",  u"usb-out", u"2",   u"3",   u"mail-in", u"mail-out"} +
     Count(26, 33) + Numbered(u"l", 34, 47);
 
 // The source has the current layout, with its own service switch (6), scan

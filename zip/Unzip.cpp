@@ -169,7 +169,8 @@ int CUnzip::VerifyCurrentFile(const std::string& destination, UnzipWantedMember*
   const std::string member = MemberText(name);
 
   switch (CheckMemberName(name, destination)) {
-    case MemberNameFault::kNone: break;
+    case MemberNameFault::kNone:
+      break;
     case MemberNameFault::kLeavesFolder:
       problem->reason = member + " would land outside the destination folder";
       return kUnzipResultUnsafeMember;
@@ -184,7 +185,8 @@ int CUnzip::VerifyCurrentFile(const std::string& destination, UnzipWantedMember*
   // A link already in the destination folder (the member's file, or a
   // folder on its way) would carry the member wherever the link points.
   if (platform::HasLinkBelow(destination, name)) {
-    problem->reason = member + " would be written through a symbolic link in the destination folder";
+    problem->reason =
+        member + " would be written through a symbolic link in the destination folder";
     return kUnzipResultUnsafeMember;
   }
   // Bit 0 of the general-purpose flags: the data is encrypted, which no
@@ -213,8 +215,8 @@ int CUnzip::VerifyCurrentFile(const std::string& destination, UnzipWantedMember*
     if (!is_wanted) continue;
     if (total > wanted->max_size) {
       m_pfnUnzCloseCurrentFile(m_hUnzip);
-      problem->reason = member + " is too large (more than " + std::to_string(wanted->max_size) +
-                        " bytes)";
+      problem->reason =
+          member + " is too large (more than " + std::to_string(wanted->max_size) + " bytes)";
       return kUnzipResultUnsafeMember;
     }
     data.append(buffer, static_cast<size_t>(read));
@@ -292,7 +294,8 @@ int CUnzip::ExtractCurrentFile(const std::string& destination, bool keep_paths, 
   }
 
   if (platform::HasLinkBelow(destination, name)) {
-    DEBUG_LOG_A(5, "[CUnzip::ExtractAll] Refused member [%s]: a symbolic link in [%s] is on its way",
+    DEBUG_LOG_A(5,
+                "[CUnzip::ExtractAll] Refused member [%s]: a symbolic link in [%s] is on its way",
                 name, destination);
     return kUnzipResultUnsafeMember;
   }

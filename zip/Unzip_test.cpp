@@ -1,15 +1,14 @@
 #include "zip/Unzip.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/file_faults.h"
 #include "platform/file_system.h"
@@ -488,12 +487,10 @@ TEST_F(UnzipVerifyTest, DamagedDataInTheLastMemberIsFound) {
 
   // A deflate stream that begins with a reserved block type.
   Write("inflate.zip",
-        std::string(kGoodMembers) +
-            "z.writestr('sscfg.ini', b'x' * 1000, zipfile.ZIP_DEFLATED)",
+        std::string(kGoodMembers) + "z.writestr('sscfg.ini', b'x' * 1000, zipfile.ZIP_DEFLATED)",
         "i = b.rfind(b'sscfg.ini', 0, b.find(b'PK\\x01\\x02')); b[i + 9] = 0xFF");
   EXPECT_EQ(Verify("inflate.zip"), Z_DATA_ERROR);
-  EXPECT_EQ(problem_.reason,
-            "member \"sscfg.ini\" is damaged (its data cannot be decompressed)");
+  EXPECT_EQ(problem_.reason, "member \"sscfg.ini\" is damaged (its data cannot be decompressed)");
 
   // The encryption flag set in both headers.
   Write("encrypted.zip", stored_last,

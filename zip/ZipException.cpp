@@ -16,11 +16,16 @@ constexpr unsigned int kTextBufferSize = 512;
 
 platform::MessageIcon IconOf(unsigned int type) {
   switch (type & 0xF0) {
-    case kMbIconError: return platform::MessageIcon::kError;
-    case kMbIconQuestion: return platform::MessageIcon::kQuestion;
-    case kMbIconWarning: return platform::MessageIcon::kWarning;
-    case kMbIconInformation: return platform::MessageIcon::kInformation;
-    default: return platform::MessageIcon::kNone;
+    case kMbIconError:
+      return platform::MessageIcon::kError;
+    case kMbIconQuestion:
+      return platform::MessageIcon::kQuestion;
+    case kMbIconWarning:
+      return platform::MessageIcon::kWarning;
+    case kMbIconInformation:
+      return platform::MessageIcon::kInformation;
+    default:
+      return platform::MessageIcon::kNone;
   }
 }
 
@@ -33,9 +38,12 @@ int CZipCommonException::ShowError(unsigned int type) {
       (type & 0x0F) == kMbYesNo ? platform::MessageButtons::kYesNo : platform::MessageButtons::kOk;
   switch (platform::CurrentUserInterface().ShowMessage(u"Error", platform::FromSystemCodePage(text),
                                                        IconOf(type), buttons)) {
-    case platform::MessageAnswer::kYes: return kIdYes;
-    case platform::MessageAnswer::kNo: return kIdNo;
-    case platform::MessageAnswer::kOk: break;
+    case platform::MessageAnswer::kYes:
+      return kIdYes;
+    case platform::MessageAnswer::kNo:
+      return kIdNo;
+    case platform::MessageAnswer::kOk:
+      break;
   }
   return kIdOk;
 }

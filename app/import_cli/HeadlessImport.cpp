@@ -33,8 +33,8 @@ std::vector<std::u16string> ClosingMessages(const ImportReport& report) {
   std::vector<std::u16string> lines;
   if (!report.imported) return lines;
   if (report.duplicates > 0) {
-    lines.push_back(platform::OneLine(platform::FormatMessageText(
-        platform::kMsgDuplicateDomains, CPortelleDlg::kDuplicateReport)));
+    lines.push_back(platform::OneLine(platform::FormatMessageText(platform::kMsgDuplicateDomains,
+                                                                  CPortelleDlg::kDuplicateReport)));
     lines.push_back(platform::OneLine(platform::FormatMessageText(platform::kMsgToolSucceeded)));
   } else {
     lines.push_back(platform::OneLine(
@@ -55,10 +55,10 @@ void Say(bool json, std::u16string_view text) {
 
 // Message 132 as a console question; true only for a lower-case y.
 bool Confirmed(bool json) {
-  const std::u16string question = platform::OneLine(platform::FormatMessageText(
-      platform::kMsgImportWarning));
-  Say(json, platform::FormatMessageText(
-                platform::AppMessage(platform::kMsgConsoleQuestion, question)));
+  const std::u16string question =
+      platform::OneLine(platform::FormatMessageText(platform::kMsgImportWarning));
+  Say(json,
+      platform::FormatMessageText(platform::AppMessage(platform::kMsgConsoleQuestion, question)));
   // With --json the key is not echoed: it would land in the JSON output.
   const int key = platform::ConsoleReadKey(!json);
   Say(json, u"\n");
@@ -152,8 +152,8 @@ std::u16string ReportText(const ImportReport& report) {
   text += Line(AppMessage(platform::kMsgDuplicateReportPath, report.report_path));
   text += Line(AppMessage(platform::kMsgDomainsCreated, Number(summary.domains_created)));
   text += Line(AppMessage(platform::kMsgDuplicatesLeftAlone, Number(report.duplicates)));
-  text += Line(AppMessage(platform::kMsgDomainsRefusedOrDamaged,
-                          Number(DomainsRefusedOrDamaged(summary))));
+  text += Line(
+      AppMessage(platform::kMsgDomainsRefusedOrDamaged, Number(DomainsRefusedOrDamaged(summary))));
   text += Line(AppMessage(platform::kMsgFilesReplaced, Number(summary.files_replaced)));
   text += Line(AppMessage(summary.firewall_migrated ? platform::kMsgFirewallMigrated
                                                     : platform::kMsgFirewallNotMigrated));

@@ -161,8 +161,8 @@ TEST(ReportTextTest, DuplicatesEndWithMessages141And142AndTheCountsAddUp) {
 TEST(ReportTextTest, AFailureWritesNothingOnStandardOutputAndItsReasonOnStandardError) {
   ImportReport report = Imported();
   report.imported = false;
-  report.outcome.failure = platform::AppMessage(platform::kMsgArchiveRefused, u"a.zip",
-                                                u"it holds no skva.dat");
+  report.outcome.failure =
+      platform::AppMessage(platform::kMsgArchiveRefused, u"a.zip", u"it holds no skva.dat");
   report.outcome.afterwords.emplace_back(platform::kMsgMembersSkipped, u"1");
   EXPECT_EQ(ReportText(report), u"");
   EXPECT_EQ(ReportWarnings(report),
@@ -232,8 +232,9 @@ class RunTest : public ::testing::Test {
                   service_pack, patch);
     dir_.Write("registry.reg",
                "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Bastionel\\service\\"
-               "Information]\n\"Server_Version\"=\"" + version + "\"\n" + numbers +
-                   "\"Local_Path\"=\"" + dir_.Native("install/") + "\"\n");
+               "Information]\n\"Server_Version\"=\"" +
+                   version + "\"\n" + numbers + "\"Local_Path\"=\"" + dir_.Native("install/") +
+                   "\"\n");
   }
 
   // Runs the program; its standard output and error land in out_ and err_.
@@ -290,7 +291,8 @@ TEST_F(RunTest, OnlyA106Sp2ServerWithoutPatchImports) {
     EXPECT_EQ(Run({u"--yes", dir_.Wide("a.zip")}), kExitFailed) << c.version;
     EXPECT_EQ(err_,
               "Unable to continue. This tool only imports into Bastionel 10.6 SP2 without a "
-              "patch; " + c.named + "\n");
+              "patch; " +
+                  c.named + "\n");
     EXPECT_EQ(out_, "");
   }
   // Discovery itself refuses a patched 10.6 with its own message.

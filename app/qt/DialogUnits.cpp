@@ -17,8 +17,8 @@ int MulDiv(int a, int b, int c) {
 
 DialogBaseUnits BaseUnitsOf(const QFont& font) {
   const QFontMetrics metrics(font);
-  const int letters =
-      metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   return {(letters / 26 + 1) / 2, metrics.height()};
 }
 

@@ -37,8 +37,8 @@ QString ToQt(const std::u16string& text) { return QString::fromStdU16String(text
 }  // namespace
 
 OperationOutcome CPortelleDlgWindow::PaintFirstOperations::Export(
-    double server_version, const std::u16string& install_path, int32_t service_pack,
-    int32_t patch, const std::u16string& archive) {
+    double server_version, const std::u16string& install_path, int32_t service_pack, int32_t patch,
+    const std::u16string& archive) {
   m_window.repaint();
   return m_operations.Export(server_version, install_path, service_pack, patch, archive);
 }
@@ -52,9 +52,8 @@ OperationOutcome CPortelleDlgWindow::PaintFirstOperations::Import(
 CPortelleDlgWindow::CPortelleDlgWindow(IPortelleOperations& operations, double server_version,
                                        int32_t service_pack, int32_t patch,
                                        std::u16string install_path, QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_operations(*this, operations),
       m_dlg(*this, m_operations) {
   setWindowTitle(QString::fromUtf16(platform::kApplicationTitle.data(),
@@ -98,14 +97,16 @@ void CPortelleDlgWindow::CreateControls() {
         auto* button = new QPushButton(ToQt(t.text), this);
         switch (t.id) {
           case kIdcExport:
-            connect(button, &QPushButton::clicked, this, [this] { m_dlg.OnBnClickedButtonExport(); });
+            connect(button, &QPushButton::clicked, this,
+                    [this] { m_dlg.OnBnClickedButtonExport(); });
             break;
           case kIdcBrowse:
             connect(button, &QPushButton::clicked, this,
                     [this] { m_dlg.OnBnClickedButtonSelectFolder(); });
             break;
           case kIdcImport:
-            connect(button, &QPushButton::clicked, this, [this] { m_dlg.OnBnClickedButtonImport(); });
+            connect(button, &QPushButton::clicked, this,
+                    [this] { m_dlg.OnBnClickedButtonImport(); });
             break;
           case kIdcClose:
             // The cancel button: it ends the dialog as Escape does.

@@ -53,7 +53,8 @@ const struct {
 class PaintRecorder : public QObject {
  public:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint) enabled_.push_back(static_cast<QWidget*>(watched)->isEnabled());
+    if (event->type() == QEvent::Paint)
+      enabled_.push_back(static_cast<QWidget*>(watched)->isEnabled());
     return false;
   }
   std::vector<bool> enabled_;
@@ -208,7 +209,8 @@ TEST_F(DialogWindowTest, ExportWritesTheArchiveOfTheDatabaseService) {
 
   // The package in the archive holds both domains of the service.
   TempFolder listing;
-  const std::vector<std::string> members = zip_testing::ListWithPython(listing, archive.toStdString());
+  const std::vector<std::string> members =
+      zip_testing::ListWithPython(listing, archive.toStdString());
   size_t package_member = members.size();
   for (size_t i = 0; i < members.size(); ++i) {
     if (members[i].rfind("skva.dat|", 0) == 0) package_member = i;
@@ -282,7 +284,8 @@ TEST_F(DialogWindowTest, AnImportThatFailsHalfWayReenablesTheButtons) {
   EXPECT_EQ(ui_.boxes()[1].text, Message(platform::kMsgDataFileCorrupted));
   EXPECT_EQ(ui_.boxes()[1].icon, QMessageBox::Critical);
   // Then why, in the dialog's own box.
-  EXPECT_TRUE(ui_.boxes()[2].text.startsWith("The data file " + Folder() + "/broken.zip was not "
+  EXPECT_TRUE(ui_.boxes()[2].text.startsWith("The data file " + Folder() +
+                                             "/broken.zip was not "
                                              "imported: "));
   EXPECT_TRUE(ui_.boxes()[2].text.endsWith("Nothing was changed on this server."));
   EXPECT_EQ(ui_.boxes()[2].icon, QMessageBox::Critical);

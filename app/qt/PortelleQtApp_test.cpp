@@ -20,7 +20,8 @@ class NoDisplayTest : public ::testing::Test {
                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Bastionel\\service\\Information]\n"
                "\"Server_Version\"=\"10.6\"\n"
                "\"ServicePack_VersionNumber\"=dword:00000002\n"
-               "\"Local_Path\"=\"" + dir_.path() + "server/\"\n");
+               "\"Local_Path\"=\"" +
+                   dir_.path() + "server/\"\n");
     dir_.Write("server/bsnscan.ini", "");
   }
 

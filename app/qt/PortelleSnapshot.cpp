@@ -53,8 +53,9 @@ int main(int argc, char** argv) {
   CPortelleOperations operations;
   CPortelleDlgWindow window(operations, version, service_pack, patch, install_path);
   window.show();
-  RunEventsUntil([&] { return window.windowHandle() != nullptr && window.windowHandle()->isExposed(); },
-                 kFrameWaitMs);
+  RunEventsUntil(
+      [&] { return window.windowHandle() != nullptr && window.windowHandle()->isExposed(); },
+      kFrameWaitMs);
   RunEventsUntil([&] { return window.frameGeometry() != window.geometry(); }, kFrameWaitMs);
   RunEventsUntil([] { return false; }, kFrameDrawMs);
   // The pixels the display holds for the window and its frame, not a fresh

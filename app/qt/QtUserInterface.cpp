@@ -19,11 +19,16 @@ using platform::MessageIcon;
 
 QMessageBox::Icon QtIcon(MessageIcon icon) {
   switch (icon) {
-    case MessageIcon::kError: return QMessageBox::Critical;
-    case MessageIcon::kWarning: return QMessageBox::Warning;
-    case MessageIcon::kInformation: return QMessageBox::Information;
-    case MessageIcon::kQuestion: return QMessageBox::Question;
-    case MessageIcon::kNone: break;
+    case MessageIcon::kError:
+      return QMessageBox::Critical;
+    case MessageIcon::kWarning:
+      return QMessageBox::Warning;
+    case MessageIcon::kInformation:
+      return QMessageBox::Information;
+    case MessageIcon::kQuestion:
+      return QMessageBox::Question;
+    case MessageIcon::kNone:
+      break;
   }
   return QMessageBox::NoIcon;
 }

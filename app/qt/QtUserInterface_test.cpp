@@ -95,8 +95,9 @@ TEST_F(QtUserInterfaceTest, MessageBoxesShowTheirCaptionTextIconAndButtons) {
                    QApplication::sendEvent(&box, &escape);
                  }),
             MessageAnswer::kNo);
-  EXPECT_EQ(Show(MessageIcon::kQuestion, MessageButtons::kYesNo, [](QMessageBox& box) { box.close(); }),
-            MessageAnswer::kNo);
+  EXPECT_EQ(
+      Show(MessageIcon::kQuestion, MessageButtons::kYesNo, [](QMessageBox& box) { box.close(); }),
+      MessageAnswer::kNo);
 }
 
 TEST_F(QtUserInterfaceTest, FileDialogTakesANameThatDoesNotExistYet) {

@@ -35,9 +35,9 @@ struct FaultRule {
   // End the service with this request, as a crash would: its pipe is gone
   // before the reply is sent, and nothing more is answered.
   bool crash = false;
-  int delay_ms = 0;         // wait this long before connecting to the reply pipe
-  int pieces = 1;           // write the reply in this many writes
-  int pause_ms = 0;         // wait this long between two pieces
+  int delay_ms = 0;  // wait this long before connecting to the reply pipe
+  int pieces = 1;    // write the reply in this many writes
+  int pause_ms = 0;  // wait this long between two pieces
   // The reply bytes sent instead of the real reply (from "reply", UTF-8 text
   // sent as UTF-16LE, or "reply_hex", bytes).
   std::optional<std::string> reply;

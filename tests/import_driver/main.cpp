@@ -34,15 +34,14 @@ int main(int argc, char** argv) {
   const OperationOutcome outcome = ImportOutcome(importer, imported);
   std::puts(imported ? "imported" : "not imported");
   for (const platform::AppMessage& afterword : outcome.afterwords) {
-    std::puts(
-        platform::ToSystemCodePage(platform::OneLine(platform::FormatMessageText(afterword)))
-            .c_str());
+    std::puts(platform::ToSystemCodePage(platform::OneLine(platform::FormatMessageText(afterword)))
+                  .c_str());
   }
   if (!outcome.failure.empty()) {
-    std::fprintf(stderr, "%s\n",
-                 platform::ToSystemCodePage(
-                     platform::OneLine(platform::FormatMessageText(outcome.failure)))
-                     .c_str());
+    std::fprintf(
+        stderr, "%s\n",
+        platform::ToSystemCodePage(platform::OneLine(platform::FormatMessageText(outcome.failure)))
+            .c_str());
   }
   return imported ? 0 : 1;
 }
