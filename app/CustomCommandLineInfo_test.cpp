@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/testing/recording_user_interface.h"
 #include "platform/text.h"
 #include "platform/user_interface.h"
 

@@ -1,7 +1,5 @@
 #include "app/PortelleApp.h"
 
-#include <cstdio>
-
 #include "app/CustomCommandLineInfo.h"
 #include "app/PortelleCmdLineMode.h"
 #include "app/server_info.h"
@@ -56,14 +54,6 @@ bool CPortelleApp::InitInstance(const std::vector<std::u16string>& arguments) {
     platform::ConsoleWrite(u"\n");
   }
   return false;
-}
-
-int CPortelleApp::RunDialog(double, int32_t, int32_t, const std::u16string&) {
-  const std::string text =
-      "Portelle: the dialog is not available in this build; run \"portelle /c [/t] ARCHIVE\" "
-      "to export from the console.\n";
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  return 1;
 }
 
 std::u16string CPortelleApp::Usage() {

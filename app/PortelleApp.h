@@ -40,7 +40,7 @@ class CPortelleApp {
   // Dialog mode: shows the main dialog for the discovered server and returns
   // the exit code.
   virtual int RunDialog(double server_version, int32_t service_pack, int32_t patch,
-                        const std::u16string& install_path);
+                        const std::u16string& install_path) = 0;
 
  private:
   bool m_bConsoleMode = false;

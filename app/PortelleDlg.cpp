@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "app/server_info.h"
+#include "import/PortelleImport.h"
 #include "log/DebugLog.h"
 #include "platform/file_system.h"
 #include "platform/format.h"
@@ -29,10 +30,7 @@ std::u16string ReadUnicodeText(const std::string& bytes) {
     text = platform::Utf8ToUtf16(std::string_view(bytes).substr(3));
   } else {
     const size_t start = bytes.size() >= 2 && bytes.compare(0, 2, "\xFF\xFE") == 0 ? 2 : 0;
-    for (size_t i = start; i + 1 < bytes.size(); i += 2) {
-      text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
-                                           (static_cast<uint8_t>(bytes[i + 1]) << 8)));
-    }
+    text = platform::Utf16LeToText(std::string_view(bytes).substr(start));
   }
   std::u16string lines;
   lines.reserve(text.size());
@@ -147,12 +145,12 @@ void CPortelleDlg::OnBnClickedButtonImport() {
   EnableButtons(false);
   const OperationOutcome outcome = m_operations.Import(m_wstrServerPath, m_wstrArchivePath);
   if (outcome.succeeded) {
-    const int duplicates = CountReportLines(kDuplicateReport);
+    const int duplicates = CountReportLines(CImportSkvaSettings::kDuplicateDomainListName);
     DEBUG_LOG(68, u"%s - Duplicate Domain number --> [%d]",
               u"CPortelleDlg::OnBnClickedButtonImport", duplicates);
     if (duplicates > 0) {
       platform::ShowAppMessage(platform::kMsgDuplicateDomains, MessageIcon::kInformation,
-                               MessageButtons::kOk, kDuplicateReport);
+                               MessageButtons::kOk, CImportSkvaSettings::kDuplicateDomainListName);
       platform::ShowAppMessage(platform::kMsgToolSucceeded, MessageIcon::kInformation);
     } else {
       platform::ShowAppMessage(platform::kMsgImportSucceeded, MessageIcon::kInformation,

@@ -66,7 +66,6 @@ class CPortelleDlg {
  public:
   static constexpr std::u16string_view kDefaultArchivePath = u"C:\\SkvaMigrate.zip";
   static constexpr std::u16string_view kZipFilter = u"Zip Files (*.zip)|*.zip|";
-  static constexpr std::u16string_view kDuplicateReport = u"DuplicateDomainList.txt";
 
   CPortelleDlg(IPortelleDlgView& view, IPortelleOperations& operations);
   virtual ~CPortelleDlg() = default;

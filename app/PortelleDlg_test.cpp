@@ -7,9 +7,11 @@
 
 #include "platform/file_system.h"
 #include "platform/string_table.h"
+#include "platform/testing/recording_user_interface.h"
 #include "platform/user_interface.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/utf16le.h"
 
 namespace {
 
@@ -247,14 +249,7 @@ TEST_F(DialogTest, ImportNeedsAYesAndReportsDuplicates) {
 
 TEST(ReportLinesTest, CountsUnicodeLinesInPiecesOf1023) {
   testing_support::TempFolder dir;
-  const auto utf16 = [](std::u16string text) {
-    std::string bytes("\xFF\xFE", 2);
-    for (char16_t c : text) {
-      bytes.push_back(static_cast<char>(c & 0xFF));
-      bytes.push_back(static_cast<char>(c >> 8));
-    }
-    return bytes;
-  };
+  const auto utf16 = testing_support::Utf16LeWithBom;
   dir.Write("bom-only.txt", "\xFF\xFE");
   EXPECT_EQ(CountReportLines(dir.Wide("bom-only.txt")), 0);
   EXPECT_EQ(CountReportLines(dir.Wide("missing.txt")), 0);

@@ -3,19 +3,21 @@
 #include <charconv>
 #include <string>
 
+#include "package/ServerVersions.h"
 #include "platform/console.h"
 #include "platform/dynamic_library.h"
 #include "platform/format.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
 #include "platform/system.h"
+#include "platform/text.h"
+#include "zip/ZipLibrary.h"
 
 namespace app {
 namespace {
 
-constexpr double kOldestVersion = 8.0;
-constexpr double kNewestVersion = 10.6;
-constexpr int32_t kNewestServicePack = 2;
+using server_versions::kNewest;
+using server_versions::kNewestServicePack;
 
 bool IsCSpace(char16_t c) {
   return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
@@ -99,12 +101,12 @@ double ParseServerVersion(std::u16string_view text) {
 }
 
 bool IsSupportedServerVersion(double version, int32_t service_pack, int32_t patch) {
-  if (version >= kOldestVersion && version < kNewestVersion) return true;
-  return version == kNewestVersion && service_pack <= kNewestServicePack && patch <= 0;
+  if (version >= server_versions::kOldest && version < kNewest) return true;
+  return version == kNewest && service_pack <= kNewestServicePack && patch <= 0;
 }
 
 bool CanImportInto(double version, int32_t service_pack, int32_t patch) {
-  return version == kNewestVersion && service_pack == kNewestServicePack && patch == 0;
+  return version == kNewest && service_pack == kNewestServicePack && patch == 0;
 }
 
 bool GetServerInfo(double* version, std::u16string* install_path, int32_t* service_pack,
@@ -133,16 +135,15 @@ bool CheckZipLibrary() {
 }
 
 bool CheckZipLibrary(std::u16string_view program_path) {
-  if (program_path.empty() || program_path.size() > kMaxProgramPathLength) return false;
-  std::u16string library(platform::FolderOfPath(program_path));
-  library += platform::LibraryFileName(kZipLibraryName);
-  platform::DynamicLibrary zip_library;
-  if (zip_library.Load(library)) {
-    zip_library.Unload();
+  if (program_path.empty() || program_path.size() > platform::kMaxSystemPathBytes) return false;
+  platform::DynamicLibrary library;
+  if (zip_library::LoadFromFolder(platform::FolderOfPath(program_path),
+                                  zip_library::kMinizipLibrary, &library)) {
+    library.Unload();
     return true;
   }
   platform::ShowAppMessage(platform::kMsgLibraryMissing, platform::MessageIcon::kError,
-                           platform::MessageButtons::kOk, kZipLibraryName);
+                           platform::MessageButtons::kOk, zip_library::kMinizipLibrary);
   return false;
 }
 

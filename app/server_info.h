@@ -19,12 +19,6 @@ inline constexpr std::u16string_view kServerInfoKey =
 // Buffer size, in UTF-16 units with the terminator, for the key's text values.
 inline constexpr size_t kServerInfoTextCapacity = 260;
 
-// The zip library the archive code loads, by its Windows name.
-inline constexpr std::u16string_view kZipLibraryName = u"zlibwapi.dll";
-
-// Longest program path the zip-library check accepts.
-inline constexpr size_t kMaxProgramPathLength = 259;
-
 // Reads Server_Version (text), ServicePack_VersionNumber and
 // Patch_VersionNumber (32-bit numbers, 0 when absent, taken as signed) and
 // Local_Path (text, unchanged) from kServerInfoKey. True when the server is
@@ -67,11 +61,10 @@ bool CanImportInto(double version, int32_t service_pack, int32_t patch);
 // double, gives 0. The hexadecimal form is not read.
 double ParseServerVersion(std::u16string_view text);
 
-// True when kZipLibraryName can be loaded from the running program's folder
-// (as LibraryFileName gives it on this platform). Otherwise message 138
-// naming kZipLibraryName, with an error icon, and false; false without a
-// message when the program's path is unknown or longer than
-// kMaxProgramPathLength.
+// True when the minizip library (zip_library::kMinizipLibrary) can be loaded from the running
+// program's folder (as LibraryFileName gives it on this platform). Otherwise message 138 naming
+// that library, with an error icon, and false; false without a message when the program's path is
+// unknown or longer than platform::kMaxSystemPathBytes characters.
 bool CheckZipLibrary();
 
 // The same check for a program at `program_path`.

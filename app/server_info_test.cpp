@@ -7,6 +7,7 @@
 #include "platform/file_system.h"
 #include "platform/string_table.h"
 #include "platform/system.h"
+#include "platform/testing/recording_user_interface.h"
 #include "platform/text.h"
 #include "platform/user_interface.h"
 #include "tests/support/scoped_environment.h"
@@ -262,7 +263,7 @@ TEST_F(CheckZipLibraryTest, MissingLibraryGivesMessage138) {
 TEST_F(CheckZipLibraryTest, ProgramPathIsLimitedTo259Characters) {
   dir_.Write("zlibwapi.so", TestModule());
   std::u16string path = dir_.wpath();
-  path.append(kMaxProgramPathLength - path.size(), u'p');
+  path.append(platform::kMaxSystemPathBytes - path.size(), u'p');
   EXPECT_TRUE(CheckZipLibrary(path));
   path.push_back(u'p');
   EXPECT_FALSE(CheckZipLibrary(path));

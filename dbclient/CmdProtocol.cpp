@@ -48,10 +48,8 @@ CCmdProtocol::CCmdProtocol(const char16_t* text, uint32_t length)
     if (length == kNulTerminated) {
       m_wstrText.assign(text, platform::StringLength(text));
     } else {
-      // Copied as bytes: a reply buffer is not necessarily aligned for
-      // char16_t, and an odd trailing byte is not part of any character.
-      m_wstrText.resize(length / sizeof(char16_t));
-      std::memcpy(m_wstrText.data(), text, m_wstrText.size() * sizeof(char16_t));
+      m_wstrText =
+          platform::Utf16LeToText(std::string_view(reinterpret_cast<const char*>(text), length));
     }
   }
   // A token appended to existing text needs a delimiter before it.
@@ -60,6 +58,11 @@ CCmdProtocol::CCmdProtocol(const char16_t* text, uint32_t length)
 
 CCmdProtocol::CCmdProtocol(std::u16string_view text)
     : m_wstrDelimiter(kDefaultDelimiter), m_wstrText(text), m_bFirstToken(text.empty()) {}
+
+CCmdProtocol::CCmdProtocol(std::string_view utf16le_bytes)
+    : m_wstrDelimiter(kDefaultDelimiter), m_wstrText(platform::Utf16LeToText(utf16le_bytes)) {
+  m_bFirstToken = m_wstrText.empty();
+}
 
 CCmdProtocol::~CCmdProtocol() = default;
 

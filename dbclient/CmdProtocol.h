@@ -10,7 +10,7 @@
 //   CCmdProtocol cmd;
 //   cmd.AppendToken(u"DB_EXPORT").AppendInt(txn).AppendToken(uid).AppendDword(0);
 //
-//   CCmdProtocol reply(bytes, byteCount);
+//   CCmdProtocol reply(reply_bytes);  // UTF-16LE bytes
 //   reply.ReadDword(type).NextToken(name);
 //
 // No operation reports an error: reading past the end yields empty tokens
@@ -43,6 +43,10 @@ class CCmdProtocol {
 
   // A stream over a copy of `text`.
   explicit CCmdProtocol(std::u16string_view text);
+
+  // A stream over the text held by UTF-16LE bytes (a reply, a stored
+  // configuration string): every whole unit, NULs included.
+  explicit CCmdProtocol(std::string_view utf16le_bytes);
 
   // Copies carry the delimiter, text, cursor and first-token state.
   CCmdProtocol(const CCmdProtocol&) = default;

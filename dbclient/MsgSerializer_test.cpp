@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "dbclient/ipc_records.h"
-#include "dbclient/ipc_test_bytes.h"
+#include "dbclient/testing/ipc_test_bytes.h"
 #include "platform/file_system.h"
 #include "platform/system.h"
 #include "platform/text.h"

@@ -33,7 +33,6 @@ class CSerializer;
 class ISerializable {
  public:
   virtual ~ISerializable();
-  virtual ISerializable* GetSerializable() { return this; }
   // Reads the record's items; a read past the data raises
   // CIPCMsgBufferException.
   virtual bool Deserialize(CSerializer& serializer) = 0;
@@ -45,7 +44,6 @@ class ISerializer {
   virtual ~ISerializer();
   // Bytes of data in the memory block.
   virtual int32_t GetDataSize() const = 0;
-  virtual ISerializer* GetSerializer() = 0;
   // Reads a raw block into `buffer` of `size` bytes: when the buffer is given
   // and holds the item, the buffer is zeroed, the item's bytes are copied and
   // the read position moves past it. Otherwise `size` receives the item's
@@ -65,7 +63,6 @@ class CSerializer : public ISerializer, public CIPCMsgBuffer {
   ~CSerializer() override;
 
   int32_t GetDataSize() const override { return GetBytesUsed(); }
-  ISerializer* GetSerializer() override { return this; }
   bool ReadBlock(void* buffer, uint32_t& size) override;
   bool WriteBlock(const void* bytes, uint32_t size) override;
 

@@ -1,7 +1,6 @@
 #include "dbclient/dbcl_Command.h"
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "dbclient/CmdProtocol.h"
@@ -14,6 +13,7 @@
 #include "platform/format.h"
 #include "platform/status.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -68,18 +68,10 @@ class TextQuery {
   CCmdProtocol m_cmd;
 };
 
-// The whole UTF-16 characters of reply bytes, NULs included. The bytes need
-// not be aligned; an odd last byte is no character.
-std::u16string ReplyChars(const std::string& bytes) {
-  std::u16string text(bytes.size() / sizeof(char16_t), u'\0');
-  std::memcpy(text.data(), bytes.data(), text.size() * sizeof(char16_t));
-  return text;
-}
-
 // Reply bytes as text ended with a NUL: the whole characters up to the first
 // NUL.
 std::u16string ReplyText(const std::string& bytes) {
-  std::u16string text = ReplyChars(bytes);
+  std::u16string text = platform::Utf16LeToText(bytes);
   text.resize(std::char_traits<char16_t>::length(text.c_str()));
   return text;
 }
@@ -261,7 +253,7 @@ bool dbGetClientPassword(tagDbClientPassword* record) {
 }
 
 void ParsePasswordReply(const std::string& reply, tagDbClientPassword* record) {
-  CCmdProtocol passwords{ReplyChars(reply)};
+  CCmdProtocol passwords(reply);
   passwords.SetDelimiter(u"\t\n");
   std::u16string uninstall;
   std::u16string unload;
@@ -271,8 +263,7 @@ void ParsePasswordReply(const std::string& reply, tagDbClientPassword* record) {
 }
 
 std::vector<DbDomainListEntry> ParseDomainListReply(const std::string& reply) {
-  CCmdProtocol list(reinterpret_cast<const char16_t*>(reply.data()),
-                    static_cast<uint32_t>(reply.size()));
+  CCmdProtocol list(reply);
   list.SetDelimiter(u"\t\n");
   std::vector<DbDomainListEntry> entries;
   for (;;) {
@@ -291,7 +282,7 @@ bool dbGetKsrcDestScanType(std::u16string_view uid, uint32_t* scan_type) {
   std::string reply;
   const bool replied = query.Run(&reply) == Exchange::kReplied;
   // Read whatever came: nothing reads as 0.
-  CCmdProtocol{ReplyChars(reply)}.ReadDword(*scan_type);
+  CCmdProtocol(reply).ReadDword(*scan_type);
   return replied;
 }
 
@@ -301,7 +292,7 @@ bool dbGetServiceSwitch(std::u16string_view uid, uint32_t* service_switch, int32
   query.args().AppendToken(uid);
   std::string reply;
   const bool replied = query.Run(&reply) == Exchange::kReplied;
-  CCmdProtocol{ReplyChars(reply)}.ReadDword(*service_switch).ReadInt(*second).ReadInt(*third);
+  CCmdProtocol(reply).ReadDword(*service_switch).ReadInt(*second).ReadInt(*third);
   return replied;
 }
 

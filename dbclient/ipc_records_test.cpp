@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "dbclient/SettingContainer.h"
-#include "dbclient/ipc_test_bytes.h"
+#include "dbclient/testing/ipc_test_bytes.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "dbclient/pipe_test_peer.h"
+#include "dbclient/testing/pipe_test_peer.h"
 #include "platform/status.h"
 #include "tests/support/stale_socket.h"
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "dbclient/pipe_test_peer.h"
+#include "dbclient/testing/pipe_test_peer.h"
 #include "platform/format.h"
 #include "tests/support/stale_socket.h"
 

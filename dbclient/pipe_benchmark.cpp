@@ -62,8 +62,7 @@ class Peers {
       if (!service_.Accept(&request, kPollMs).ok()) continue;
       const std::string bytes = ReadAll(request, SIZE_MAX);
       if (bytes.size() < sizeof(char16_t)) continue;  // not a command
-      CCmdProtocol command(reinterpret_cast<const char16_t*>(bytes.data()),
-                           static_cast<uint32_t>(bytes.size() - 2));
+      CCmdProtocol command(std::string_view(bytes).substr(0, bytes.size() - 2));
       std::u16string word, txn;
       command.NextToken(word).NextToken(txn);
       platform::PipeStream reply;

@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "dbclient/Serializer.h"
-#include "dbclient/ipc_test_bytes.h"
+#include "dbclient/testing/ipc_test_bytes.h"
 #include "log/DebugLog.h"
 #include "platform/file_system.h"
 #include "platform/named_pipe.h"
 #include "platform/system.h"
+#include "platform/text.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
 
@@ -267,8 +268,7 @@ TEST(SerializerTest, RawBlockSizeErrorIsLogged) {
   const std::u16string line =
       u"CIPCMsgBuffer::operator >>() ==> size error  (m_dwCurPos[12]+iTotalBytes[32]) > "
       u"m_dwBytesUsed[32]";
-  std::u16string text(record.size() / 2, u'\0');
-  std::memcpy(text.data(), record.data(), text.size() * 2);
+  const std::u16string text = platform::Utf16LeToText(record);
   EXPECT_NE(text.find(u"\t2\t\t1\t"), std::u16string::npos) << "level 2, no source file";
   EXPECT_NE(text.find(line), std::u16string::npos);
 }

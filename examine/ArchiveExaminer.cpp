@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "package/PackageDataFile.h"
+#include "package/ScanConfigLayout.h"
 #include "package/ServerSettings.pb.h"
 #include "platform/format.h"
 #include "platform/ini_document.h"
@@ -17,14 +18,13 @@
 namespace examine {
 namespace {
 
+using scan_config_layout::kFixedCount;
+using scan_config_layout::kTailCount;
+
 // Longer member names than any file system allows are refused.
 constexpr size_t kMaxNameBytes = 4096;
 // A member that inflates beyond this is not part of an export archive.
 constexpr uint64_t kMaxMemberBytes = uint64_t{1} << 30;
-// The current layout around the spyware list: 62 fixed tokens, the count,
-// the entries, 47 tail tokens.
-constexpr size_t kFixedTokens = 62;
-constexpr size_t kTailTokens = 47;
 
 struct UnzipCloser {
   void operator()(void* handle) const { unzClose(handle); }
@@ -70,22 +70,14 @@ bool ReadMember(unzFile zip, const std::string& name, uint64_t limit, std::strin
   return true;
 }
 
-// The UTF-16LE units of a field; an odd last byte is left out.
-std::u16string Units(const std::string& bytes) {
-  std::u16string wide(bytes.size() / 2, u'\0');
-  for (size_t i = 0; i < wide.size(); ++i) {
-    wide[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                    static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-  }
-  return wide;
-}
-
 // A UTF-16LE field as UTF-8.
-std::string Text(const std::string& bytes) { return platform::Utf16ToUtf8(Units(bytes)); }
+std::string Text(const std::string& bytes) {
+  return platform::Utf16ToUtf8(platform::Utf16LeToText(bytes));
+}
 
 void DescribeConfig(const std::string& bytes, DomainRecord* record) {
   record->config_bytes = bytes.size();
-  const std::u16string text = Units(bytes);
+  const std::u16string text = platform::Utf16LeToText(bytes);
   if (text.empty()) return;
   size_t count = 1;
   size_t count_begin = std::u16string::npos;  // token 63, the spyware list count
@@ -93,8 +85,8 @@ void DescribeConfig(const std::string& bytes, DomainRecord* record) {
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] != u'\t') continue;
     ++count;
-    if (count == kFixedTokens + 1) count_begin = i + 1;
-    if (count == kFixedTokens + 2) count_end = i;
+    if (count == kFixedCount + 1) count_begin = i + 1;
+    if (count == kFixedCount + 2) count_end = i;
   }
   record->config_tokens = count;
   if (count_begin == std::u16string::npos || count_begin == count_end) return;
@@ -105,7 +97,7 @@ void DescribeConfig(const std::string& bytes, DomainRecord* record) {
   }
   if (n > UINT32_MAX) return;
   record->spyware_count = static_cast<uint32_t>(n);
-  record->current_layout = count == kFixedTokens + 1 + n + kTailTokens;
+  record->current_layout = count == kFixedCount + 1 + n + kTailCount;
 }
 
 DomainRecord Describe(const SKVA_Server_Settings::ScanConfigs& in) {

@@ -7,17 +7,16 @@
 
 #include "package/PackageDataFile.h"
 #include "package/ServerSettings.pb.h"
+#include "platform/text.h"
 #include "tests/support/temp_folder.h"
-#include "zip/ZipTestTools.h"
+#include "zip/testing/ZipTestTools.h"
 
 namespace examine {
 namespace {
 
 using testing_support::TempFolder;
 
-std::string Utf16(std::u16string_view text) {
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-}
+std::string Utf16(std::u16string_view text) { return platform::TextToUtf16Le(text); }
 
 // A current-layout configuration with `n` spyware entries: 62 + 1 + n + 47.
 std::u16string CurrentLayout(int n) {

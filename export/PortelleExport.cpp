@@ -12,6 +12,7 @@
 #include "migrate/DbMigraterDatabase.h"
 #include "migrate/PortelleDataMigrater.h"
 #include "package/PackageDataFile.h"
+#include "package/ServerVersions.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
 #include "platform/text.h"
@@ -20,21 +21,8 @@
 namespace {
 
 constexpr char16_t kLogSource[] = u"PortelleExport";
-// Every caller asks for the list type 2.
-constexpr uint16_t kDomainListType = 2;
 // The passwords are read into buffers of this many characters.
 constexpr uint32_t kPasswordBufferChars = 1024;
-
-// UTF-16 text as the bytes of a protocol-buffer field, without terminator.
-std::string Bytes(std::u16string_view text) {
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
-}
-
-// A reply's UTF-16 text, read as a token stream.
-CCmdProtocol ReplyStream(const std::string& reply) {
-  return CCmdProtocol(reinterpret_cast<const char16_t*>(reply.data()),
-                      static_cast<uint32_t>(reply.size()));
-}
 
 }  // namespace
 
@@ -152,7 +140,7 @@ bool CExportSkvaSettings::ExportFromDB() {
   m_setTooDeep.clear();
   m_nWalkDepth = 0;
   m_nDomainsLeftOut = 0;
-  if (m_dServerVer > 10.01) {
+  if (m_dServerVer > server_versions::kAfter10Threshold) {
     DigDown(root, root_name, root_name, root);
     // A domain cut off at one place may have been walked at a shallower one.
     for (const std::u16string& uid : m_setTooDeep) {
@@ -166,7 +154,7 @@ bool CExportSkvaSettings::ExportFromDB() {
     // Servers of 10.01 and older keep no tree: every domain lies directly
     // under the root and is named "root".
     std::string reply;
-    CountReply(dbGetDomain(kDomainListType, root, &reply));
+    CountReply(dbGetDomain(kDbDomainListType, root, &reply));
     for (const DbDomainListEntry& entry : ParseDomainListReply(reply)) {
       const std::u16string& uid = entry.uid;
       const std::u16string& entry_name = entry.entry_name;
@@ -190,7 +178,7 @@ void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16
   const bool is_root = node_uid == kRootUid;
   m_setVisited.insert(node_uid);
   std::string reply;
-  CountReply(dbGetDomain(kDomainListType, node_uid, &reply));
+  CountReply(dbGetDomain(kDbDomainListType, node_uid, &reply));
   if (reply.empty()) {
     DEBUG_LOG(68, u"%s - [%s] is a leaf node", kFunc, node_uid);
     if (!is_root)
@@ -222,7 +210,7 @@ void CExportSkvaSettings::DigDown(const std::u16string& node_uid, const std::u16
     std::u16string child_name;
     std::string name_reply;
     CountReply(dbGetClnDomainName(child_uid, &name_reply));
-    if (!name_reply.empty()) ReplyStream(name_reply).NextToken(child_name);
+    if (!name_reply.empty()) CCmdProtocol(name_reply).NextToken(child_name);
     DigDown(child_uid, child_entry, child_name, new_uid);
   }
   DEBUG_LOG(68, u"%s - empty domain", kFunc);
@@ -248,13 +236,13 @@ void CExportSkvaSettings::GetSetting(const std::u16string& node_uid,
   DEBUG_LOG(68, u"%s - uid(%s), name(%s), parent(%s), uid_shadow(%s)", kFunc, node_uid, domain_name,
             parent_uid, new_uid);
   SKVA_Server_Settings::ScanConfigs* record = m_package.add_scanconfigs();
-  record->set_domain_uid(Bytes(new_uid));
-  record->set_domain_name(Bytes(domain_name));
+  record->set_domain_uid(platform::TextToUtf16Le(new_uid));
+  record->set_domain_name(platform::TextToUtf16Le(domain_name));
   record->set_domain_name_size(static_cast<int32_t>(domain_name.size()));
-  record->set_parent_uid(Bytes(parent_uid));
-  record->set_client_uninstall(Bytes(m_wstrUninstallPwd));
-  record->set_client_unload(Bytes(m_wstrUnloadPwd));
-  record->set_computer_name(Bytes(entry_name));
+  record->set_parent_uid(platform::TextToUtf16Le(parent_uid));
+  record->set_client_uninstall(platform::TextToUtf16Le(m_wstrUninstallPwd));
+  record->set_client_unload(platform::TextToUtf16Le(m_wstrUnloadPwd));
+  record->set_computer_name(platform::TextToUtf16Le(entry_name));
   record->set_computer_name_size(static_cast<int32_t>(entry_name.size()));
 
   std::string config;

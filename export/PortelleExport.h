@@ -13,6 +13,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "dbclient/dbcl_CommandWords.h"
 #include "migrate/IMigraterDatabase.h"
 #include "package/ServerSettings.pb.h"
 #include "platform/string_table.h"
@@ -23,7 +24,7 @@ class CExportSkvaSettings {
  public:
   // The root of the domain tree, and the name the flat export gives every
   // domain.
-  static constexpr std::u16string_view kRootUid = u"00000000-0000-0000-0000-000000000000";
+  static constexpr std::u16string_view kRootUid = kDbRootDomainUid;
   static constexpr std::u16string_view kRootName = u"root";
   // The walk descends at most this many levels below the root: far more than
   // any server's tree, few enough for the stack. Children below it are not

@@ -16,6 +16,7 @@
 #include "log/DebugLog.h"
 #include "migrate/PortelleDataMigrater.h"
 #include "package/IniSections.h"
+#include "package/ServerVersions.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
 
@@ -90,7 +91,7 @@ bool CExportSkvaSettings::ExportFromIni() {
   if (m_pMigrater && m_pMigrater->NeedMigrateWatchDogSettings()) {
     MigrateWatchDogSettings(main_ini, temp_ini);
   }
-  if (m_dServerVer < 10.49) MigrateOleLayer(main_ini, temp_ini);
+  if (m_dServerVer < server_versions::k105Threshold) MigrateOleLayer(main_ini, temp_ini);
   ExportPFWSettings(main_ini, temp_ini);
 
   // The staging file's bytes, exactly as the profile writer left them.

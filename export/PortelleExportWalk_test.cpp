@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "dbclient/dbcl_Command.h"
-#include "dbclient/pipe_test_peer.h"
+#include "dbclient/testing/pipe_test_peer.h"
 #include "export/PortelleExport.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -36,11 +37,6 @@ std::u16string Numbered(std::u16string prefix, size_t number) {
   return prefix;
 }
 
-// The UTF-16 text of a record's bytes field.
-std::u16string Field(const std::string& bytes) {
-  return std::u16string(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2);
-}
-
 class WalkTest : public dbclient_testing::PipeFolderTest {
  protected:
   WalkTest() { SetDbReplyTimeoutUnitForTesting(std::chrono::milliseconds(10)); }
@@ -48,10 +44,12 @@ class WalkTest : public dbclient_testing::PipeFolderTest {
 
   // Walks the service's tree (`children`: the UIDs each domain lists, in
   // order) as a server of `version` and returns the exporter.
-  std::unique_ptr<CExportSkvaSettings> Walk(double version = 10.6) {
+  std::unique_ptr<CExportSkvaSettings> Walk(double version = 10.6,
+                                            CExportSkvaSettings::GuidSource guids = nullptr) {
     DbScriptedPeer peer([this](const DbRequest& request) { return Answer(request); },
                         /*keep_requests=*/false);
     auto exporter = std::make_unique<CExportSkvaSettings>(version, dir_.Wide("server/"), 0, 0);
+    if (guids != nullptr) exporter->SetGuidSourceForTesting(guids);
     EXPECT_TRUE(exporter->CreateMigrater());
     EXPECT_TRUE(exporter->ExportFromDB());
     peer.Stop();
@@ -62,7 +60,7 @@ class WalkTest : public dbclient_testing::PipeFolderTest {
   static std::vector<std::u16string> Entries(const CExportSkvaSettings& exporter) {
     std::vector<std::u16string> entries;
     for (const auto& record : exporter.package().scanconfigs()) {
-      entries.push_back(Field(record.computer_name()));
+      entries.push_back(platform::Utf16LeToText(record.computer_name()));
     }
     return entries;
   }
@@ -70,14 +68,16 @@ class WalkTest : public dbclient_testing::PipeFolderTest {
   // The new UID of the record whose entry name is `entry`.
   static std::u16string NewUid(const CExportSkvaSettings& exporter, const std::u16string& entry) {
     for (const auto& record : exporter.package().scanconfigs()) {
-      if (Field(record.computer_name()) == entry) return Field(record.domain_uid());
+      if (platform::Utf16LeToText(record.computer_name()) == entry)
+        return platform::Utf16LeToText(record.domain_uid());
     }
     return u"<none>";
   }
   static std::u16string ParentUid(const CExportSkvaSettings& exporter,
                                   const std::u16string& entry) {
     for (const auto& record : exporter.package().scanconfigs()) {
-      if (Field(record.computer_name()) == entry) return Field(record.parent_uid());
+      if (platform::Utf16LeToText(record.computer_name()) == entry)
+        return platform::Utf16LeToText(record.parent_uid());
     }
     return u"<none>";
   }
@@ -187,6 +187,30 @@ TEST_F(WalkTest, ATreeWithinTheDepthLeavesNothingOut) {
   const auto exporter = Walk();
   EXPECT_EQ(Entries(*exporter).size(), CExportSkvaSettings::kMaxTreeDepth - 1);
   EXPECT_EQ(exporter->domains_left_out(), 0u);
+}
+
+// When the system can make no GUID, each domain keeps its old UID with its
+// first three characters set to "111": still one UID per domain, and the
+// parents point at the children's new UIDs, in the tree and in the flat list.
+TEST_F(WalkTest, WithoutNewGuidsTheOldUidsMarkedStandIn) {
+  const std::u16string a = u"ABCD0001-0000-0000-0000-000000000001";
+  const std::u16string b = u"ABCD0002-0000-0000-0000-000000000002";
+  children[kRoot] = {a};
+  children[a] = {b};
+  const auto no_guid = []() { return std::u16string(); };
+  auto exporter = Walk(10.6, no_guid);
+  EXPECT_EQ(NewUid(*exporter, a), u"111D0001-0000-0000-0000-000000000001");
+  EXPECT_EQ(NewUid(*exporter, b), u"111D0002-0000-0000-0000-000000000002");
+  EXPECT_EQ(ParentUid(*exporter, a), kRoot);
+  EXPECT_EQ(ParentUid(*exporter, b), u"111D0001-0000-0000-0000-000000000001");
+
+  exporter = Walk(10.0, no_guid);
+  EXPECT_EQ(NewUid(*exporter, a), u"111D0001-0000-0000-0000-000000000001");
+  EXPECT_EQ(ParentUid(*exporter, a), kRoot);
+
+  // With GUIDs, every domain gets a fresh one.
+  exporter = Walk(10.6, []() { return std::u16string(u"FRESH-GUID"); });
+  EXPECT_EQ(NewUid(*exporter, b), u"FRESH-GUID");
 }
 
 TEST_F(WalkTest, TheFlatListOfOldServersExportsADomainListedTwiceOnce) {

@@ -20,11 +20,10 @@ namespace {
 
 constexpr char16_t kLogSource[] = u"PortelleExport";
 constexpr char16_t kFunc[] = u"CExportSkvaSettings::AddFilesToZip";
-constexpr size_t kMaxNarrowPath = 259;
 
 // Text in the system code page, cut to at most `limit` bytes on a character
 // boundary.
-std::string Narrow(std::u16string_view text, size_t limit = kMaxNarrowPath) {
+std::string Narrow(std::u16string_view text, size_t limit = platform::kMaxSystemPathBytes) {
   std::string narrow = platform::ToSystemCodePage(text);
   if (narrow.size() > limit) {
     size_t cut = limit;
@@ -90,29 +89,6 @@ bool AddMember(CZip& zip, const std::u16string& name, bool quiet = false) {
     return false;
   }
 }
-
-// The install folder as the current folder for one scope; the folder that
-// was current before is restored on every way out.
-class ScopedInstallFolder {
- public:
-  explicit ScopedInstallFolder(const std::u16string& install_path) {
-    m_bRestore = platform::GetCurrentFolder(&m_wstrPrevious).ok();
-    m_status = platform::SetCurrentFolder(install_path);
-  }
-  ~ScopedInstallFolder() {
-    if (m_bRestore) platform::SetCurrentFolder(m_wstrPrevious);
-  }
-  ScopedInstallFolder(const ScopedInstallFolder&) = delete;
-  ScopedInstallFolder& operator=(const ScopedInstallFolder&) = delete;
-
-  bool entered() const { return m_status.ok(); }
-  const platform::Status& status() const { return m_status; }
-
- private:
-  std::u16string m_wstrPrevious;
-  bool m_bRestore = false;
-  platform::Status m_status;
-};
 
 // The existence test of the runtime (access in existence mode); false with
 // the error number logged by the caller.
@@ -209,7 +185,7 @@ bool CExportSkvaSettings::AddFilesToZip(const std::u16string& archive_path) {
     } else {
       bool complete = false;
       {
-        const ScopedInstallFolder install_folder(m_wstrServerPath);
+        const platform::ScopedCurrentFolder install_folder(m_wstrServerPath);
         if (!install_folder.entered()) {
           DEBUG_LOG(70, u"%s - cannot enter the install folder %s: %S", kFunc, m_wstrServerPath,
                     install_folder.status().message());

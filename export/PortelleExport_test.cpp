@@ -18,7 +18,7 @@
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
 #include "zip/ZipLibrary.h"
-#include "zip/ZipTestTools.h"
+#include "zip/testing/ZipTestTools.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 #include "import/PortelleImport.h"
 
 #include <algorithm>
-#include <cstring>
 #include <exception>
 
 #include "import/TextModeFile.h"
@@ -10,6 +9,7 @@
 #include "package/PackageDataFile.h"
 #include "platform/file_system.h"
 #include "platform/string_table.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -31,11 +31,9 @@ CImportSkvaSettings::CImportSkvaSettings(std::u16string install_path)
 CImportSkvaSettings::~CImportSkvaSettings() = default;
 
 std::u16string CImportSkvaSettings::RecordText(const std::string& bytes, int32_t chars) {
-  const size_t available = bytes.size() / sizeof(char16_t);
-  const size_t count = chars <= 0 ? 0 : std::min(available, static_cast<size_t>(chars));
-  std::u16string text(count, u'\0');
-  std::memcpy(text.data(), bytes.data(), count * sizeof(char16_t));
-  return text;
+  const size_t count = chars <= 0 ? 0 : static_cast<size_t>(chars);
+  return platform::Utf16LeToText(
+      std::string_view(bytes).substr(0, std::min(bytes.size(), 2 * count)));
 }
 
 std::u16string CImportSkvaSettings::MainIniPath() const {

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "dbclient/dbcl_CommandWords.h"
-#include "import/ImportTestSupport.h"
 #include "import/PortelleImport.h"
+#include "import/testing/ImportTestSupport.h"
 #include "platform/string_table.h"
 
 namespace import_testing {

@@ -20,6 +20,7 @@
 #include "package/IniSections.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -114,11 +115,7 @@ std::string StagingFileBytes(const std::string& content) {
   if (content.size() < 2 || content[0] != '\xFF' || content[1] != '\xFE') {
     return text_mode::NarrowBytes(content);
   }
-  std::u16string units((content.size() - 2) / 2, u'\0');
-  for (size_t i = 0; i < units.size(); ++i) {
-    units[i] = static_cast<char16_t>(static_cast<unsigned char>(content[2 + 2 * i]) |
-                                     static_cast<unsigned char>(content[3 + 2 * i]) << 8);
-  }
+  const std::u16string units = platform::Utf16LeToText(std::string_view(content).substr(2));
   std::string bytes = content.substr(0, 2) + text_mode::UnicodeBytes(units);
   if (content.size() % 2 != 0) bytes += content.back();
   return bytes;

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "import/ImportTestSupport.h"
 #include "import/PortelleImport.h"
 #include "import/TextModeFile.h"
+#include "import/testing/ImportTestSupport.h"
 #include "platform/file_faults.h"
 #include "platform/file_system.h"
 #include "platform/profile.h"

@@ -14,6 +14,7 @@
 #include "platform/format.h"
 #include "platform/process.h"
 #include "platform/status.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -29,32 +30,6 @@ constexpr size_t kCommandLineBytes = 2048;
 constexpr char kDlpClcCopy[] = "Private\\DlpClc.ori.xml";
 constexpr char kDlpClc[] = "Private\\DlpClc.xml";
 
-// Makes the install folder current while it lives, and the previous one
-// current again afterwards.
-class InstallFolderAsCurrent {
- public:
-  explicit InstallFolderAsCurrent(const std::u16string& install_path) {
-    m_status = platform::GetCurrentFolder(&m_wstrPrevious);
-    m_bSaved = m_status.ok();
-    if (m_bSaved) m_status = platform::SetCurrentFolder(install_path);
-  }
-  ~InstallFolderAsCurrent() {
-    if (m_bSaved) platform::SetCurrentFolder(m_wstrPrevious);
-  }
-  InstallFolderAsCurrent(const InstallFolderAsCurrent&) = delete;
-  InstallFolderAsCurrent& operator=(const InstallFolderAsCurrent&) = delete;
-
-  // False when the install folder could not be made current; nothing that
-  // relies on relative names may run then. error() says why.
-  bool entered() const { return m_status.ok(); }
-  int error() const { return m_status.code(); }
-
- private:
-  std::u16string m_wstrPrevious;
-  bool m_bSaved = false;
-  platform::Status m_status;
-};
-
 }  // namespace
 
 bool CImportSkvaSettings::MigratePFWSettings() {
@@ -63,17 +38,17 @@ bool CImportSkvaSettings::MigratePFWSettings() {
   std::string install;
   if (!import_paths::ToSystemPath(m_wstrServerPath, &install)) {
     DEBUG_LOG(2, u"Install path is longer than %d bytes, firewall settings not migrated",
-              static_cast<int32_t>(import_paths::kMaxSystemPathBytes));
+              static_cast<int32_t>(platform::kMaxSystemPathBytes));
     return false;
   }
   const std::string pfw_folder = platform::FormatA("%s%s", install, kPfwFolder);
   // Windows starts its socket library here for the firewall library; sockets
   // need no start-up on this system.
   {
-    const InstallFolderAsCurrent current(m_wstrServerPath);
+    const platform::ScopedCurrentFolder current(m_wstrServerPath);
     platform::DynamicLibrary library;
     if (!current.entered()) {
-      DEBUG_LOG(2, u"Cannot enter the install folder, error=%d", current.error());
+      DEBUG_LOG(2, u"Cannot enter the install folder, error=%d", current.status().code());
       result = false;
     } else if (!library.Load(u".\\" + platform::LibraryFileName(kPfwLibrary))) {
       DEBUG_LOG(2, u"Load BsnPfwCommon.dll failed, error=%d", platform::GetLastError());
@@ -100,9 +75,9 @@ bool CImportSkvaSettings::MigratePFWSettings() {
 
 bool CImportSkvaSettings::MigrateDLPTemplate() {
   DEBUG_LOG(8, u"=>MigrateDLPTemplate()");
-  const InstallFolderAsCurrent current(m_wstrServerPath);
+  const platform::ScopedCurrentFolder current(m_wstrServerPath);
   if (!current.entered()) {
-    DEBUG_LOG(2, u"Cannot enter the install folder, error=%d", current.error());
+    DEBUG_LOG(2, u"Cannot enter the install folder, error=%d", current.status().code());
     return false;
   }
   std::string command_line = platform::FormatA(

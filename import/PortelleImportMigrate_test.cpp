@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "import/ImportTestSupport.h"
 #include "import/PortelleImport.h"
+#include "import/testing/ImportTestSupport.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/text.h"

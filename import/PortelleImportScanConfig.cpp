@@ -14,7 +14,7 @@
 #include "import/PortelleImport.h"
 #include "import/ScanConfigStream.h"
 #include "log/DebugLog.h"
-#include "migrate/ScanConfigLayout.h"
+#include "package/ScanConfigLayout.h"
 #include "platform/profile.h"
 
 namespace {
@@ -147,8 +147,7 @@ void FillDlpRecords(const TailValues& v, tagCln_DlpDCCfg* dc, tagCln_DlpClcCfg* 
 NormalizedScanConfig NormalizeScanConfig(
     const std::string& config,
     const std::array<std::u16string, scan_config_layout::kMoveDirCount>& move_dirs) {
-  CCmdProtocol reader(reinterpret_cast<const char16_t*>(config.data()),
-                      static_cast<uint32_t>(config.size()));
+  CCmdProtocol reader(config);
   CCmdProtocol writer;
   for (size_t p = 1; p < scan_config_layout::kFirstTextPosition; ++p) {
     uint32_t number = 0;

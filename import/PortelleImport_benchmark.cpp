@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "import/ImportTestSupport.h"
 #include "import/PortelleImport.h"
+#include "import/testing/ImportTestSupport.h"
 #include "platform/file_system.h"
 #include "platform/format.h"
 #include "tests/support/scoped_environment.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "import/ImportTestSupport.h"
+#include "import/testing/ImportTestSupport.h"
 #include "package/PackageDataFile.h"
 #include "platform/file_system.h"
 #include "platform/status.h"

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "dbclient/ipc_records.h"
-#include "migrate/ScanConfigLayout.h"
+#include "package/ScanConfigLayout.h"
 
 struct NormalizedScanConfig {
   // The spyware white list's count is above the tokens that follow it: the

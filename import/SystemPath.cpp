@@ -6,7 +6,7 @@ namespace import_paths {
 
 bool ToSystemPath(std::u16string_view path, std::string* narrow) {
   std::string converted = platform::ToSystemCodePage(path);
-  if (converted.size() > kMaxSystemPathBytes) return false;
+  if (converted.size() > platform::kMaxSystemPathBytes) return false;
   *narrow = std::move(converted);
   return true;
 }

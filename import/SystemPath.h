@@ -1,5 +1,5 @@
 // Paths in the system code page, as the zip library and the server's own
-// components take them: at most kMaxSystemPathBytes bytes.
+// components take them: at most platform::kMaxSystemPathBytes bytes.
 #ifndef PORTELLE_IMPORT_SYSTEMPATH_H_
 #define PORTELLE_IMPORT_SYSTEMPATH_H_
 
@@ -11,10 +11,8 @@
 
 namespace import_paths {
 
-inline constexpr size_t kMaxSystemPathBytes = platform::kMaxSystemPathBytes;
-
 // `path` in the system code page. False, with *narrow untouched, when it is
-// longer than kMaxSystemPathBytes: a cut path would name another file or
+// longer than platform::kMaxSystemPathBytes: a cut path would name another file or
 // folder, so it is refused instead.
 bool ToSystemPath(std::u16string_view path, std::string* narrow);
 

@@ -1,16 +1,12 @@
 #include "import/TextModeFile.h"
 
 #include "platform/file_system.h"
+#include "platform/text.h"
 
 namespace text_mode {
 namespace {
 
 constexpr char kByteOrderMark[] = "\xFF\xFE";
-
-void AppendUnit(std::string* bytes, char16_t unit) {
-  bytes->push_back(static_cast<char>(unit & 0xFF));
-  bytes->push_back(static_cast<char>(unit >> 8));
-}
 
 }  // namespace
 
@@ -25,13 +21,13 @@ std::string NarrowBytes(std::string_view bytes) {
 }
 
 std::string UnicodeBytes(std::u16string_view text) {
-  std::string out;
-  out.reserve(2 * text.size() + 8);
+  std::u16string lines;
+  lines.reserve(text.size() + text.size() / 16);
   for (const char16_t unit : text) {
-    if (unit == u'\n') AppendUnit(&out, u'\r');
-    AppendUnit(&out, unit);
+    if (unit == u'\n') lines.push_back(u'\r');
+    lines.push_back(unit);
   }
-  return out;
+  return platform::TextToUtf16Le(lines);
 }
 
 platform::Status CreateUnicodeFile(std::u16string_view name) {

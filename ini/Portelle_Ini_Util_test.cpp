@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dbclient/pipe_test_peer.h"
+#include "dbclient/testing/pipe_test_peer.h"
 #include "platform/profile.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
@@ -56,7 +56,7 @@ TEST_F(IniUtilTest, SectionCopyReplacesWhileValueCopyMerges) {
   EXPECT_TRUE(DuplicateIniSection(Path("bsnscan.ini"), u"S", Path("section.ini")));
   EXPECT_EQ(dir_.Read("section.ini"), "[S]\r\na=1\r\nb=2\r\n\r\n[T]\r\nt=1\r\n");
 
-  EXPECT_TRUE(DuplicateIniValues(Path("bsnscan.ini"), u"s", Path("values.ini")));
+  DuplicateIniValues(Path("bsnscan.ini"), u"s", Path("values.ini"));
   EXPECT_EQ(dir_.Read("values.ini"), "[S]\r\na=1\r\nextra=x\r\nb=2\r\n\r\n[T]\r\nt=1\r\n");
 
   EXPECT_TRUE(DuplicateIniSection(Path("bsnscan.ini"), u"S", Path("new.ini")));
@@ -69,11 +69,11 @@ TEST_F(IniUtilTest, MissingOrEmptySourceSectionLeavesTheDestinationAlone) {
   dir_.Write("tmp.ini", dest);
   for (const char16_t* section : {u"Gone", u"Empty"}) {
     EXPECT_TRUE(DuplicateIniSection(Path("bsnscan.ini"), section, Path("tmp.ini")));
-    EXPECT_TRUE(DuplicateIniValues(Path("bsnscan.ini"), section, Path("tmp.ini")));
+    DuplicateIniValues(Path("bsnscan.ini"), section, Path("tmp.ini"));
     EXPECT_TRUE(DuplicateIniSection(Path("absent.ini"), section, Path("tmp.ini")));
   }
   EXPECT_EQ(dir_.Read("tmp.ini"), dest);
-  EXPECT_TRUE(DuplicateIniValues(Path("bsnscan.ini"), u"Gone", Path("new.ini")));
+  DuplicateIniValues(Path("bsnscan.ini"), u"Gone", Path("new.ini"));
   EXPECT_FALSE(dir_.Exists("new.ini"));
 }
 
@@ -105,7 +105,7 @@ TEST_F(IniUtilTest, SectionLargerThanTheBuffers) {
 
   // The whole names arrive with their values; the broken-off one is not
   // turned into a key of its own.
-  EXPECT_TRUE(DuplicateIniValues(Path("bsnscan.ini"), u"Big", Path("tmp.ini")));
+  DuplicateIniValues(Path("bsnscan.ini"), u"Big", Path("tmp.ini"));
   std::vector<std::u16string> expected = {u"old"};
   expected.insert(expected.end(), names.begin(), names.begin() + 32);
   EXPECT_EQ(KeyNames(Path("tmp.ini"), u"Big"), expected);
@@ -117,9 +117,9 @@ TEST_F(IniUtilTest, LongValuesAreCutTo1023Characters) {
   dir_.Write("bsnscan.ini", "[S]\r\nlong=" + value + "\r\n");
   const std::string expected = "[S]\r\nlong=" + value.substr(0, 1023) + "\r\n";
 
-  EXPECT_TRUE(DuplicateIniValues(Path("bsnscan.ini"), u"S", Path("values.ini")));
+  DuplicateIniValues(Path("bsnscan.ini"), u"S", Path("values.ini"));
   EXPECT_EQ(dir_.Read("values.ini"), expected);
-  EXPECT_TRUE(DuplicateIniKeyValue(Path("bsnscan.ini"), u"S", u"long", u"", Path("key.ini")));
+  DuplicateIniKeyValue(Path("bsnscan.ini"), u"S", u"long", u"", Path("key.ini"));
   EXPECT_EQ(dir_.Read("key.ini"), expected);
 }
 
@@ -128,12 +128,12 @@ TEST_F(IniUtilTest, KeyValueIsAlwaysWritten) {
   const std::u16string src = Path("bsnscan.ini");
   const std::u16string dest = Path("tmp.ini");
 
-  EXPECT_TRUE(DuplicateIniKeyValue(src, u"Global Setting", u"Missing", u"1", dest));
-  EXPECT_TRUE(DuplicateIniKeyValue(src, u"Global Setting", u"NoDefault", u"", dest));
+  DuplicateIniKeyValue(src, u"Global Setting", u"Missing", u"1", dest);
+  DuplicateIniKeyValue(src, u"Global Setting", u"NoDefault", u"", dest);
   EXPECT_TRUE(
       DuplicateIniKeyValue(src, u"Global Setting", u"ECSP", u"1", dest, u"INI_CLIENT_SECTION"));
-  EXPECT_TRUE(DuplicateIniKeyValue(src, u"Global Setting", u"SP_EnableFileProtection", u"1", dest,
-                                   u"INI_CLIENT_SECTION"));
+  DuplicateIniKeyValue(src, u"Global Setting", u"SP_EnableFileProtection", u"1", dest,
+                       u"INI_CLIENT_SECTION");
   WriteIniInt(u"INI_CLIENT_SECTION", u"Negative", -1, dest);
   EXPECT_EQ(dir_.Read("tmp.ini"),
             "[Global Setting]\r\nMissing=1\r\nNoDefault=\r\n"
@@ -172,7 +172,7 @@ TEST_F(IniUtilTest, WtpMigrationBuildsTheFlagWords) {
     dir_.Write("bsnscan.ini", std::string("[URL_FILTER_INI_SECTION]\r\n") + c.src +
                                   "URLFilterCfgFlag_InOffice=77\r\n");
     dir_.Write("tmp.ini", "");
-    EXPECT_TRUE(DuplicateWtpValues(Path("bsnscan.ini"), Path("tmp.ini"), true));
+    DuplicateWtpValues(Path("bsnscan.ini"), Path("tmp.ini"), true);
     EXPECT_EQ(dir_.Read("tmp.ini"),
               std::string("[URL_FILTER_INI_SECTION]\r\nURLFilterCfgFlag_InOffice=") + c.in_flag +
                   "\r\nURLFilterCfgFlag_OutOffice=" + c.out_flag +
@@ -186,7 +186,7 @@ TEST_F(IniUtilTest, WtpWithoutMigrationCopiesTheFlagWords) {
              "[URL_FILTER_INI_SECTION]\r\nURLFilterEnable_InOffice=1\r\n"
              "URLFilterCfgFlag_InOffice=25\r\nURLFilterRatingLevel_InOffice=3\r\n"
              "URLFilterQueryMode_InOffice=2\r\nURLFilterQueryMode_OutOffice=5\r\n");
-  EXPECT_TRUE(DuplicateWtpValues(Path("bsnscan.ini"), Path("tmp.ini"), false));
+  DuplicateWtpValues(Path("bsnscan.ini"), Path("tmp.ini"), false);
   EXPECT_EQ(dir_.Read("tmp.ini"),
             "[URL_FILTER_INI_SECTION]\r\nURLFilterCfgFlag_InOffice=25\r\n"
             "URLFilterCfgFlag_OutOffice=0\r\nURLFilterRatingLevel_InOffice=3\r\n"
@@ -202,7 +202,7 @@ TEST_F(IniUtilTest, WtpListsCopyTheirCountedEntries) {
   }
   src += "URLFilterBlackListCount_OutOffice=1\r\nURLFilterBlackList_OutOffice000=bad\r\n";
   dir_.Write("bsnscan.ini", src);
-  EXPECT_TRUE(DuplicateWtpValues(Path("bsnscan.ini"), Path("tmp.ini"), false));
+  DuplicateWtpValues(Path("bsnscan.ini"), Path("tmp.ini"), false);
 
   const std::u16string dest = Path("tmp.ini");
   const char16_t* section = u"URL_FILTER_INI_SECTION";
@@ -240,8 +240,8 @@ TEST_F(IniUtilTest, ZeroCountsKeepUrlListsButResetDeviceControlCounts) {
   }
   dir_.Write("tmp.ini", list + "[VIGIL_DACPolicy]\r\nCount=5\r\nCountOut=5\r\n");
 
-  EXPECT_TRUE(DuplicateWtpValues(Path("bsnscan.ini"), Path("tmp.ini"), false));
-  EXPECT_TRUE(DuplicateDeviceControlValues(Path("bsnscan.ini"), Path("tmp.ini")));
+  DuplicateWtpValues(Path("bsnscan.ini"), Path("tmp.ini"), false);
+  DuplicateDeviceControlValues(Path("bsnscan.ini"), Path("tmp.ini"));
   const std::string after = dir_.Read("tmp.ini");
   EXPECT_EQ(after.substr(0, list.size()), list);
   const std::u16string dest = Path("tmp.ini");
@@ -255,7 +255,7 @@ TEST_F(IniUtilTest, DeviceControlWritesEveryValueAlsoAsItsOutForm) {
              "[VIGIL_DACPolicy]\r\nCount=2\r\nPopAlert=0\r\nPolicyId0=p0\r\nAction0=a0\r\n"
              "Enable0=1\r\nPolicyId1=p1\r\nAction1=a1\r\nPolicyId2=not counted\r\n"
              "[DAC_EXECUTABLE_LIST]\r\nCount=1\r\nItem0=C:\\run.exe\r\nType0=3\r\n");
-  EXPECT_TRUE(DuplicateDeviceControlValues(Path("bsnscan.ini"), Path("tmp.ini")));
+  DuplicateDeviceControlValues(Path("bsnscan.ini"), Path("tmp.ini"));
   EXPECT_EQ(dir_.Read("tmp.ini"),
             "[VIGIL_DACPolicy]\r\nCount=2\r\nCountOut=2\r\nEnable=1\r\nEnableOut=1\r\n"
             "PopAlert=0\r\nPopAlertOut=0\r\n"
@@ -273,7 +273,7 @@ TEST_F(IniUtilTest, DeviceControlNumbersAreNotZeroFilled) {
   for (int i = 0; i < 11; ++i)
     src += "Item" + std::to_string(i) + "=app" + std::to_string(i) + "\r\n";
   dir_.Write("bsnscan.ini", src);
-  EXPECT_TRUE(DuplicateDeviceControlValues(Path("bsnscan.ini"), Path("tmp.ini")));
+  DuplicateDeviceControlValues(Path("bsnscan.ini"), Path("tmp.ini"));
   const std::u16string dest = Path("tmp.ini");
   EXPECT_EQ(Value(dest, u"DAC_APPROVED_LIST", u"Item10"), u"app10");
   EXPECT_EQ(Value(dest, u"DAC_APPROVED_LIST", u"ItemOut10"), u"app10");
@@ -291,7 +291,7 @@ TEST_F(IniUtilTest, WtpCountsStopAtTheHighestEntryPresent) {
              "urlfilterblacklist_inoffice004=e\r\n"
              // Names the copy never reads: a fourth digit, another list.
              "URLFilterBlackList_InOffice0100=x\r\nURLFilterBlackList_OutOffice009=y\r\n");
-  EXPECT_TRUE(DuplicateWtpValues(Path("bsnscan.ini"), Path("tmp.ini"), false));
+  DuplicateWtpValues(Path("bsnscan.ini"), Path("tmp.ini"), false);
   EXPECT_EQ(dir_.Read("tmp.ini"),
             "[URL_FILTER_INI_SECTION]\r\nURLFilterCfgFlag_InOffice=0\r\n"
             "URLFilterCfgFlag_OutOffice=0\r\nURLFilterRatingLevel_InOffice=1\r\n"
@@ -308,7 +308,7 @@ TEST_F(IniUtilTest, DeviceControlCountsStopAtTheHighestEntryPresent) {
              "[DAC_EXECUTABLE_LIST]\r\nCount=2000000000\r\nItem0=a.exe\r\ntype2=1\r\n"
              "ItemOut9=out form\r\nItem05=filled\r\nType=plain\r\n"
              "[DAC_APPROVED_LIST]\r\nCount=-3\r\nItem4=negative counts stay\r\n");
-  EXPECT_TRUE(DuplicateDeviceControlValues(Path("bsnscan.ini"), Path("tmp.ini")));
+  DuplicateDeviceControlValues(Path("bsnscan.ini"), Path("tmp.ini"));
   EXPECT_EQ(dir_.Read("tmp.ini"),
             "[VIGIL_DACPolicy]\r\nCount=0\r\nCountOut=0\r\nEnable=0\r\nEnableOut=0\r\n"
             "PopAlert=1\r\nPopAlertOut=1\r\n"

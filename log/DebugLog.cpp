@@ -11,8 +11,6 @@
 namespace debug_log {
 namespace {
 
-constexpr size_t kMaxModuleLength = 259;
-
 uint32_t SystemTicks() { return platform::GetTickCount(); }
 
 void Send(int level, std::u16string_view source_file, int line, std::u16string_view text) {
@@ -45,7 +43,7 @@ const std::u16string& ModuleName() {
     if (!platform::GetProgramPath(&path).ok()) path.clear();
     const size_t slash = path.find_last_of(u"\\/");
     if (slash != std::u16string::npos) path.erase(0, slash + 1);
-    if (path.size() > kMaxModuleLength) path.resize(kMaxModuleLength);
+    if (path.size() > platform::kMaxSystemPathBytes) path.resize(platform::kMaxSystemPathBytes);
     return path;
   }();
   return name;

@@ -10,6 +10,7 @@
 
 #include "platform/named_pipe.h"
 #include "platform/status.h"
+#include "platform/text.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -83,9 +84,7 @@ class LogPipeTest : public ::testing::Test {
       char buffer[512];
       size_t n = 0;
       while (stream.Read(buffer, sizeof buffer, &n, 5000).ok() && n > 0) bytes.append(buffer, n);
-      std::u16string record(bytes.size() / 2, u'\0');
-      std::memcpy(record.data(), bytes.data(), record.size() * 2);
-      records.push_back(record);
+      records.push_back(platform::Utf16LeToText(bytes));
     }
     return records;
   }

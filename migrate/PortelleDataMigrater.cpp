@@ -1,7 +1,6 @@
 #include "migrate/PortelleDataMigrater.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <utility>
 
@@ -13,16 +12,14 @@
 #include "migrate/PortelleDataMigraterV106_SP1.h"
 #include "migrate/PortelleDataMigraterV10SP1.h"
 #include "migrate/PortelleDataMigraterV8.h"
-#include "migrate/ScanConfigLayout.h"
+#include "package/ScanConfigLayout.h"
+#include "package/ServerVersions.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 
 namespace {
 
 constexpr char16_t kGlobalSetting[] = u"Global Setting";
-
-// The largest byte length the reader takes as a length; the next value would
-// mean "NUL-terminated".
-constexpr uint32_t kMaxSourceBytes = CCmdProtocol::kNulTerminated - 1;
 
 void LogGroupFirst(std::u16string_view log_source, std::u16string_view function,
                    std::u16string_view name, const std::u16string& value, bool parenthesised) {
@@ -119,15 +116,11 @@ std::vector<int32_t> CDataMigrater::QuerySpywareWhiteList(const std::u16string& 
 }
 
 CCmdProtocol CDataMigrater::SourceReader(const std::string& source) {
-  const auto bytes = static_cast<uint32_t>(std::min<size_t>(source.size(), kMaxSourceBytes));
-  return CCmdProtocol(reinterpret_cast<const char16_t*>(source.data()), bytes);
+  return CCmdProtocol(std::string_view(source));
 }
 
 void CDataMigrater::AssignResult(const CCmdProtocol& writer, std::string* result) {
-  // The text travels in the machine's order of UTF-16 units, which is little
-  // endian on every target.
-  result->resize(writer.GetLength() * sizeof(char16_t));
-  if (!result->empty()) std::memcpy(result->data(), writer.GetString(), result->size());
+  *result = platform::TextToUtf16Le(std::u16string_view(writer.GetString(), writer.GetLength()));
 }
 
 void CDataMigrater::CopyStringGroups(CCmdProtocol& reader, CCmdProtocol& writer,
@@ -219,12 +212,12 @@ void CDataMigrater::AppendTailDefaults(CCmdProtocol& writer, size_t first_tail) 
 std::unique_ptr<CDataMigrater> CreateDataMigrater(double version, int32_t service_pack,
                                                   int32_t patch, const std::u16string& install_path,
                                                   IMigraterDatabase& database) {
-  if (version < 9.99) return Make<CDataMigraterV8>(install_path, database);
-  if (version < 10.49) {
+  if (version < server_versions::k10Threshold) return Make<CDataMigraterV8>(install_path, database);
+  if (version < server_versions::k105Threshold) {
     return service_pack != 0 ? Make<CDataMigraterV10SP1>(install_path, database)
                              : Make<CDataMigraterV10>(install_path, database);
   }
-  if (version < 10.59) {
+  if (version < server_versions::k106Threshold) {
     return patch != 0 ? Make<CDataMigraterV105_P1>(install_path, database)
                       : Make<CDataMigraterV105>(install_path, database);
   }

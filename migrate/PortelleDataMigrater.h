@@ -2,7 +2,7 @@
 // migrater an export uses.
 //
 // During an export the configuration of the installed server is converted to
-// the current layout (migrate/ScanConfigLayout.h) by one migrater for the
+// the current layout (package/ScanConfigLayout.h) by one migrater for the
 // installed version. The classes form one straight line of inheritance, each
 // newer one deriving from the next older one:
 //

@@ -4,7 +4,7 @@
 
 #include "ini/Portelle_Ini_Util.h"
 #include "log/DebugLog.h"
-#include "migrate/ScanConfigLayout.h"
+#include "package/ScanConfigLayout.h"
 #include "platform/profile.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "ini/Portelle_Ini_Util.h"
 #include "log/DebugLog.h"
-#include "migrate/ScanConfigLayout.h"
+#include "package/ScanConfigLayout.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "migrate/MigraterTestSupport.h"
 #include "migrate/PortelleDataMigraterV106_SP1.h"
+#include "migrate/testing/MigraterTestSupport.h"
 #include "platform/text.h"
 
 namespace migrate_testing {
@@ -24,12 +24,11 @@ Tokens Concat(std::initializer_list<Tokens> parts) {
 // The 47 tail tokens of a current-layout source, and what they become.
 Tokens TailSource() {
   return Concat(
-      {{u"dac",   u"dacOut", u" 1", u"pol",  u"blk", u"trust", u"9",  u"24",
-        u"0",     u"3",      u"1",  u"iw",   u"ew",  u"ib",    u"eb", u"1",
-        u"1",     u"16",     u"17", u"exIn", u"",    u"22",    u"23", u"ch",
-        u"chOut", u"26",     u"27", u"28",   u"29",  u"70000", u"-1",  // T30, T31: 16-bit fields,
-                                                                       // copied as 32-bit numbers
-        u"32",    u"33"},
+      {{u"dac", u"dacOut", u" 1", u"pol", u"blk", u"trust", u"9", u"24", u"0", u"3", u"1", u"iw",
+        u"ew", u"ib", u"eb", u"1", u"1", u"16", u"17", u"exIn", u"", u"22", u"23", u"ch", u"chOut",
+        u"26", u"27", u"28", u"29", u"70000", u"-1",  // T30, T31: 16-bit fields,
+                                                      // copied as 32-bit numbers
+        u"32", u"33"},
        Numbered(u"L", 34, 47)});
 }
 Tokens TailExpected() {

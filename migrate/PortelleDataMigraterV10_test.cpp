@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "migrate/MigraterTestSupport.h"
 #include "migrate/PortelleDataMigraterV10SP1.h"
+#include "migrate/testing/MigraterTestSupport.h"
 
 namespace migrate_testing {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "ini/Portelle_Ini_Util.h"
 #include "log/DebugLog.h"
-#include "migrate/ScanConfigLayout.h"
 #include "migrate/StoredValueCipher.h"
+#include "package/ScanConfigLayout.h"
 #include "platform/format.h"
 #include "platform/profile.h"
 

@@ -13,6 +13,7 @@
 #include "migrate/PortelleDataMigrater.h"
 #include "migrate/StoredValueCipher.h"
 #include "platform/format.h"
+#include "platform/text.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
 
@@ -76,7 +77,7 @@ std::string Source(int numbers, int list, int tail) {
   for (int i = 0; i < list; ++i) text += platform::Format(u"%d\t", 100 + i);
   for (int i = 0; i < tail; ++i) text += platform::Format(u"%d\t", i);
   text.pop_back();
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+  return platform::TextToUtf16Le(text);
 }
 
 struct Version {

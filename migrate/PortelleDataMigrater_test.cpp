@@ -4,7 +4,6 @@
 
 #include <typeinfo>
 
-#include "migrate/MigraterTestSupport.h"
 #include "migrate/PortelleDataMigraterV10.h"
 #include "migrate/PortelleDataMigraterV105.h"
 #include "migrate/PortelleDataMigraterV105_P1.h"
@@ -12,6 +11,7 @@
 #include "migrate/PortelleDataMigraterV106_SP1.h"
 #include "migrate/PortelleDataMigraterV10SP1.h"
 #include "migrate/PortelleDataMigraterV8.h"
+#include "migrate/testing/MigraterTestSupport.h"
 
 namespace migrate_testing {
 namespace {

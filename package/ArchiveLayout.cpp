@@ -1,6 +1,7 @@
 #include "package/ArchiveLayout.h"
 
 #include "package/PackageDataFile.h"
+#include "package/ServerVersions.h"
 #include "platform/text.h"
 
 namespace package {
@@ -21,42 +22,26 @@ struct LayoutRow {
   MissingFile when_missing;
 };
 
+// clang-format off
 constexpr LayoutRow kLayout[] = {
     {false, MemberKind::kFolderFiles, u"Private\\PFW\\", {}, 0, {}, MissingFile::kNotTested},
     {false, MemberKind::kFile, u"ous.ini", {}, 0, {}, MissingFile::kNotTested},
-    {true, MemberKind::kFile, u"Admin\\", u"", 10.49, {}, MissingFile::kLogAlertFile},
-    {false,
-     MemberKind::kFile,
-     u"Private\\SortingRuleStore\\SortingRule.xml",
-     {},
-     0,
-     {},
+    {true, MemberKind::kFile, u"Admin\\", u"", server_versions::k105Threshold, {},
+     MissingFile::kLogAlertFile},
+    {false, MemberKind::kFile, u"Private\\SortingRuleStore\\SortingRule.xml", {}, 0, {},
      MissingFile::kLogSortingRuleFile},
     {false, MemberKind::kFile, u"Private\\dlp.ini", {}, 0, {}, MissingFile::kLogDlpIniFile},
-    {false,
-     MemberKind::kCopy,
-     kDlpClcCopyName,
-     {},
-     0,
-     kDlpClcFileName,
+    {false, MemberKind::kCopy, kDlpClcCopyName, {}, 0, kDlpClcFileName,
      MissingFile::kLogDlpClcFile},
-    {false,
-     MemberKind::kFile,
-     u"Private\\DLP_exception.ini",
-     {},
-     0,
-     {},
+    {false, MemberKind::kFile, u"Private\\DLP_exception.ini", {}, 0, {},
      MissingFile::kLogDlpExceptionFile},
     {false, MemberKind::kFile, u"sscfg.ini", {}, 0, {}, MissingFile::kSkippedSilently},
-    {false,
-     MemberKind::kFile,
-     u"admin\\ssnotify.ini",
-     u"ssnotify.ini",
-     10.01,
-     {},
-     MissingFile::kSkippedSilently},
-    {false, MemberKind::kPackageDataFile, kPackageDataFileName, {}, 0, {}, MissingFile::kNotTested},
+    {false, MemberKind::kFile, u"admin\\ssnotify.ini", u"ssnotify.ini",
+     server_versions::kAfter10Threshold, {}, MissingFile::kSkippedSilently},
+    {false, MemberKind::kPackageDataFile, kPackageDataFileName, {}, 0, {},
+     MissingFile::kNotTested},
 };
+// clang-format on
 
 ArchiveMember MakeMember(MemberKind kind, std::u16string name, std::u16string_view source,
                          MissingFile when_missing) {

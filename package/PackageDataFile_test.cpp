@@ -16,6 +16,7 @@
 #include "platform/file_faults.h"
 #include "platform/named_pipe.h"
 #include "platform/string_table.h"
+#include "platform/testing/recording_user_interface.h"
 #include "platform/text.h"
 #include "platform/user_interface.h"
 #include "tests/support/scoped_environment.h"
@@ -31,14 +32,7 @@ constexpr char16_t kImport[] = u"CImportSkvaSettings::ImportSettingsFromFile";
 
 uint32_t NoTicks() { return 0; }
 
-std::string Utf16Le(std::u16string_view text) {
-  std::string bytes;
-  for (char16_t unit : text) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
-}
+std::string Utf16Le(std::u16string_view text) { return platform::TextToUtf16Le(text); }
 
 // A password block as the database service returns it: 256 UTF-16 units,
 // the text, its terminating zero and zero padding.

@@ -105,6 +105,28 @@ Status ListFolder(std::u16string_view name, std::vector<FolderEntry>* entries);
 Status GetCurrentFolder(std::u16string* folder);
 Status SetCurrentFolder(std::u16string_view name);
 
+// Makes `folder` the current folder while it lives and the one before
+// current again afterwards, on every way out. When the folder before cannot
+// be known, nothing is changed and entered() is false: a process that could
+// not find its way back would look for later relative names in the wrong
+// place.
+class ScopedCurrentFolder {
+ public:
+  explicit ScopedCurrentFolder(std::u16string_view folder);
+  ~ScopedCurrentFolder();
+  ScopedCurrentFolder(const ScopedCurrentFolder&) = delete;
+  ScopedCurrentFolder& operator=(const ScopedCurrentFolder&) = delete;
+
+  // False when `folder` is not current; status() says why.
+  bool entered() const { return status_.ok(); }
+  const Status& status() const { return status_; }
+
+ private:
+  std::u16string previous_;
+  bool restore_ = false;
+  Status status_;
+};
+
 // The full path of the file `name` names, for telling the user where it is:
 // a relative name is taken below the current folder; the result names the
 // file as this system does (NativePath), existing components as they are

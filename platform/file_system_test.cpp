@@ -233,6 +233,24 @@ TEST_F(FileSystemTest, CurrentFolderRoundTrip) {
   EXPECT_FALSE(SetCurrentFolder(dir_.Wide("missing")).ok());
 }
 
+TEST_F(FileSystemTest, ScopedCurrentFolderComesBackOnEveryWayOut) {
+  dir_.Write("inside/file.txt", "x");
+  ASSERT_TRUE(SetCurrentFolder(dir_.wpath()).ok());
+  {
+    const ScopedCurrentFolder inside(dir_.Wide("inside"));
+    ASSERT_TRUE(inside.entered());
+    EXPECT_TRUE(PathExists(u"file.txt"));
+    // A nested guard that cannot enter leaves the current folder alone.
+    const ScopedCurrentFolder missing(dir_.Wide("missing"));
+    EXPECT_FALSE(missing.entered());
+    EXPECT_EQ(missing.status().code(), kErrorFileNotFound);
+    EXPECT_TRUE(PathExists(u"file.txt"));
+  }
+  std::u16string now;
+  ASSERT_TRUE(GetCurrentFolder(&now).ok());
+  EXPECT_EQ(now + u"/", dir_.wpath());
+}
+
 TEST_F(FileSystemTest, FullPathNamesAFileBelowTheCurrentFolderAsItIsSpeltOnDisk) {
   dir_.Write("Reports/List.txt", "x");
   ASSERT_TRUE(SetCurrentFolder(dir_.wpath()).ok());

@@ -33,25 +33,6 @@ bool HasLineBreak(std::u16string_view text) {
   return text.find_first_of(kLineBreakUnits) != std::u16string_view::npos;
 }
 
-// An odd last byte cannot belong to any UTF-16 unit: it is ignored, and a
-// rewrite of the file drops it.
-std::u16string DecodeUtf16Le(std::string_view bytes) {
-  std::u16string text(bytes.size() / 2, u'\0');
-  for (size_t i = 0; i < text.size(); ++i) {
-    text[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
-                                    (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
-  }
-  return text;
-}
-
-void AppendUtf16Le(std::u16string_view text, std::string* out) {
-  out->reserve(out->size() + 2 * text.size());
-  for (char16_t unit : text) {
-    out->push_back(static_cast<char>(unit & 0xFF));
-    out->push_back(static_cast<char>(unit >> 8));
-  }
-}
-
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
@@ -80,7 +61,8 @@ IniDocument::IniDocument(std::string_view bytes) {
   if (bytes.starts_with(kUtf16LeBom)) {
     codec_ = Codec::kUtf16Le;
     bom_ = true;
-    text = DecodeUtf16Le(bytes.substr(kUtf16LeBom.size()));
+    // An odd last byte is no unit: it is ignored, and a rewrite drops it.
+    text = Utf16LeToText(bytes.substr(kUtf16LeBom.size()));
   } else {
     if (bytes.starts_with(kUtf8Bom)) {
       bom_ = true;
@@ -202,7 +184,7 @@ std::string IniDocument::Serialize() const {
   switch (codec_) {
     case Codec::kUtf16Le:
       out = kUtf16LeBom;
-      AppendUtf16Le(text, &out);
+      out += TextToUtf16Le(text);
       break;
     case Codec::kUtf8:
       if (bom_) out = kUtf8Bom;

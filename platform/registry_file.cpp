@@ -14,14 +14,7 @@ constexpr std::u16string_view kHeaderVersion4 = u"REGEDIT4";
 
 std::u16string Decode(std::string_view bytes) {
   if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-    std::u16string text;
-    text.reserve(bytes.size() / 2);
-    // An odd last byte cannot be a whole unit and is dropped.
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
-                                           static_cast<uint8_t>(bytes[i + 1]) << 8));
-    }
-    return text;
+    return Utf16LeToText(bytes.substr(2));
   }
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   return Utf8ToUtf16(bytes);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/testing/recording_user_interface.h"
+
 namespace platform {
 namespace {
 

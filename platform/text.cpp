@@ -221,6 +221,24 @@ std::u16string FoldCaseCopy(std::u16string_view text) {
   return out;
 }
 
+std::u16string Utf16LeToText(std::string_view bytes) {
+  std::u16string text(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < text.size(); ++i) {
+    text[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
+                                    (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
+  }
+  return text;
+}
+
+std::string TextToUtf16Le(std::u16string_view text) {
+  std::string bytes(2 * text.size(), '\0');
+  for (size_t i = 0; i < text.size(); ++i) {
+    bytes[2 * i] = static_cast<char>(text[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>(text[i] >> 8);
+  }
+  return bytes;
+}
+
 size_t StringLength(const char16_t* text) {
   size_t n = 0;
   while (text[n] != 0) ++n;

@@ -28,6 +28,12 @@ std::u16string Windows1252ToUtf16(std::string_view text);
 // UTF-16 to Windows-1252; characters the code page cannot hold become '?'.
 std::string Utf16ToWindows1252(std::u16string_view text);
 
+// UTF-16LE bytes (a reply, a Config_String, a package field, a "Unicode"
+// file) to text and back. The bytes need no alignment; an odd last byte is no
+// whole unit and is dropped. A byte-order mark is not looked at: it is text.
+std::u16string Utf16LeToText(std::string_view bytes);
+std::string TextToUtf16Le(std::u16string_view text);
+
 // The longest path, in bytes of the system code page without terminator,
 // that the zip libraries, process creation and file copies take (MAX_PATH
 // less the terminator).

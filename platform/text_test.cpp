@@ -55,5 +55,18 @@ TEST(TextTest, FoldsCaseBeyondAscii) {
   EXPECT_TRUE(EqualsIgnoreCase(std::string("Private"), std::string("PRIVATE")));
 }
 
+TEST(TextTest, Utf16LeBytesLowByteFirstWithoutAlignment) {
+  // "Aé€" and a surrogate pair, written out by hand, low byte first.
+  const std::string bytes("\x41\x00\xE9\x00\xAC\x20\x3D\xD8\x00\xDE", 10);
+  const std::u16string text = u"A\u00E9\u20AC\U0001F600";
+  EXPECT_EQ(TextToUtf16Le(text), bytes);
+  EXPECT_EQ(Utf16LeToText(bytes), text);
+  // Read from an odd address; the odd last byte is no unit; NULs are text.
+  const std::string shifted = "x" + bytes + "\x7F";
+  EXPECT_EQ(Utf16LeToText(std::string_view(shifted).substr(1)), text);
+  EXPECT_EQ(Utf16LeToText(std::string("\x00\x00\x42", 3)), std::u16string(1, u'\0'));
+  EXPECT_EQ(Utf16LeToText(""), u"");
+}
+
 }  // namespace
 }  // namespace platform

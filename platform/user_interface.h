@@ -1,7 +1,8 @@
 // The one user-interface interface: message boxes and the open-file dialog.
 // With a display, the Qt implementation (app/qt/) serves it; without one,
 // StderrUserInterface writes each message box to standard error and answers
-// every question No. Tests install a RecordingUserInterface.
+// every question No. Tests install a RecordingUserInterface
+// (platform/testing/recording_user_interface.h).
 #ifndef PORTELLE_PLATFORM_USER_INTERFACE_H_
 #define PORTELLE_PLATFORM_USER_INTERFACE_H_
 
@@ -56,34 +57,6 @@ class StderrUserInterface : public UserInterface {
                             MessageButtons buttons) override;
   std::optional<std::u16string> ChooseFile(std::u16string_view initial_path,
                                            std::u16string_view filter) override;
-};
-
-// Records every message box and answers from a queue (default: OK for OK
-// boxes, No for questions). For tests.
-class RecordingUserInterface : public UserInterface {
- public:
-  struct Message {
-    std::u16string caption;
-    std::u16string text;
-    MessageIcon icon;
-    MessageButtons buttons;
-  };
-
-  MessageAnswer ShowMessage(std::u16string_view caption, std::u16string_view text, MessageIcon icon,
-                            MessageButtons buttons) override;
-  std::optional<std::u16string> ChooseFile(std::u16string_view initial_path,
-                                           std::u16string_view filter) override;
-
-  void QueueAnswer(MessageAnswer answer) { answers_.push_back(answer); }
-  void QueueChosenFile(std::optional<std::u16string> path) { files_.push_back(std::move(path)); }
-
-  const std::vector<Message>& messages() const { return messages_; }
-  void Clear() { messages_.clear(); }
-
- private:
-  std::vector<Message> messages_;
-  std::vector<MessageAnswer> answers_;
-  std::vector<std::optional<std::u16string>> files_;
 };
 
 }  // namespace platform

@@ -25,8 +25,6 @@
 namespace {
 
 using json = nlohmann::json;
-using dbservice::FromUtf16Le;
-using dbservice::ToUtf16Le;
 using testing_support::DomainRecord;
 
 constexpr char kRoot[] = "00000000-0000-0000-0000-000000000000";
@@ -35,7 +33,9 @@ constexpr char kPc7[] = "9a8b7c6d-0000-4000-8000-00000000000f";
 constexpr char16_t kSalesW[] = u"3f2504e0-4f89-11d3-9a0c-0305e82c3301";
 constexpr char16_t kPc7W[] = u"9a8b7c6d-0000-4000-8000-00000000000f";
 
-std::string Text(const std::string& reply) { return platform::Utf16ToUtf8(FromUtf16Le(reply)); }
+std::string Text(const std::string& reply) {
+  return platform::Utf16ToUtf8(platform::Utf16LeToText(reply));
+}
 
 // The request of a journal entry as text: the command word and the tokens
 // after it, joined by TAB.
@@ -111,7 +111,7 @@ TEST_F(DbClientServiceTest, EveryTextCommandGoesOutAsTheServiceExpectsIt) {
   ASSERT_TRUE(dbGetDomain(kDbDomainListType, kPc7W, &reply));
   EXPECT_EQ(reply, "");  // a leaf: the first UID read from it is empty
   std::u16string first_uid = u"stale";
-  CCmdProtocol(FromUtf16Le(reply)).NextToken(first_uid);
+  CCmdProtocol(platform::Utf16LeToText(reply)).NextToken(first_uid);
   EXPECT_EQ(first_uid, u"");
   ASSERT_TRUE(dbGetClnDomainName(kSalesW, &reply));
   EXPECT_EQ(Text(reply), std::string("root\\Sales\t") + kSales);
@@ -145,7 +145,7 @@ TEST_F(DbClientServiceTest, EveryTextCommandGoesOutAsTheServiceExpectsIt) {
   EXPECT_EQ(second, -1);
   EXPECT_EQ(third, 7);
   EXPECT_TRUE(dbImport(kPc7W, "", 0));
-  EXPECT_TRUE(dbImport(kPc7W, ToUtf16Le(u"1\t\t5"), 0));
+  EXPECT_TRUE(dbImport(kPc7W, platform::TextToUtf16Le(u"1\t\t5"), 0));
   EXPECT_TRUE(dbSetDomainUid(kPc7W, kDbRootDomainUid));
   // A command with a reply last: once it is answered, every earlier request
   // has been handled.
@@ -247,7 +247,8 @@ TEST_F(DbClientServiceTest, OddRepliesAreReadAsTheClientReadsThem) {
   ASSERT_TRUE(dbGetDomain(kDbDomainListType, u"pieces", &reply));
   EXPECT_EQ(Text(reply), "child\tChild\t3\n");
   ASSERT_TRUE(dbExport(u"huge", &reply));
-  EXPECT_EQ(reply, ToUtf16Le(u"1\t" + std::u16string(big.begin(), big.end()) + u"\t2"));
+  EXPECT_EQ(reply,
+            platform::TextToUtf16Le(u"1\t" + std::u16string(big.begin(), big.end()) + u"\t2"));
   // A late reply within the time-out is waited for.
   ASSERT_TRUE(dbGetClnDomainName(u"late", &reply));
   EXPECT_EQ(Text(reply), "late\tlate");

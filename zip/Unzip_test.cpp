@@ -18,7 +18,7 @@
 #include "zip/Zip.h"
 #include "zip/ZipCommon.h"
 #include "zip/ZipException.h"
-#include "zip/ZipTestTools.h"
+#include "zip/testing/ZipTestTools.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "zip/Unzip.h"
 #include "zip/Zip.h"
 #include "zip/ZipCommon.h"
-#include "zip/ZipTestTools.h"
+#include "zip/testing/ZipTestTools.h"
 
 namespace {
 

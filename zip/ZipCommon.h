@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text.h"
+
 // Results of the wrappers' operations besides 0 (success) and the
 // libraries' own codes.
 inline constexpr int kZipResultNoLibrary = -1;   // no library, or no open archive
@@ -14,7 +16,7 @@ inline constexpr int kZipResultNullName = -102;  // a required name is null
 
 // The longest narrow path the wrappers handle, in bytes, and the size of a
 // name buffer that holds one with its terminator.
-inline constexpr size_t kMaxZipPath = 260;
+inline constexpr size_t kMaxZipPath = platform::kMaxSystemPathBytes + 1;
 inline constexpr size_t kZipNameBufferSize = kMaxZipPath + 1;
 // The longest path a member may be extracted to, in bytes: the system's path
 // buffer of kMaxZipPath bytes less its terminator.

@@ -6,47 +6,13 @@
 
 #include "platform/format.h"
 #include "platform/status.h"
-#include "platform/text.h"
-#include "platform/user_interface.h"
 
 namespace {
 
 // Room for the longest system text with its frame.
 constexpr unsigned int kTextBufferSize = 512;
 
-platform::MessageIcon IconOf(unsigned int type) {
-  switch (type & 0xF0) {
-    case kMbIconError:
-      return platform::MessageIcon::kError;
-    case kMbIconQuestion:
-      return platform::MessageIcon::kQuestion;
-    case kMbIconWarning:
-      return platform::MessageIcon::kWarning;
-    case kMbIconInformation:
-      return platform::MessageIcon::kInformation;
-    default:
-      return platform::MessageIcon::kNone;
-  }
-}
-
 }  // namespace
-
-int CZipCommonException::ShowError(unsigned int type) {
-  char text[kTextBufferSize];
-  if (GetErrorText(text, sizeof text) == 0) return 0;
-  const platform::MessageButtons buttons =
-      (type & 0x0F) == kMbYesNo ? platform::MessageButtons::kYesNo : platform::MessageButtons::kOk;
-  switch (platform::CurrentUserInterface().ShowMessage(u"Error", platform::FromSystemCodePage(text),
-                                                       IconOf(type), buttons)) {
-    case platform::MessageAnswer::kYes:
-      return kIdYes;
-    case platform::MessageAnswer::kNo:
-      return kIdNo;
-    case platform::MessageAnswer::kOk:
-      break;
-  }
-  return kIdOk;
-}
 
 int CZipCommonException::GetErrorText(char* buffer, unsigned int size,
                                       unsigned int* /*help_context*/) {

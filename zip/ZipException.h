@@ -9,25 +9,9 @@
 #include <string>
 #include <utility>
 
-// Message-box style flags and answers for ShowError, with the Windows values.
-inline constexpr unsigned int kMbOk = 0x00;
-inline constexpr unsigned int kMbYesNo = 0x04;
-inline constexpr unsigned int kMbIconError = 0x10;
-inline constexpr unsigned int kMbIconQuestion = 0x20;
-inline constexpr unsigned int kMbIconWarning = 0x30;
-inline constexpr unsigned int kMbIconInformation = 0x40;
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdYes = 6;
-inline constexpr int kIdNo = 7;
-
 class CZipCommonException {
  public:
   explicit CZipCommonException(int error) : m_nError(error) {}
-
-  // Shows the text of GetErrorText in a message box captioned "Error", with
-  // the buttons and icon that `type` (kMb* flags) names. Returns the answer
-  // (kId*), or 0 when no text was produced.
-  virtual int ShowError(unsigned int type);
 
   // Writes "Error : %d, Description : %s" (the code and the system's text for
   // it) into `buffer`, cut to `size` - 1 bytes and terminated. Returns 1, or

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "platform/status.h"
-#include "platform/user_interface.h"
 
 namespace {
 
@@ -35,23 +34,6 @@ TEST(ZipExceptionTest, TextIsCutToTheBuffer) {
   EXPECT_STREQ(buffer, "CWinFileExc");
   EXPECT_EQ(error.GetErrorText(nullptr, 10), 0);
   EXPECT_EQ(error.GetErrorText(buffer, 0), 0);
-}
-
-TEST(ZipExceptionTest, ShowErrorUsesTheMessageBox) {
-  platform::RecordingUserInterface ui;
-  platform::ScopedUserInterface scoped(&ui);
-  CWinFileException error(platform::kErrorAlreadyExists);
-  EXPECT_EQ(error.ShowError(kMbOk | kMbIconError), kIdOk);
-  ui.QueueAnswer(platform::MessageAnswer::kYes);
-  EXPECT_EQ(error.ShowError(kMbYesNo | kMbIconQuestion), kIdYes);
-  EXPECT_EQ(error.ShowError(kMbYesNo), kIdNo);
-  ASSERT_EQ(ui.messages().size(), 3u);
-  EXPECT_EQ(ui.messages()[0].caption, u"Error");
-  EXPECT_EQ(ui.messages()[0].icon, platform::MessageIcon::kError);
-  EXPECT_EQ(ui.messages()[0].buttons, platform::MessageButtons::kOk);
-  EXPECT_EQ(ui.messages()[0].text.rfind(u"CWinFileException: Error : ", 0), 0u);
-  EXPECT_EQ(ui.messages()[1].icon, platform::MessageIcon::kQuestion);
-  EXPECT_EQ(ui.messages()[2].buttons, platform::MessageButtons::kYesNo);
 }
 
 // Callers catch the base class and get the derived text.

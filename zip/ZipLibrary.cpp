@@ -15,7 +15,12 @@ std::u16string g_folder_for_testing;
 bool Load(std::u16string_view windows_name, platform::DynamicLibrary* library) {
   std::u16string folder = g_folder_for_testing;
   if (folder.empty() && !platform::GetProgramFolder(&folder).ok()) return false;
-  return library->Load(folder + platform::LibraryFileName(windows_name));
+  return LoadFromFolder(folder, windows_name, library);
+}
+
+bool LoadFromFolder(std::u16string_view folder, std::u16string_view windows_name,
+                    platform::DynamicLibrary* library) {
+  return library->Load(std::u16string(folder) + platform::LibraryFileName(windows_name));
 }
 
 ScopedLibraryFolderForTesting::ScopedLibraryFolderForTesting(std::u16string folder)

@@ -19,6 +19,10 @@ inline constexpr std::u16string_view kPackLibrary = u"libPackDll.dll";
 // folder; false when it is missing or cannot be loaded.
 bool Load(std::u16string_view windows_name, platform::DynamicLibrary* library);
 
+// The same from `folder` (with its trailing separator).
+bool LoadFromFolder(std::u16string_view folder, std::u16string_view windows_name,
+                    platform::DynamicLibrary* library);
+
 // Resolves one entry point into `*function`; false when the library lacks it.
 template <typename Function>
 bool Resolve(platform::DynamicLibrary& library, const char* name, Function* function) {

@@ -10,7 +10,7 @@
 #include "zip/Unzip.h"
 #include "zip/Zip.h"
 #include "zip/ZipLibrary.h"
-#include "zip/ZipTestTools.h"
+#include "zip/testing/ZipTestTools.h"
 
 namespace {
 

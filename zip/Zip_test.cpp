@@ -12,7 +12,7 @@
 #include "tests/support/temp_folder.h"
 #include "zip/ZipCommon.h"
 #include "zip/ZipException.h"
-#include "zip/ZipTestTools.h"
+#include "zip/testing/ZipTestTools.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include "app/PortelleOperations.h"
 #include "app/server_info.h"
+#include "import/PortelleImport.h"
 #include "log/DebugLog.h"
 #include "platform/console.h"
 #include "platform/file_system.h"
@@ -33,8 +34,8 @@ std::vector<std::u16string> ClosingMessages(const ImportReport& report) {
   std::vector<std::u16string> lines;
   if (!report.imported) return lines;
   if (report.duplicates > 0) {
-    lines.push_back(platform::OneLine(platform::FormatMessageText(platform::kMsgDuplicateDomains,
-                                                                  CPortelleDlg::kDuplicateReport)));
+    lines.push_back(platform::OneLine(platform::FormatMessageText(
+        platform::kMsgDuplicateDomains, CImportSkvaSettings::kDuplicateDomainListName)));
     lines.push_back(platform::OneLine(platform::FormatMessageText(platform::kMsgToolSucceeded)));
   } else {
     lines.push_back(platform::OneLine(

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/string_table.h"
+#include "platform/testing/recording_user_interface.h"
 #include "platform/text.h"
 #include "platform/user_interface.h"
 #include "tests/support/scoped_environment.h"

@@ -6,7 +6,7 @@
 #include <QFontMetrics>
 #include <cmath>
 
-#include "app/qt/QtTestSupport.h"
+#include "app/qt/testing/QtTestSupport.h"
 
 namespace {
 

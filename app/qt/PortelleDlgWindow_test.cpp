@@ -17,14 +17,14 @@
 #include <vector>
 
 #include "app/PortelleOperations.h"
-#include "app/qt/QtTestSupport.h"
+#include "app/qt/testing/QtTestSupport.h"
 #include "package/PackageDataFile.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
 #include "tests/support/db_service_stand_in.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
-#include "zip/ZipTestTools.h"
+#include "zip/testing/ZipTestTools.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "app/qt/QtTestSupport.h"
+#include "app/qt/testing/QtTestSupport.h"
 #include "tests/support/temp_folder.h"
-#include "zip/ZipTestTools.h"
+#include "zip/testing/ZipTestTools.h"
 
 namespace {
 

@@ -42,7 +42,7 @@ Outcome Import(CDbStore* store, const Request& request) {
   const std::string uid = Utf8(request.tokens[0]);
   if (!store->GetDomain(uid)) return {std::nullopt, "no such domain; nothing stored"};
   const std::u16string stream = request.ImportStream();
-  store->SetConfig(uid, ToUtf16Le(stream));
+  store->SetConfig(uid, platform::TextToUtf16Le(stream));
   return {std::nullopt, platform::FormatA("configuration of %d characters stored",
                                           static_cast<int>(stream.size()))};
 }

@@ -91,8 +91,7 @@ class Services {
       size_t n = 0;
       while (request.Read(buffer, sizeof buffer, &n, 1000).ok() && n > 0) bytes.append(buffer, n);
       if (bytes.size() < 2) continue;
-      CCmdProtocol command(reinterpret_cast<const char16_t*>(bytes.data()),
-                           static_cast<uint32_t>(bytes.size() - 2));
+      CCmdProtocol command(std::string_view(bytes).substr(0, bytes.size() - 2));
       std::u16string word, txn;
       command.NextToken(word).NextToken(txn);
       platform::PipeStream reply;

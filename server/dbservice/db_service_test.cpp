@@ -39,7 +39,9 @@ constexpr char16_t kRoot[] = u"00000000-0000-0000-0000-000000000000";
 // of waiting the client's 600 s.
 constexpr std::chrono::milliseconds kReplyWait{10000};
 
-std::string Text(const std::string& reply) { return platform::Utf16ToUtf8(FromUtf16Le(reply)); }
+std::string Text(const std::string& reply) {
+  return platform::Utf16ToUtf8(platform::Utf16LeToText(reply));
+}
 
 std::string Hex(std::string_view bytes) {
   std::string hex;
@@ -398,7 +400,7 @@ TEST_F(DbServiceTest, ARequestOverTheLimitIsNotReadOnAndCostsOnlyItself) {
     // the limit, so this client's writes may fail; its request is refused.
     platform::PipeListener reply_pipe;
     ASSERT_TRUE(reply_pipe.Listen(u"DbCln_92").ok());
-    std::string flood = ToUtf16Le(u"DB_GET_STATUS\t92\ta\t");
+    std::string flood = platform::TextToUtf16Le(u"DB_GET_STATUS\t92\ta\t");
     flood.resize(CDbService::kMaxRequestBytes + 2, 'a');
     platform::PipeStream stream;
     ASSERT_TRUE(stream.Connect(kDbServerPipeName).ok());
@@ -454,7 +456,8 @@ TEST_F(DbServiceTest, AClientThatLeavesStallsOrVanishesCostsOnlyItsRequest) {
   ASSERT_TRUE(Start(&service_, R"({"domains": [{"uid": "a", "entry": "A", "status": 9}]})",
                     {"--idle-timeout", "200"}))
       << service_.standard_error();
-  const std::string whole = ToUtf16Le(u"DB_GET_STATUS\t90\ta\t0") + std::string(2, '\0');
+  const std::string whole =
+      platform::TextToUtf16Le(u"DB_GET_STATUS\t90\ta\t0") + std::string(2, '\0');
   SendRaw(std::string_view(whole).substr(0, 20));  // leaves mid-request
   {
     // Stalls after a whole request: it is answered once the service gives the
@@ -469,7 +472,7 @@ TEST_F(DbServiceTest, AClientThatLeavesStallsOrVanishesCostsOnlyItsRequest) {
     char buffer[16];
     size_t n = 0;
     ASSERT_TRUE(reply.Read(buffer, sizeof buffer, &n, 10000).ok());
-    EXPECT_EQ(std::string(buffer, n), ToUtf16Le(u"9"));
+    EXPECT_EQ(std::string(buffer, n), platform::TextToUtf16Le(u"9"));
   }
   {
     platform::PipeStream stalled;

@@ -16,7 +16,7 @@ using json = nlohmann::ordered_json;
 json ConfigTokens(const std::optional<std::string>& config) {
   if (!config) return nullptr;
   json tokens = json::array();
-  const std::u16string text = FromUtf16Le(*config);
+  const std::u16string text = platform::Utf16LeToText(*config);
   if (text.empty()) return tokens;  // as a fixture's empty list of tokens
   for (const std::u16string& token : SplitAtTabs(text)) {
     tokens.push_back(platform::Utf16ToUtf8(token));

@@ -34,7 +34,7 @@ bool ParseTransaction(std::u16string_view token, int32_t* transaction) {
 Request DecodeText(Request request, std::string_view bytes) {
   if (bytes.empty()) return Unparseable(std::move(request), bytes, "empty request");
   if (bytes.size() % 2 != 0) return Unparseable(std::move(request), bytes, "odd byte count");
-  const std::u16string text = FromUtf16Le(bytes);
+  const std::u16string text = platform::Utf16LeToText(bytes);
   const size_t nul = text.find(u'\0');
   if (nul == std::u16string::npos) {
     return Unparseable(std::move(request), bytes, "no terminating NUL");

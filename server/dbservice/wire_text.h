@@ -8,11 +8,8 @@
 
 namespace dbservice {
 
-std::string ToUtf16Le(std::u16string_view text);
+// UTF-8 text (fixtures, JSON) as UTF-16LE bytes.
 std::string Utf8ToUtf16Le(std::string_view text);
-
-// The characters of `bytes`; an odd last byte is dropped.
-std::u16string FromUtf16Le(std::string_view bytes);
 
 // Whether `text` can be a field of a reply's TAB- and line-separated records:
 // it holds no TAB, no line feed and no NUL (which would end the text early on

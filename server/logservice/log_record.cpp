@@ -64,16 +64,6 @@ std::string UtcTime(int64_t seconds) {
                            utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
 }
 
-// The bytes as UTF-16LE units; a last odd byte is left out.
-std::u16string Units(std::string_view bytes) {
-  std::u16string units(bytes.size() / 2, u'\0');
-  for (size_t i = 0; i < units.size(); ++i) {
-    units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                     static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-  }
-  return units;
-}
-
 }  // namespace
 
 bool DecodeLogRecord(std::string_view bytes, LogRecord* record, std::string* reason) {
@@ -81,7 +71,7 @@ bool DecodeLogRecord(std::string_view bytes, LogRecord* record, std::string* rea
     *reason = "odd byte count";
     return false;
   }
-  std::u16string units = Units(bytes);
+  std::u16string units = platform::Utf16LeToText(bytes);
   if (units.empty() || units.back() != u'\0') {
     *reason = "no terminating NUL";
     return false;
@@ -155,7 +145,7 @@ std::string FormatUndecodableLine(int64_t received, std::string_view bytes,
       platform::FormatA(" undecodable record (%lld bytes, ", static_cast<long long>(bytes.size()));
   out += reason;
   out += "): ";
-  std::u16string units = Units(bytes);
+  std::u16string units = platform::Utf16LeToText(bytes);
   const bool cut = units.size() > kUndecodableShownUnits;
   if (cut) units.resize(kUndecodableShownUnits);
   out += platform::Utf16ToUtf8(Escape(units));

@@ -1,14 +1,11 @@
 #include "tests/support/utf16le.h"
 
+#include "platform/text.h"
+
 namespace testing_support {
 
 std::string Utf16LeWithBom(std::u16string_view text) {
-  std::string bytes = "\xFF\xFE";
-  for (const char16_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
-  }
-  return bytes;
+  return "\xFF\xFE" + platform::TextToUtf16Le(text);
 }
 
 }  // namespace testing_support

@@ -1,4 +1,4 @@
-#include "dbclient/pipe_test_peer.h"
+#include "dbclient/testing/pipe_test_peer.h"
 
 #include <chrono>
 #include <cstdint>
@@ -25,8 +25,7 @@ std::string ReadAll(platform::PipeStream& stream) {
 }
 
 std::u16string ToText(const std::string& bytes) {
-  std::u16string text(bytes.size() / 2, u'\0');
-  std::memcpy(text.data(), bytes.data(), text.size() * 2);
+  const std::u16string text = platform::Utf16LeToText(bytes);
   return text.substr(0, text.find(u'\0'));
 }
 
@@ -108,7 +107,7 @@ std::vector<DbRequest> DbScriptedPeer::RequestsFor(std::u16string_view command) 
 }
 
 std::string DbScriptedPeer::TextReply(std::u16string_view text) {
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+  return platform::TextToUtf16Le(text);
 }
 
 std::string DbScriptedPeer::StatusReply(const char16_t* command, int32_t status) {

@@ -1,8 +1,8 @@
 // Helpers for the zip tests and benchmark: an independent zip reader and
 // writer (Python's zipfile), the current folder for one scope, and the lines
 // the zip layer logs.
-#ifndef PORTELLE_ZIP_ZIPTESTTOOLS_H_
-#define PORTELLE_ZIP_ZIPTESTTOOLS_H_
+#ifndef PORTELLE_ZIP_TESTING_ZIPTESTTOOLS_H_
+#define PORTELLE_ZIP_TESTING_ZIPTESTTOOLS_H_
 
 #include <string>
 #include <string_view>
@@ -69,4 +69,4 @@ class LogCapture {
 
 }  // namespace zip_testing
 
-#endif  // PORTELLE_ZIP_ZIPTESTTOOLS_H_
+#endif  // PORTELLE_ZIP_TESTING_ZIPTESTTOOLS_H_

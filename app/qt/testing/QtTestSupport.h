@@ -1,8 +1,8 @@
 // What the Qt tests share: the test program's Qt application on the
 // offscreen platform, and a user interface whose message boxes the test
 // answers.
-#ifndef PORTELLE_APP_QT_QTTESTSUPPORT_H_
-#define PORTELLE_APP_QT_QTTESTSUPPORT_H_
+#ifndef PORTELLE_APP_QT_TESTING_QTTESTSUPPORT_H_
+#define PORTELLE_APP_QT_TESTING_QTTESTSUPPORT_H_
 
 #include <QMessageBox>
 #include <QString>
@@ -54,4 +54,4 @@ class AnsweredUserInterface {
 
 }  // namespace qt_testing
 
-#endif  // PORTELLE_APP_QT_QTTESTSUPPORT_H_
+#endif  // PORTELLE_APP_QT_TESTING_QTTESTSUPPORT_H_

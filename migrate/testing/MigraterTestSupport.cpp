@@ -1,6 +1,8 @@
-#include "migrate/MigraterTestSupport.h"
+#include "migrate/testing/MigraterTestSupport.h"
 
 #include <algorithm>
+
+#include "platform/text.h"
 
 namespace migrate_testing {
 
@@ -43,23 +45,11 @@ bool FakeDatabase::GetServiceSwitch(const std::u16string& domain_uid, uint32_t* 
   return switch_ok;
 }
 
-std::string ToBytes(std::u16string_view text) {
-  std::string bytes;
-  for (const char16_t unit : text) {
-    bytes += static_cast<char>(unit & 0xFF);
-    bytes += static_cast<char>(unit >> 8);
-  }
-  return bytes;
-}
+std::string ToBytes(std::u16string_view text) { return platform::TextToUtf16Le(text); }
 
 std::u16string FromBytes(const std::string& bytes) {
   EXPECT_EQ(bytes.size() % 2, 0u);
-  std::u16string text;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    text += static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
-                                  static_cast<uint8_t>(bytes[i + 1]) << 8);
-  }
-  return text;
+  return platform::Utf16LeToText(bytes);
 }
 
 std::u16string Join(const Tokens& tokens) {

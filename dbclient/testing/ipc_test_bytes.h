@@ -1,8 +1,8 @@
 // Test helpers that spell out serialized items byte by byte, written from
 // the item layouts rather than from the serializer, so that tests compare the
 // serializer's output with an independent encoding.
-#ifndef PORTELLE_DBCLIENT_IPC_TEST_BYTES_H_
-#define PORTELLE_DBCLIENT_IPC_TEST_BYTES_H_
+#ifndef PORTELLE_DBCLIENT_TESTING_IPC_TEST_BYTES_H_
+#define PORTELLE_DBCLIENT_TESTING_IPC_TEST_BYTES_H_
 
 #include <cstdint>
 #include <string>
@@ -55,4 +55,4 @@ int32_t RaisedCode(F&& call) {
 
 }  // namespace ipc_test
 
-#endif  // PORTELLE_DBCLIENT_IPC_TEST_BYTES_H_
+#endif  // PORTELLE_DBCLIENT_TESTING_IPC_TEST_BYTES_H_

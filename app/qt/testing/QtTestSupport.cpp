@@ -1,4 +1,4 @@
-#include "app/qt/QtTestSupport.h"
+#include "app/qt/testing/QtTestSupport.h"
 
 #include <gtest/gtest.h>
 

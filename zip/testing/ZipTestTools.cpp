@@ -1,4 +1,4 @@
-#include "zip/ZipTestTools.h"
+#include "zip/testing/ZipTestTools.h"
 
 #include <cstdlib>
 #include <cstring>

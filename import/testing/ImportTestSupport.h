@@ -2,8 +2,8 @@
 // current folder of its own, a database service stand-in that answers the
 // import's commands from a few fields, and the byte forms of records,
 // configurations, packages and archives.
-#ifndef PORTELLE_IMPORT_IMPORTTESTSUPPORT_H_
-#define PORTELLE_IMPORT_IMPORTTESTSUPPORT_H_
+#ifndef PORTELLE_IMPORT_TESTING_IMPORTTESTSUPPORT_H_
+#define PORTELLE_IMPORT_TESTING_IMPORTTESTSUPPORT_H_
 
 #include <gtest/gtest.h>
 
@@ -16,9 +16,10 @@
 #include <vector>
 
 #include "dbclient/ipc_records.h"
-#include "dbclient/pipe_test_peer.h"
+#include "dbclient/testing/pipe_test_peer.h"
 #include "import/PortelleImport.h"
 #include "package/ServerSettings.pb.h"
+#include "platform/testing/recording_user_interface.h"
 #include "platform/user_interface.h"
 
 namespace import_testing {
@@ -132,4 +133,4 @@ class ImportTest : public dbclient_testing::PipeFolderTest {
 
 }  // namespace import_testing
 
-#endif  // PORTELLE_IMPORT_IMPORTTESTSUPPORT_H_
+#endif  // PORTELLE_IMPORT_TESTING_IMPORTTESTSUPPORT_H_

@@ -1,8 +1,8 @@
 // What the migrater tests share: a database with fixed answers, the byte
 // form of configuration strings, and a fixture with a server install folder
 // of its own.
-#ifndef PORTELLE_MIGRATE_MIGRATERTESTSUPPORT_H_
-#define PORTELLE_MIGRATE_MIGRATERTESTSUPPORT_H_
+#ifndef PORTELLE_MIGRATE_TESTING_MIGRATERTESTSUPPORT_H_
+#define PORTELLE_MIGRATE_TESTING_MIGRATERTESTSUPPORT_H_
 
 #include <gtest/gtest.h>
 
@@ -95,4 +95,4 @@ class MigraterTest : public ::testing::Test {
 
 }  // namespace migrate_testing
 
-#endif  // PORTELLE_MIGRATE_MIGRATERTESTSUPPORT_H_
+#endif  // PORTELLE_MIGRATE_TESTING_MIGRATERTESTSUPPORT_H_

@@ -1,4 +1,4 @@
-#include "import/ImportTestSupport.h"
+#include "import/testing/ImportTestSupport.h"
 
 #include <cstring>
 
@@ -21,23 +21,9 @@ std::u16string EngineLine(std::u16string_view function, std::u16string_view mess
   return line;
 }
 
-std::string Bytes(std::u16string_view text) {
-  std::string bytes;
-  for (const char16_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
-  }
-  return bytes;
-}
+std::string Bytes(std::u16string_view text) { return platform::TextToUtf16Le(text); }
 
-std::u16string Text(std::string_view bytes) {
-  std::u16string text;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                         static_cast<unsigned char>(bytes[i + 1]) << 8));
-  }
-  return text;
-}
+std::u16string Text(std::string_view bytes) { return platform::Utf16LeToText(bytes); }
 
 std::u16string Join(const Tokens& tokens) {
   std::u16string text;

@@ -12,8 +12,8 @@
 // order Manual (MS), Real-time (RT), Scheduled (PS), Scan Now (SN). The names
 // are the fields' names in the log lines of the migraters and the import.
 // The layout is stored in packages: it is frozen.
-#ifndef PORTELLE_MIGRATE_SCANCONFIGLAYOUT_H_
-#define PORTELLE_MIGRATE_SCANCONFIGLAYOUT_H_
+#ifndef PORTELLE_PACKAGE_SCANCONFIGLAYOUT_H_
+#define PORTELLE_PACKAGE_SCANCONFIGLAYOUT_H_
 
 #include <array>
 #include <cstddef>
@@ -214,4 +214,4 @@ static_assert([] {
 
 }  // namespace scan_config_layout
 
-#endif  // PORTELLE_MIGRATE_SCANCONFIGLAYOUT_H_
+#endif  // PORTELLE_PACKAGE_SCANCONFIGLAYOUT_H_

@@ -3,8 +3,8 @@
 // on the reply pipe the request names, a scripted database service that
 // serves any number of text and serialized requests, and a log service that
 // keeps the records it receives.
-#ifndef PORTELLE_DBCLIENT_PIPE_TEST_PEER_H_
-#define PORTELLE_DBCLIENT_PIPE_TEST_PEER_H_
+#ifndef PORTELLE_DBCLIENT_TESTING_PIPE_TEST_PEER_H_
+#define PORTELLE_DBCLIENT_TESTING_PIPE_TEST_PEER_H_
 
 #include <gtest/gtest.h>
 
@@ -175,4 +175,4 @@ class LogRecorder {
 
 }  // namespace dbclient_testing
 
-#endif  // PORTELLE_DBCLIENT_PIPE_TEST_PEER_H_
+#endif  // PORTELLE_DBCLIENT_TESTING_PIPE_TEST_PEER_H_
