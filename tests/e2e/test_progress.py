@@ -136,6 +136,30 @@ class HeadlessImportProgress(unittest.TestCase):
         self.assertEqual(out.replace(server.root, "ROOT"),
                          piped.stdout.decode("utf-8").replace(piped_server.root, "ROOT"))
 
+    def test_messages_during_the_import_start_on_a_line_of_their_own(self):
+        # No database service: every domain ends with message 134 on
+        # standard error while the progress line is up.
+        server = Server(sample=TARGET_SAMPLE)
+        self.addCleanup(server.close)
+        code, _, terminal = run_with_terminal(
+            [program("portelle-import"), "--yes", self.archive], server.env(), server.root)
+        piped_server = Server(sample=TARGET_SAMPLE)
+        self.addCleanup(piped_server.close)
+        piped = subprocess.run([program("portelle-import"), "--yes", self.archive],
+                               stdin=subprocess.DEVNULL, capture_output=True,
+                               env=piped_server.env(), cwd=piped_server.root,
+                               timeout=RUN_TIMEOUT_S)
+        self.assertEqual(piped.returncode, code)
+        piped_err = piped.stderr.decode("utf-8")
+        self.assertEqual(piped_err.count("Korvane Bastionel Portelle: Unable to continue importing"),
+                         self.records)
+        # Each message comes after the line was blanked, never behind it.
+        for match in re.finditer("Korvane Bastionel Portelle: ", terminal):
+            self.assertRegex(terminal[:match.start()], r"(\r +\r|\n)$")
+        # Without the progress line the terminal got what the pipe got.
+        progress = r"\rImporting: \d+ of %d domains done, %s" % (self.records, ELAPSED)
+        self.assertEqual(re.sub(r"\r +\r", "", re.sub(progress, "", terminal)), piped_err)
+
 
 if __name__ == "__main__":
     unittest.main()
