@@ -306,16 +306,18 @@ TEST_F(DialogWindowTest, AnImportThatFailsHalfWayReenablesTheButtons) {
   EXPECT_TRUE(paints.enabled_.back());
 }
 
-// Records the status line's text and whether Export and Import were
-// enabled each time the status line was painted.
+// Records each text the status line was painted with (once, however often
+// it was painted) and whether Export and Import were enabled then.
 class StatusPaints : public QObject {
  public:
   explicit StatusPaints(CPortelleDlgWindow& window) : window_(window) {
     window.StatusLine()->installEventFilter(this);
   }
   bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint && !window_.StatusLine()->text().isEmpty()) {
-      texts.push_back(window_.StatusLine()->text());
+    const QString text = window_.StatusLine()->text();
+    if (event->type() == QEvent::Paint && !text.isEmpty() &&
+        (texts.empty() || texts.back() != text)) {
+      texts.push_back(text);
       export_enabled.push_back(window_.Control(kIdcExport)->isEnabled());
       import_enabled.push_back(window_.Control(kIdcImport)->isEnabled());
     }
