@@ -103,17 +103,29 @@ class HeadlessImportProgress(unittest.TestCase):
         assert exported.returncode == 0, exported.stdout + exported.stderr
         cls.records = len(Archive(cls.archive).records)
 
-    def target(self):
+    def target(self, with_database=True):
         server = Server(sample=TARGET_SAMPLE)
         self.addCleanup(server.close)
-        server.install_firewall_library()
-        server.start_database(fixture(TARGET_SAMPLE))
+        if with_database:
+            server.install_firewall_library()
+            server.start_database(fixture(TARGET_SAMPLE))
         return server
+
+    def import_on_terminal(self, server):
+        """(exit code, standard output, the terminal's bytes)"""
+        return run_with_terminal([program("portelle-import"), "--yes", self.archive],
+                                 server.env(), server.root)
+
+    def import_on_pipes(self, server):
+        """(exit code, standard output, standard error)"""
+        result = subprocess.run([program("portelle-import"), "--yes", self.archive],
+                                stdin=subprocess.DEVNULL, capture_output=True, env=server.env(),
+                                cwd=server.root, timeout=RUN_TIMEOUT_S)
+        return (result.returncode, result.stdout.decode("utf-8"), result.stderr.decode("utf-8"))
 
     def test_a_terminal_counts_against_the_archives_total_and_a_pipe_sees_nothing(self):
         server = self.target()
-        code, out, terminal = run_with_terminal(
-            [program("portelle-import"), "--yes", self.archive], server.env(), server.root)
+        code, out, terminal = self.import_on_terminal(server)
         lines, rest = split_progress(terminal,
                                      r"Importing: \d+ of %d domains done, " % self.records + ELAPSED)
         self.assertTrue(lines[0].startswith("Importing: 0 of %d domains done, " % self.records))
@@ -122,35 +134,22 @@ class HeadlessImportProgress(unittest.TestCase):
                                              % (self.records, self.records)), lines)
 
         piped_server = self.target()
-        piped = subprocess.run([program("portelle-import"), "--yes", self.archive],
-                               stdin=subprocess.DEVNULL, capture_output=True,
-                               env=piped_server.env(), cwd=piped_server.root,
-                               timeout=RUN_TIMEOUT_S)
-        self.assertEqual(piped.returncode, code)
-        piped_err = piped.stderr.decode("utf-8")
+        piped_code, piped_out, piped_err = self.import_on_pipes(piped_server)
+        self.assertEqual(piped_code, code)
         self.assertNotIn("\r", piped_err)
         self.assertNotIn("domains done", piped_err)
         # After the blanked line the terminal gets what the pipe gets, and
         # standard output is the same but for the servers' own folders.
         self.assertEqual(rest, piped_err)
         self.assertEqual(out.replace(server.root, "ROOT"),
-                         piped.stdout.decode("utf-8").replace(piped_server.root, "ROOT"))
+                         piped_out.replace(piped_server.root, "ROOT"))
 
     def test_messages_during_the_import_start_on_a_line_of_their_own(self):
         # No database service: every domain ends with message 134 on
         # standard error while the progress line is up.
-        server = Server(sample=TARGET_SAMPLE)
-        self.addCleanup(server.close)
-        code, _, terminal = run_with_terminal(
-            [program("portelle-import"), "--yes", self.archive], server.env(), server.root)
-        piped_server = Server(sample=TARGET_SAMPLE)
-        self.addCleanup(piped_server.close)
-        piped = subprocess.run([program("portelle-import"), "--yes", self.archive],
-                               stdin=subprocess.DEVNULL, capture_output=True,
-                               env=piped_server.env(), cwd=piped_server.root,
-                               timeout=RUN_TIMEOUT_S)
-        self.assertEqual(piped.returncode, code)
-        piped_err = piped.stderr.decode("utf-8")
+        code, _, terminal = self.import_on_terminal(self.target(with_database=False))
+        piped_code, _, piped_err = self.import_on_pipes(self.target(with_database=False))
+        self.assertEqual(piped_code, code)
         self.assertEqual(piped_err.count("Korvane Bastionel Portelle: Unable to continue importing"),
                          self.records)
         # Each message comes after the line was blanked, never behind it.
