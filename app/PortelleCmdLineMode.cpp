@@ -1,6 +1,7 @@
 #include "app/PortelleCmdLineMode.h"
 
 #include "app/PortelleOperations.h"
+#include "app/ProgressDisplay.h"
 #include "export/PortelleExport.h"
 #include "log/DebugLog.h"
 #include "platform/console.h"
@@ -55,7 +56,11 @@ bool CPortelleCmdLineMode::DoExport() {
   }
   OperationOutcome outcome;
   {
+    // A terminal shows the walk's progress; the line is gone before the
+    // outcome is written.
+    TerminalProgress progress(platform::kMsgProgressExporting);
     CExportSkvaSettings exporter(m_dServerVer, m_wstrServerPath, m_nServicePackVer, m_nPatchVer);
+    exporter.SetProgressObserver(progress.observer());
     outcome = ExportOutcome(exporter, exporter.ExportConfigToFile(m_wstrDataFilePath));
   }
   if (!outcome.succeeded) {

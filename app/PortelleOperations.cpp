@@ -43,6 +43,7 @@ OperationOutcome CPortelleOperations::Export(double server_version,
                                              int32_t service_pack, int32_t patch,
                                              const std::u16string& archive) {
   CExportSkvaSettings exporter(server_version, install_path, service_pack, patch);
+  exporter.SetProgressObserver(progress_);
   const bool exported = exporter.ExportConfigToFile(archive);
   return ExportOutcome(exporter, exported);
 }
@@ -50,6 +51,7 @@ OperationOutcome CPortelleOperations::Export(double server_version,
 OperationOutcome CPortelleOperations::Import(const std::u16string& install_path,
                                              const std::u16string& archive) {
   CImportSkvaSettings importer(install_path);
+  importer.SetProgressObserver(progress_);
   const bool imported = importer.ImportSettingsFromFile(archive);
   return ImportOutcome(importer, imported);
 }

@@ -140,6 +140,7 @@ bool CExportSkvaSettings::ExportFromDB() {
   m_setTooDeep.clear();
   m_nWalkDepth = 0;
   m_nDomainsLeftOut = 0;
+  ReportProgress();
   if (m_dServerVer > server_versions::kAfter10Threshold) {
     DigDown(root, root_name, root_name, root);
     // A domain cut off at one place may have been walked at a shallower one.
@@ -248,12 +249,22 @@ void CExportSkvaSettings::GetSetting(const std::u16string& node_uid,
   std::string config;
   if (!CountReply(dbExport(node_uid, &config))) {
     DEBUG_LOG(69, u"%s - fail to export config from DB!", kFunc);
+    ReportProgress();
     return;
   }
   std::string converted;
   m_pMigrater->MigrateDBData(config, &converted, node_uid);
   record->set_config_string(std::move(converted));
   if (m_pMigrater->NeedExportClientPwd()) ExportClientPwd(record, node_uid);
+  ReportProgress();
+}
+
+void CExportSkvaSettings::ReportProgress() {
+  // The walk learns of the domains as it goes: there is no total to give.
+  if (m_pProgress != nullptr) {
+    m_pProgress->OnDomainsDone(m_package.scanconfigs_size(),
+                               platform::ProgressObserver::kUnknownTotal);
+  }
 }
 
 void CExportSkvaSettings::ExportClientPwd(SKVA_Server_Settings::ScanConfigs* record,

@@ -16,6 +16,7 @@
 #include "dbclient/dbcl_CommandWords.h"
 #include "migrate/IMigraterDatabase.h"
 #include "package/ServerSettings.pb.h"
+#include "platform/progress.h"
 #include "platform/string_table.h"
 
 class CDataMigrater;
@@ -93,6 +94,11 @@ class CExportSkvaSettings {
   // elsewhere in the tree is in the package and is not counted.
   size_t domains_left_out() const { return m_nDomainsLeftOut; }
 
+  // Where the export reports the domains it has put into the package (none
+  // by default): 0 as the walk starts, then each record finished. The
+  // observer must outlive ExportConfigToFile.
+  void SetProgressObserver(platform::ProgressObserver* observer) { m_pProgress = observer; }
+
   // Replaces the source of new UIDs, so that tests can make GUID creation
   // fail; by default util_HelperFunctions::NewGuidText.
   using GuidSource = std::u16string (*)();
@@ -110,6 +116,8 @@ class CExportSkvaSettings {
     return succeeded;
   }
   std::u16string TempIniPath() const;
+  // Tells the progress observer, if any, how many records the package holds.
+  void ReportProgress();
   // Where the INI step builds the package's INI text, so that no half-built
   // tmp.ini is ever left for a later export to take in.
   std::u16string TempIniStagingPath() const;
@@ -135,6 +143,7 @@ class CExportSkvaSettings {
   platform::AppMessage m_failure;
   // Database exchanges that succeeded during ExportFromDB.
   int m_nDatabaseReplies = 0;
+  platform::ProgressObserver* m_pProgress = nullptr;
 };
 
 #endif  // PORTELLE_EXPORT_PORTELLEEXPORT_H_

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dbclient/dbcl_Command.h"
@@ -45,11 +46,13 @@ class WalkTest : public dbclient_testing::PipeFolderTest {
   // Walks the service's tree (`children`: the UIDs each domain lists, in
   // order) as a server of `version` and returns the exporter.
   std::unique_ptr<CExportSkvaSettings> Walk(double version = 10.6,
-                                            CExportSkvaSettings::GuidSource guids = nullptr) {
+                                            CExportSkvaSettings::GuidSource guids = nullptr,
+                                            platform::ProgressObserver* progress = nullptr) {
     DbScriptedPeer peer([this](const DbRequest& request) { return Answer(request); },
                         /*keep_requests=*/false);
     auto exporter = std::make_unique<CExportSkvaSettings>(version, dir_.Wide("server/"), 0, 0);
     if (guids != nullptr) exporter->SetGuidSourceForTesting(guids);
+    exporter->SetProgressObserver(progress);
     EXPECT_TRUE(exporter->CreateMigrater());
     EXPECT_TRUE(exporter->ExportFromDB());
     peer.Stop();
@@ -218,6 +221,28 @@ TEST_F(WalkTest, TheFlatListOfOldServersExportsADomainListedTwiceOnce) {
   const auto exporter = Walk(10.0);
   EXPECT_EQ(Entries(*exporter), (std::vector<std::u16string>{u"A", u"B"}));
   EXPECT_EQ(exporter->domains_left_out(), 0u);
+}
+
+class RecordingProgress : public platform::ProgressObserver {
+ public:
+  void OnDomainsDone(int done, int total) override { reports.emplace_back(done, total); }
+  std::vector<std::pair<int, int>> reports;
+};
+
+TEST_F(WalkTest, ProgressCountsEachRecordAsItIsFinishedWithoutATotal) {
+  children[kRoot] = {u"A", u"D"};
+  children[u"A"] = {u"B", u"C"};
+  constexpr int kUnknown = platform::ProgressObserver::kUnknownTotal;
+  for (const double version : {10.6, 10.0}) {
+    RecordingProgress progress;
+    const auto exporter = Walk(version, nullptr, &progress);
+    const int records = exporter->package().scanconfigs_size();
+    ASSERT_EQ(records, version > 10.01 ? 4 : 2);
+    ASSERT_EQ(progress.reports.size(), static_cast<size_t>(records) + 1) << version;
+    for (int i = 0; i <= records; ++i) {
+      EXPECT_EQ(progress.reports[i], std::make_pair(i, kUnknown)) << version;
+    }
+  }
 }
 
 }  // namespace

@@ -49,9 +49,13 @@ bool CImportSkvaSettings::ImportSettingsFromFile(const std::u16string& archive_p
     if (ExtractFromZip(archive_path)) {
       result = ImportToIni();
       DEBUG_LOG(68, u"%s - there are %d items to import", kFunc, m_package.scanconfigs_size());
+      const int records = m_package.scanconfigs_size();
+      int done = 0;
+      if (m_pProgress != nullptr) m_pProgress->OnDomainsDone(done, records);
       // A record that fails does not stop the others.
       for (const SKVA_Server_Settings::ScanConfigs& record : m_package.scanconfigs()) {
         ImportToDB(record);
+        if (m_pProgress != nullptr) m_pProgress->OnDomainsDone(++done, records);
       }
       m_summary.firewall_migrated = MigratePFWSettings();
       m_summary.dlp_template_migrated = MigrateDLPTemplate();

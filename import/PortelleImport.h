@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "package/ServerSettings.pb.h"
+#include "platform/progress.h"
 #include "platform/string_table.h"
 
 class CUnzip;
@@ -153,6 +154,12 @@ class CImportSkvaSettings {
   // the copy. False when the program could not be started (the copy stays).
   bool MigrateDLPTemplate();
 
+  // Where the import reports the package's records it has imported (none by
+  // default): 0 of the record count once the INI settings are merged, then
+  // each record done, whether its domain was created, left alone or
+  // refused. The observer must outlive ImportSettingsFromFile.
+  void SetProgressObserver(platform::ProgressObserver* observer) { m_pProgress = observer; }
+
   const SKVA_Server_Settings::SettingAggregation& package() const { return m_package; }
   const ImportSummary& summary() const { return m_summary; }
   // Why the import failed beyond the messages it showed itself (133, 134):
@@ -180,6 +187,7 @@ class CImportSkvaSettings {
   std::u16string m_wstrServerPath;
   ImportSummary m_summary;
   platform::AppMessage m_failure;
+  platform::ProgressObserver* m_pProgress = nullptr;
 };
 
 #endif  // PORTELLE_IMPORT_PORTELLEIMPORT_H_

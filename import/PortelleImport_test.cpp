@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "import/testing/ImportTestSupport.h"
@@ -219,6 +220,28 @@ TEST_F(ImportSettingsTest, APackageWithoutRecordsStillMergesAndMigrates) {
                      u"import"));
   EXPECT_NE(ServerFile("BsnPfwCommon.calls.txt"), "");
   EXPECT_NE(ServerFile("SvcCfgRunner.calls.txt"), "");
+}
+
+TEST_F(ImportSettingsTest, ProgressCountsEveryRecordOfThePackageAgainstItsTotal) {
+  class RecordingProgress : public platform::ProgressObserver {
+   public:
+    void OnDomainsDone(int done, int total) override { reports.emplace_back(done, total); }
+    std::vector<std::pair<int, int>> reports;
+  };
+  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
+  RecordingProgress progress;
+  importer_->SetProgressObserver(&progress);
+  service_.Start();
+  // The sample's second record has no entry name: skipped, it still counts as done.
+  EXPECT_TRUE(importer_->ImportSettingsFromFile(
+      WriteArchive("a.zip", {{"skva.dat", PackageFile(dir_, SamplePackage())}})));
+  EXPECT_EQ(progress.reports, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}}));
+
+  // A refused archive reaches no record.
+  progress.reports.clear();
+  EXPECT_FALSE(importer_->ImportSettingsFromFile(WriteArchive("b.zip", {{"ous.ini", "x"}})));
+  service_.Stop();
+  EXPECT_TRUE(progress.reports.empty());
 }
 
 TEST_F(ImportSettingsTest, AlertFilesUnderAdminAlreadyStayWhereTheyAre) {

@@ -21,6 +21,10 @@ void ConsoleWriteError(std::u16string_view text);
 // (which counts as a key).
 int ConsoleReadKey(bool echo);
 
+// True when standard error is a terminal (not a pipe or a file): only then is
+// a progress line, rewritten in place, written there.
+bool ConsoleErrorIsTerminal();
+
 }  // namespace platform
 
 #endif  // PORTELLE_PLATFORM_CONSOLE_H_

@@ -47,4 +47,6 @@ int ConsoleReadKey(bool echo) {
   return c;
 }
 
+bool ConsoleErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 }  // namespace platform

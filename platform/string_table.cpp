@@ -107,6 +107,14 @@ std::u16string_view LoadMessageText(int id) {
     case kMsgDlpTemplateNotMigrated:
       return u"DLP template was not migrated: SvcCfgRunner could not be started (the debug log "
              u"says why).";
+    case kMsgProgressExporting:
+      return u"Exporting";
+    case kMsgProgressImporting:
+      return u"Importing";
+    case kMsgProgressDomainsDone:
+      return u"%1: %2 domains done, %3 elapsed";
+    case kMsgProgressCountOfTotal:
+      return u"%1 of %2";
     default:
       return {};
   }

@@ -56,6 +56,11 @@ enum MessageId : int {
   kMsgFirewallNotMigrated = 222,
   kMsgDlpTemplateMigrated = 223,
   kMsgDlpTemplateNotMigrated = 224,
+  // The progress of long work, on a terminal's line or in the dialog.
+  kMsgProgressExporting = 250,     // the operation named in 252
+  kMsgProgressImporting = 251,     // the operation named in 252
+  kMsgProgressDomainsDone = 252,   // %1 operation, %2 count (or 253), %3 elapsed time
+  kMsgProgressCountOfTotal = 253,  // %1 count, %2 total
 };
 
 // A message of the table with its arguments: decided where a failure is

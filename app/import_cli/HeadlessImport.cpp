@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/PortelleOperations.h"
+#include "app/ProgressDisplay.h"
 #include "app/server_info.h"
 #include "import/PortelleImport.h"
 #include "log/DebugLog.h"
@@ -243,7 +244,11 @@ int Run(const Arguments& arguments) {
   ImportReport report;
   report.archive = arguments.archive;
   {
+    // A terminal shows the import's progress; the line is gone before the
+    // report is written.
+    TerminalProgress progress(platform::kMsgProgressImporting);
     CImportSkvaSettings importer(server.install_path);
+    importer.SetProgressObserver(progress.observer());
     report.imported = importer.ImportSettingsFromFile(arguments.archive);
     report.outcome = ImportOutcome(importer, report.imported);
     report.summary = importer.summary();

@@ -1,12 +1,15 @@
 #include "app/qt/PortelleDlgWindow.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
 
 #include "platform/string_table.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -31,22 +34,52 @@ constexpr ControlTemplate kTemplate[] = {
 };
 constexpr int kTemplateWidth = 315;
 constexpr int kTemplateHeight = 112;
+// The progress of a running operation, in the free band below the buttons.
+constexpr QRect kStatusLineUnits(19, 92, 281, 8);
 
 QString ToQt(const std::u16string& text) { return QString::fromStdU16String(text); }
 
 }  // namespace
 
+CPortelleDlgWindow::StatusLineProgress::StatusLineProgress() : m_ticks(platform::GetTickCount) {}
+
+void CPortelleDlgWindow::StatusLineProgress::Begin(QLabel* status, int operation_id) {
+  m_status = status;
+  m_meter = std::make_unique<ProgressMeter>(operation_id, m_ticks);
+}
+
+void CPortelleDlgWindow::StatusLineProgress::OnDomainsDone(int done, int total) {
+  if (m_meter == nullptr || !m_meter->Report(done, total)) return;
+  m_status->setText(ToQt(m_meter->Text()));
+  // Paints the new text and whatever else needs it, and keeps the window
+  // answering the window system; clicks and keys wait for the operation's
+  // end, so that no handler runs inside another.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void CPortelleDlgWindow::StatusLineProgress::End() {
+  m_meter.reset();
+  if (m_status != nullptr) m_status->clear();
+}
+
 OperationOutcome CPortelleDlgWindow::PaintFirstOperations::Export(
     double server_version, const std::u16string& install_path, int32_t service_pack, int32_t patch,
     const std::u16string& archive) {
+  m_window.m_progress.Begin(m_window.m_status, platform::kMsgProgressExporting);
   m_window.repaint();
-  return m_operations.Export(server_version, install_path, service_pack, patch, archive);
+  OperationOutcome outcome =
+      m_operations.Export(server_version, install_path, service_pack, patch, archive);
+  m_window.m_progress.End();
+  return outcome;
 }
 
 OperationOutcome CPortelleDlgWindow::PaintFirstOperations::Import(
     const std::u16string& install_path, const std::u16string& archive) {
+  m_window.m_progress.Begin(m_window.m_status, platform::kMsgProgressImporting);
   m_window.repaint();
-  return m_operations.Import(install_path, archive);
+  OperationOutcome outcome = m_operations.Import(install_path, archive);
+  m_window.m_progress.End();
+  return outcome;
 }
 
 CPortelleDlgWindow::CPortelleDlgWindow(IPortelleOperations& operations, double server_version,
@@ -120,6 +153,10 @@ void CPortelleDlgWindow::CreateControls() {
     widget->setGeometry(MapDialogRect(QRect(t.x, t.y, t.width, t.height), m_base));
     m_controls[t.id] = widget;
   }
+  m_status = new QLabel(this);
+  m_status->setTextFormat(Qt::PlainText);
+  m_status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  m_status->setGeometry(MapDialogRect(kStatusLineUnits, m_base));
 }
 
 QIcon CPortelleDlgWindow::ApplicationIcon() {

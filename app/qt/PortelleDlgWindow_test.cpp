@@ -75,6 +75,10 @@ class WatchedOperations : public IPortelleOperations {
     return engines_.Import(install_path, archive);
   }
 
+  void SetProgressObserver(platform::ProgressObserver* observer) {
+    engines_.SetProgressObserver(observer);
+  }
+
   std::function<void()> on_start_;
 
  private:
@@ -89,6 +93,8 @@ class DialogWindowTest : public ::testing::Test {
   void SetUp() override {
     dir_.Write("server/bsnscan.ini", "[Global Setting]\r\nOleLayer=1\r\n");
     window_ = std::make_unique<CPortelleDlgWindow>(operations_, 10.6, 2, 0, dir_.Wide("server/"));
+    // As the program wires them.
+    operations_.SetProgressObserver(&window_->progress());
     window_->show();
   }
 
@@ -298,6 +304,85 @@ TEST_F(DialogWindowTest, AnImportThatFailsHalfWayReenablesTheButtons) {
   EXPECT_EQ(painted_when_the_import_started, std::vector<bool>{false});
   QApplication::processEvents();
   EXPECT_TRUE(paints.enabled_.back());
+}
+
+// Records each text the status line was painted with (once, however often
+// it was painted) and whether Export and Import were enabled then.
+class StatusPaints : public QObject {
+ public:
+  explicit StatusPaints(CPortelleDlgWindow& window) : window_(window) {
+    window.StatusLine()->installEventFilter(this);
+  }
+  bool eventFilter(QObject*, QEvent* event) override {
+    const QString text = window_.StatusLine()->text();
+    if (event->type() == QEvent::Paint && !text.isEmpty() &&
+        (texts.empty() || texts.back() != text)) {
+      texts.push_back(text);
+      export_enabled.push_back(window_.Control(kIdcExport)->isEnabled());
+      import_enabled.push_back(window_.Control(kIdcImport)->isEnabled());
+    }
+    return false;
+  }
+  void Clear() {
+    texts.clear();
+    export_enabled.clear();
+    import_enabled.clear();
+  }
+  CPortelleDlgWindow& window_;
+  std::vector<QString> texts;
+  std::vector<bool> export_enabled, import_enabled;
+};
+
+TEST_F(DialogWindowTest, TheStatusLineShowsTheProgressWhileTheWindowKeepsPainting) {
+  // Each report is a second after the one before: every one is shown.
+  uint32_t now = 0;
+  window_->SetProgressClockForTesting([&now] { return now += 1000; });
+  testing_support::DbServiceStandIn stand_in;
+  ASSERT_TRUE(stand_in.Start(R"({"domains": [
+    {"uid": "a", "entry": "Sales", "name": "root\\Sales"},
+    {"uid": "b", "parent": "a", "entry": "PC-B"},
+    {"uid": "c", "entry": "PC-C"}]})"))
+      << stand_in.service().standard_error();
+  EXPECT_TRUE(window_->StatusLine()->text().isEmpty());
+  EXPECT_TRUE(window_->rect().contains(window_->StatusLine()->geometry()));
+
+  // Export: the walk's count without a total; the buttons stay enabled.
+  Browse("export.zip");
+  StatusPaints paints(*window_);
+  std::vector<QString> status_at_boxes;
+  ui_.OnEachBox([&](const qt_testing::AnsweredUserInterface::Box&) {
+    status_at_boxes.push_back(window_->StatusLine()->text());
+  });
+  Button(kIdcExport)->click();
+  ASSERT_EQ(ui_.boxes().size(), 1u);
+  EXPECT_EQ(ui_.boxes()[0].icon, QMessageBox::Information);
+  ASSERT_EQ(paints.texts.size(), 4u);
+  EXPECT_EQ(paints.texts[0], "Exporting: 0 domains done, 0:01 elapsed");
+  EXPECT_EQ(paints.texts[3], "Exporting: 3 domains done, 0:04 elapsed");
+  EXPECT_EQ(paints.export_enabled, std::vector<bool>(4, true));
+  // The outcome is shown once the status line is empty again.
+  EXPECT_EQ(status_at_boxes, std::vector<QString>{""});
+
+  // Import of that archive into the same server: its domains exist, so they
+  // are left alone; the count runs against the package's total while the
+  // buttons are disabled.
+  paints.Clear();
+  ui_.Clear();
+  status_at_boxes.clear();
+  ui_.QueueAnswer(QMessageBox::Yes);
+  Button(kIdcImport)->click();
+  EXPECT_EQ(stand_in.service().Stop(), 0);
+  ASSERT_EQ(ui_.boxes().size(), 3u);
+  EXPECT_EQ(ui_.boxes()[0].text, Message(platform::kMsgImportWarning));
+  EXPECT_EQ(ui_.boxes()[1].text,
+            Message(platform::kMsgDuplicateDomains, u"DuplicateDomainList.txt"));
+  EXPECT_EQ(ui_.boxes()[2].text, Message(platform::kMsgToolSucceeded));
+  EXPECT_EQ(status_at_boxes, std::vector<QString>(3, ""));
+  ASSERT_EQ(paints.texts.size(), 4u);
+  EXPECT_EQ(paints.texts[0], "Importing: 0 of 3 domains done, 0:01 elapsed");
+  EXPECT_EQ(paints.texts[3], "Importing: 3 of 3 domains done, 0:04 elapsed");
+  EXPECT_EQ(paints.import_enabled, std::vector<bool>(4, false));
+  ExpectButtonsEnabled();
 }
 
 }  // namespace

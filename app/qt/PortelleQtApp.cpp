@@ -74,6 +74,7 @@ int CPortelleQtApp::RunDialog(double server_version, int32_t service_pack, int32
                               const std::u16string& install_path) {
   CPortelleOperations operations;
   CPortelleDlgWindow window(operations, server_version, service_pack, patch, install_path);
+  operations.SetProgressObserver(&window.progress());
   window.exec();
   return 0;
 }
