@@ -186,14 +186,14 @@ bool WriteBackup(const std::u16string& install_path, const std::u16string& archi
     manifest.files.push_back(std::move(file));
   }
 
-  *backup_path = NewBackupPath(folder);
+  const std::u16string path = NewBackupPath(folder);
   const std::u16string manifest_path = folder + std::u16string(kManifestName);
   const platform::Status listed =
       platform::WriteFileAtomically(manifest_path, ManifestText(manifest));
   if (!listed.ok()) return fail(manifest_path, reason_of(listed.code()));
 
   std::u16string reason;
-  std::u16string failed_path = *backup_path;
+  std::u16string failed_path = path;
   std::string narrow_install;
   std::string narrow_folder;
   if (!import_paths::ToSystemPath(install_path, &narrow_install) ||
@@ -202,7 +202,7 @@ bool WriteBackup(const std::u16string& install_path, const std::u16string& archi
   } else {
     try {
       CZip zip;
-      if (zip.Open(platform::ToSystemCodePage(*backup_path).c_str(), false) != 0) {
+      if (zip.Open(platform::ToSystemCodePage(path).c_str(), false) != 0) {
         reason = reason_of(zip.open_status().code());
       } else {
         for (const SavedFile& file : manifest.files) {
@@ -234,9 +234,10 @@ bool WriteBackup(const std::u16string& install_path, const std::u16string& archi
   }
   platform::DeleteFile(manifest_path);
   if (!reason.empty()) {
-    platform::DeleteFile(*backup_path);
+    platform::DeleteFile(path);
     return fail(failed_path, reason);
   }
+  *backup_path = path;
   DEBUG_LOG(68, u"%s - saved %d file(s) the import changes into %s", kFunc,
             static_cast<int32_t>(manifest.files.size()), *backup_path);
   return true;

@@ -110,6 +110,9 @@ void PlanFiles(const std::vector<std::u16string>& members, ImportPlan* plan) {
     write(u"Admin\\" + name);
     plan->files_removed.push_back(name);
   }
+  // The DLP template migration deletes the template copy after its run.
+  const std::u16string dlp_copy(package::kDlpClcCopyName);
+  if (written.count(dlp_copy) != 0) plan->files_removed.push_back(dlp_copy);
 }
 
 void PlanComponentCalls(const SKVA_Server_Settings::SettingAggregation& package, ImportPlan* plan) {

@@ -59,7 +59,9 @@ struct ImportPlan {
   // Files relative to the install folder, with backslashes.
   std::vector<std::u16string> files_replaced;  // exist and would be overwritten
   std::vector<std::u16string> files_added;     // do not exist yet
-  std::vector<std::u16string> files_removed;   // moved into "Admin\" and gone
+  // Gone after the import: moved into "Admin\", or the DLP template copy
+  // that the template migration deletes after its run.
+  std::vector<std::u16string> files_removed;
   // The calls into the server's components, as the import would make them.
   std::vector<std::u16string> component_calls;
 

@@ -17,8 +17,8 @@ namespace import_testing {
 namespace {
 
 using import_plan::DomainFate;
-using import_plan::IniChange;
 using import_plan::ImportPlan;
+using import_plan::IniChange;
 
 constexpr char kTargetIni[] =
     "[Global Setting]\r\nServerID=target-id\r\nDiskReserved=500\r\nShared=old\r\n"
@@ -56,13 +56,13 @@ class ImportPlanTest : public ImportTest {
     package.set_global_config_string(
         "[Global Setting]\r\nServerID=source-id\r\nDiskReserved=100\r\nShared=imported\r\n"
         "New=1\r\n[Manual Scan Configuration]\r\nMoveDir=/source/move\r\n");
-    *package.add_scanconfigs() = Record(u"11111111-0000-4000-8000-000000000001", u"Sales",
-                                        u"Europe Sales", kRoot);
-    *package.add_scanconfigs() = Record(u"11111111-0000-4000-8000-000000000002", u"Support",
-                                        u"Support", kRoot);
+    *package.add_scanconfigs() =
+        Record(u"11111111-0000-4000-8000-000000000001", u"Sales", u"Europe Sales", kRoot);
+    *package.add_scanconfigs() =
+        Record(u"11111111-0000-4000-8000-000000000002", u"Support", u"Support", kRoot);
     // Created by the record before it, so a duplicate by then.
-    *package.add_scanconfigs() = Record(u"11111111-0000-4000-8000-000000000003", u"SUPPORT",
-                                        u"Support again", kRoot);
+    *package.add_scanconfigs() =
+        Record(u"11111111-0000-4000-8000-000000000003", u"SUPPORT", u"Support again", kRoot);
     *package.add_scanconfigs() = Record(u"11111111-0000-4000-8000-000000000004",
                                         std::u16string(200, u'x'), u"Too long", kRoot);
     dir_.MakeFolder("package");
@@ -80,7 +80,7 @@ class ImportPlanTest : public ImportTest {
 };
 
 const IniChange* Find(const ImportPlan& plan, std::u16string_view section,
-                     std::u16string_view key) {
+                      std::u16string_view key) {
   for (const IniChange& change : plan.ini) {
     if (change.section == section && change.key == key) return &change;
   }
@@ -91,17 +91,16 @@ TEST_F(ImportPlanTest, ListsWhatTheImportWouldChangeAndChangesNothing) {
   FakeDatabaseService database;
   database.existing = {u"Sales"};
   database.Start();
-  const std::u16string archive =
-      WriteArchive({{"skva.dat", PackageFile()},
-                    {"Admin\\ALERT.MSG", "source alert"},
-                    {"Private\\PFW\\profile.dat", "firewall profile"},
-                    {"AlertM.MSG", "an alert at the top"},
-                    {"evil.so", "not a member of an export archive"}});
+  const std::u16string archive = WriteArchive({{"skva.dat", PackageFile()},
+                                               {"Admin\\ALERT.MSG", "source alert"},
+                                               {"Private\\PFW\\profile.dat", "firewall profile"},
+                                               {"AlertM.MSG", "an alert at the top"},
+                                               {"evil.so", "not a member of an export archive"}});
   const auto before = InstallFiles();
   ImportPlan plan;
   platform::AppMessage failure;
-  ASSERT_TRUE(import_plan::MakePlan(install_path(), archive, import_plan::PlanOptions(), &plan,
-                                    &failure));
+  ASSERT_TRUE(
+      import_plan::MakePlan(install_path(), archive, import_plan::PlanOptions(), &plan, &failure));
   database.Stop();
   EXPECT_EQ(InstallFiles(), before);
   EXPECT_FALSE(ServerFileExists("Private/PFW/profile.dat"));
@@ -164,8 +163,8 @@ TEST_F(ImportPlanTest, AnArchiveTheImportWouldRefuseIsRefusedWithoutAMessageBox)
   const std::u16string archive = WriteArchive({{"Admin\\ALERT.MSG", "no package"}});
   ImportPlan plan;
   platform::AppMessage failure;
-  EXPECT_FALSE(import_plan::MakePlan(install_path(), archive, import_plan::PlanOptions(), &plan,
-                                     &failure));
+  EXPECT_FALSE(
+      import_plan::MakePlan(install_path(), archive, import_plan::PlanOptions(), &plan, &failure));
   EXPECT_EQ(failure.id, platform::kMsgArchiveRefused);
   EXPECT_EQ(failure.argument2, u"it holds no skva.dat");
   EXPECT_TRUE(Messages().empty());

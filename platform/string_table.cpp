@@ -122,7 +122,8 @@ std::u16string_view LoadMessageText(int id) {
     case kMsgPreviewFilesAdded:
       return u"Files that would be added: %1";
     case kMsgPreviewFilesRemoved:
-      return u"Files that would be moved into Admin and removed: %1";
+      return u"Files that would be removed (moved into Admin, or used by the DLP template "
+             u"migration): %1";
     case kMsgPreviewComponentCalls:
       return u"Calls into the server's components that would follow:";
     case kMsgPreviewValueKept:

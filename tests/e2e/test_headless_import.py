@@ -27,6 +27,14 @@ def fixture(sample):
     return os.path.join(SAMPLES, sample, "fixture.json")
 
 
+def backup_path(server):
+    """The one backup an import took of `server`'s files."""
+    folder = os.path.join(server.install, "Backup")
+    names = os.listdir(folder)
+    assert len(names) == 1, names
+    return os.path.join(folder, names[0])
+
+
 def run_headless(server, *arguments, stdin=b""):
     """Runs portelle-import against `server` with its root folder current,
     so that DuplicateDomainList.txt lands there; (exit code, out, err)."""
@@ -79,7 +87,8 @@ class HeadlessImportTestCase(unittest.TestCase):
                 "Domains refused or damaged: 0",
                 "Files replaced: %d" % self.files,
                 "Firewall settings migrated.",
-                "DLP template migrated."]
+                "DLP template migrated.",
+                "Backup of the files the import changes: %s" % backup_path(server)]
 
 
 class SameResultAsTheImportDriver(HeadlessImportTestCase):
@@ -118,9 +127,10 @@ class SameResultAsTheImportDriver(HeadlessImportTestCase):
         def files(server):
             # The component stand-ins record the install path, which differs.
             install = server.install.encode()
+            # The backup taken before the import is portelle-import's own.
             return {name: data.replace(install, b"INSTALL/").replace(install.rstrip(b"/"),
                                                                     b"INSTALL")
-                    for name, data in server.files().items()}
+                    for name, data in server.files().items() if not name.startswith("Backup/")}
         self.assertEqual(files(self.headless), files(self.reference))
 
     def test_duplicates_end_with_messages_141_and_142_and_the_summary(self):
@@ -208,7 +218,7 @@ class Json(HeadlessImportTestCase):
             "domains_refused_or_damaged": 0, "domains_refused": 0, "domains_not_imported": 0,
             "domains_without_config": 0, "files_replaced": self.files, "members_skipped": 0,
             "firewall_migrated": True, "dlp_template_migrated": True, "failure": None,
-            "warnings": []})
+            "warnings": [], "backup": backup_path(server)})
         self.assertEqual(len(server.report()), self.duplicates)
 
     def test_the_question_goes_to_standard_error(self):

@@ -36,7 +36,7 @@ def server_files(server):
     backups and the component stand-ins' records."""
     found = {}
     for folder, folders, names in os.walk(server.install):
-        if folder == server.install.rstrip("/"):
+        if os.path.normpath(folder) == os.path.normpath(server.install):
             folders[:] = [f for f in folders if f != "Backup"]
         for name in names:
             full = os.path.join(folder, name)
@@ -110,6 +110,7 @@ class DryRun(TargetTestCase):
         cls.after_preview = server_files(server)
         cls.journal = server.dump()["journal"]
         cls.report_after_preview = os.path.exists(server.path("DuplicateDomainList.txt"))
+        cls.backup_after_preview = os.path.exists(os.path.join(server.install, "Backup"))
         # Then the real import, to hold the preview against.
         cls.import_code, cls.import_out, cls.import_err = run(server, "--yes", EXPORT["path"])
         cls.after_import = server_files(server)
@@ -118,7 +119,7 @@ class DryRun(TargetTestCase):
         self.assertEqual(self.code, 0, self.err)
         self.assertEqual(self.after_preview, self.before)
         self.assertFalse(self.report_after_preview)
-        self.assertFalse(os.path.exists(os.path.join(self.server.install, "Backup")))
+        self.assertFalse(self.backup_after_preview)
         self.assertTrue(self.journal)
         self.assertEqual({e["command"] for e in self.journal}, {LOOKUP})
 
