@@ -54,11 +54,12 @@ std::u16string TimeStamp() {
                           date & 31, time >> 11, (time >> 5) & 63, (time & 31) * 2);
 }
 
-// A name for a new backup that no backup has yet.
+// A name for a new backup that no backup has yet; a second one within the
+// same two seconds gets "_2", which sorts after the first.
 std::u16string NewBackupPath(const std::u16string& folder) {
   const std::u16string base = folder + std::u16string(kBackupPrefix) + TimeStamp();
   std::u16string path = base + u".zip";
-  for (int n = 2; platform::PathExists(path); ++n) path = base + platform::Format(u"-%d.zip", n);
+  for (int n = 2; platform::PathExists(path); ++n) path = base + platform::Format(u"_%d.zip", n);
   return path;
 }
 

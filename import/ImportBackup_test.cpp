@@ -115,7 +115,10 @@ TEST_F(BackupTest, TwoBackupsInOneSecondGetNamesOfTheirOwn) {
   ASSERT_TRUE(WriteBackup(install(), u"a.zip", names_, &first, &failure));
   ASSERT_TRUE(WriteBackup(install(), u"a.zip", names_, &second, &failure));
   EXPECT_NE(first, second);
-  EXPECT_EQ(ListBackups(install()).size(), 2u);
+  const std::vector<BackupInfo> backups = ListBackups(install());
+  ASSERT_EQ(backups.size(), 2u);
+  EXPECT_EQ(backups[0].path, first);
+  EXPECT_EQ(backups[1].path, second);
 }
 
 TEST_F(BackupTest, ABackupFolderThatCannotBeMadeIsAFailureNamingIt) {
