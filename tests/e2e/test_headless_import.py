@@ -10,8 +10,8 @@ import os
 import subprocess
 import unittest
 
-from harness import (CORRUPT, RUN_TIMEOUT_S, SAMPLES, TARGET_SAMPLE, Archive, Server, program,
-                     utf16)
+from harness import (CORRUPT, RUN_TIMEOUT_S, SAMPLES, TARGET_SAMPLE, Archive, Server,
+                     export_sample, program, utf16)
 
 SOURCE_SAMPLE = "10.5"
 QUESTION = ("Warning: Selected data file will override current firewall profiles, policies, and "
@@ -49,14 +49,7 @@ EXPORT = {}
 
 def setUpModule():
     """One export of the source sample serves every test."""
-    source = Server(sample=SOURCE_SAMPLE)
-    unittest.addModuleCleanup(source.close)
-    source.start_database(fixture(SOURCE_SAMPLE))
-    path = source.path("SkvaMigrate.zip")
-    exported = source.export("/c", "/t", path)
-    assert exported.returncode == 0, exported.stdout + exported.stderr
-    source.database.stop()
-    EXPORT["path"] = path
+    EXPORT["path"] = export_sample(SOURCE_SAMPLE)
 
 
 class HeadlessImportTestCase(unittest.TestCase):

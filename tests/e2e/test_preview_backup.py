@@ -11,7 +11,7 @@ import os
 import subprocess
 import unittest
 
-from harness import RUN_TIMEOUT_S, SAMPLES, TARGET_SAMPLE, Server, program
+from harness import RUN_TIMEOUT_S, SAMPLES, TARGET_SAMPLE, Server, export_sample, program
 
 SOURCE_SAMPLE = "10.5"
 # What the stand-ins of the server's components write into the install
@@ -75,14 +75,7 @@ EXPORT = {}
 
 
 def setUpModule():
-    source = Server(sample=SOURCE_SAMPLE)
-    unittest.addModuleCleanup(source.close)
-    source.start_database(fixture(SOURCE_SAMPLE))
-    path = source.path("SkvaMigrate.zip")
-    exported = source.export("/c", "/t", path)
-    assert exported.returncode == 0, exported.stdout + exported.stderr
-    source.database.stop()
-    EXPORT["path"] = path
+    EXPORT["path"] = export_sample(SOURCE_SAMPLE)
 
 
 class TargetTestCase(unittest.TestCase):
