@@ -1,6 +1,7 @@
 #include "app/PortelleOperations.h"
 
 #include "export/PortelleExport.h"
+#include "import/ImportBackup.h"
 #include "import/PortelleImport.h"
 #include "platform/format.h"
 
@@ -50,6 +51,15 @@ OperationOutcome CPortelleOperations::Export(double server_version,
 
 OperationOutcome CPortelleOperations::Import(const std::u16string& install_path,
                                              const std::u16string& archive) {
+  // The files the import changes are saved before it writes anything; a
+  // backup that cannot be written stops it before it starts.
+  std::u16string backup;
+  platform::AppMessage not_saved;
+  if (!import_backup::BackUpBeforeImport(install_path, archive, &backup, &not_saved)) {
+    OperationOutcome outcome;
+    outcome.failure = not_saved;
+    return outcome;
+  }
   CImportSkvaSettings importer(install_path);
   importer.SetProgressObserver(progress_);
   const bool imported = importer.ImportSettingsFromFile(archive);

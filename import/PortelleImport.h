@@ -166,6 +166,11 @@ class CImportSkvaSettings {
   // what failed, the path and the system's reason, for the application
   // layer to show. Empty when nothing more is to be said.
   const platform::AppMessage& failure() const { return m_failure; }
+  // Sets the package the steps after the extraction work on, for running
+  // one of them (the INI merge of an import's preview) on its own.
+  void SetPackage(SKVA_Server_Settings::SettingAggregation package) {
+    m_package = std::move(package);
+  }
   // Lets a test run the steps after the package was read on a package of its
   // own.
   void SetPackageForTesting(SKVA_Server_Settings::SettingAggregation package) {

@@ -107,6 +107,50 @@ std::u16string_view LoadMessageText(int id) {
     case kMsgDlpTemplateNotMigrated:
       return u"DLP template was not migrated: SvcCfgRunner could not be started (the debug log "
              u"says why).";
+    case kMsgPreviewHeading:
+      return u"Preview of the import of %1 into %2. \nNothing was changed on this server.";
+    case kMsgPreviewIniChanges:
+      return u"INI settings that would change: %1";
+    case kMsgPreviewDomainsCreated:
+      return u"Domains that would be created: %1";
+    case kMsgPreviewDuplicates:
+      return u"Duplicate domains that would be left alone: %1";
+    case kMsgPreviewDomainsNotImported:
+      return u"Domains that would not be imported (damaged records): %1";
+    case kMsgPreviewFilesReplaced:
+      return u"Files that would be replaced: %1";
+    case kMsgPreviewFilesAdded:
+      return u"Files that would be added: %1";
+    case kMsgPreviewFilesRemoved:
+      return u"Files that would be removed (moved into Admin, or used by the DLP template "
+             u"migration): %1";
+    case kMsgPreviewComponentCalls:
+      return u"Calls into the server's components that would follow:";
+    case kMsgPreviewValueKept:
+      return u"kept; the data file holds %1";
+    case kMsgBackupWritten:
+      return u"Backup of the files the import changes: %1";
+    case kMsgBackupNotWritten:
+      return u"Unable to continue. \nUnable to write the backup %1: %2. \nNothing was "
+             u"imported; nothing was changed on this server.";
+    case kMsgRestoreWarning:
+      return u"Warning: The files saved in %1 will replace the current ones in the Bastionel "
+             u"server install folder, and the files the import added will be deleted. "
+             u"\nContinue restoring?";
+    case kMsgRestoreAborted:
+      return u"Restore is aborted";
+    case kMsgRestoreDone:
+      return u"Restored %1 file(s) and deleted %2 file(s) that the import had added, from \n%3.";
+    case kMsgRestoreCannotUndo:
+      return u"Domains and scan configurations that the import sent to the database service "
+             u"were not removed: no database command removes them. \nVerify them via the "
+             u"Bastionel console.";
+    case kMsgRestoreFailed:
+      return u"Unable to restore the backup %1: %2.";
+    case kMsgNoBackups:
+      return u"No backups in %1.";
+    case kMsgBackupListed:
+      return u"%1 (%2 file(s), taken before the import of %3)";
     case kMsgProgressExporting:
       return u"Exporting";
     case kMsgProgressImporting:

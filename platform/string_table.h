@@ -56,6 +56,26 @@ enum MessageId : int {
   kMsgFirewallNotMigrated = 222,
   kMsgDlpTemplateMigrated = 223,
   kMsgDlpTemplateNotMigrated = 224,
+  // The preview of an import, its backup and the restore.
+  kMsgPreviewHeading = 230,             // %1 archive path, %2 install folder
+  kMsgPreviewIniChanges = 231,          // %1 count
+  kMsgPreviewDomainsCreated = 232,      // %1 count
+  kMsgPreviewDuplicates = 233,          // %1 count
+  kMsgPreviewDomainsNotImported = 234,  // %1 count
+  kMsgPreviewFilesReplaced = 235,       // %1 count
+  kMsgPreviewFilesAdded = 236,          // %1 count
+  kMsgPreviewFilesRemoved = 237,        // %1 count
+  kMsgPreviewComponentCalls = 238,
+  kMsgPreviewValueKept = 239,  // %1 the value the data file holds
+  kMsgBackupWritten = 240,     // %1 backup path
+  kMsgBackupNotWritten = 241,  // %1 path, %2 system reason
+  kMsgRestoreWarning = 242,    // %1 backup path
+  kMsgRestoreAborted = 243,
+  kMsgRestoreDone = 244,  // %1 files restored, %2 files deleted, %3 backup path
+  kMsgRestoreCannotUndo = 245,
+  kMsgRestoreFailed = 246,  // %1 backup path, %2 what went wrong
+  kMsgNoBackups = 247,      // %1 backup folder
+  kMsgBackupListed = 248,   // %1 backup path, %2 file count, %3 archive imported
   // The progress of long work, on a terminal's line or in the dialog.
   kMsgProgressExporting = 250,     // the operation named in 252
   kMsgProgressImporting = 251,     // the operation named in 252

@@ -4,7 +4,9 @@
 
 #include "app/PortelleOperations.h"
 #include "app/ProgressDisplay.h"
+#include "app/import_cli/SafeguardCommands.h"
 #include "app/server_info.h"
+#include "import/ImportBackup.h"
 #include "import/PortelleImport.h"
 #include "log/DebugLog.h"
 #include "platform/console.h"
@@ -45,8 +47,8 @@ std::vector<std::u16string> ClosingMessages(const ImportReport& report) {
   return lines;
 }
 
-// Writes to standard output, or to standard error when standard output
-// carries JSON only.
+}  // namespace
+
 void Say(bool json, std::u16string_view text) {
   if (json) {
     platform::ConsoleWriteError(text);
@@ -55,19 +57,14 @@ void Say(bool json, std::u16string_view text) {
   }
 }
 
-// Message 132 as a console question; true only for a lower-case y.
-bool Confirmed(bool json) {
-  const std::u16string question =
-      platform::OneLine(platform::FormatMessageText(platform::kMsgImportWarning));
-  Say(json,
-      platform::FormatMessageText(platform::AppMessage(platform::kMsgConsoleQuestion, question)));
+bool Confirmed(bool json, const platform::AppMessage& question) {
+  const std::u16string line = platform::OneLine(platform::FormatMessageText(question));
+  Say(json, platform::FormatMessageText(platform::AppMessage(platform::kMsgConsoleQuestion, line)));
   // With --json the key is not echoed: it would land in the JSON output.
   const int key = platform::ConsoleReadKey(!json);
   Say(json, u"\n");
   return key == 'y';
 }
-
-}  // namespace
 
 Arguments ParseArguments(const std::vector<std::u16string>& arguments) {
   Arguments parsed;
@@ -80,6 +77,7 @@ Arguments ParseArguments(const std::vector<std::u16string>& arguments) {
   }
   bool options_ended = false;
   int archives = 0;
+  int modes = 0;
   for (const std::u16string& token : arguments) {
     if (!options_ended && token == u"--") {
       options_ended = true;
@@ -87,6 +85,15 @@ Arguments ParseArguments(const std::vector<std::u16string>& arguments) {
       parsed.yes = true;
     } else if (!options_ended && token == u"--json") {
       parsed.json = true;
+    } else if (!options_ended && token == u"--dry-run") {
+      parsed.action = Arguments::Action::kDryRun;
+      ++modes;
+    } else if (!options_ended && token == u"--restore") {
+      parsed.action = Arguments::Action::kRestore;
+      ++modes;
+    } else if (!options_ended && token == u"--list-backups") {
+      parsed.action = Arguments::Action::kListBackups;
+      ++modes;
     } else if (!options_ended && token.size() > 1 && token[0] == u'-') {
       parsed.error = u"unknown option " + token;
       return parsed;
@@ -94,14 +101,24 @@ Arguments ParseArguments(const std::vector<std::u16string>& arguments) {
       if (++archives == 1) parsed.archive = token;
     }
   }
-  if (archives > 1) {
+  const Arguments::Action action = modes == 0 ? Arguments::Action::kImport : parsed.action;
+  parsed.action = Arguments::Action::kBadCommandLine;
+  if (modes > 1) {
+    parsed.error = u"--dry-run, --restore and --list-backups exclude each other";
+  } else if (action == Arguments::Action::kListBackups) {
+    if (archives == 0) {
+      parsed.action = action;
+    } else {
+      parsed.error = u"--list-backups takes no archive";
+    }
+  } else if (archives > 1) {
     parsed.error = u"more than one archive given";
   } else if (archives == 0) {
-    parsed.error = u"no archive given";
+    parsed.error = action == Arguments::Action::kRestore ? u"no backup given" : u"no archive given";
   } else if (parsed.archive.empty()) {
     parsed.error = u"the archive name is empty";
   } else {
-    parsed.action = Arguments::Action::kImport;
+    parsed.action = action;
   }
   return parsed;
 }
@@ -109,22 +126,34 @@ Arguments ParseArguments(const std::vector<std::u16string>& arguments) {
 std::u16string Usage() {
   std::u16string usage =
       u"Usage: portelle-import [--yes] [--json] ARCHIVE\n"
+      u"       portelle-import --dry-run [--json] ARCHIVE\n"
+      u"       portelle-import --restore [--yes] [--json] BACKUP\n"
+      u"       portelle-import --list-backups [--json]\n"
       u"       portelle-import --help | -h | /?\n"
       u"\n"
       u"Imports an export archive into the Bastionel server installed here, as the dialog's\n"
       u"Import does; only a 10.6 SP2 server without a patch can import. The domains that\n"
       u"exist already are left alone and listed in DuplicateDomainList.txt in the current\n"
-      u"folder.\n"
+      u"folder. Before it writes anything, every file it is about to change is saved into\n"
+      u"a backup in the folder Backup of the install folder; a backup that cannot be\n"
+      u"written stops the import before it starts.\n"
       u"\n"
-      u"  --yes    import without asking first (otherwise only \"y\" goes on)\n"
+      u"  --dry-run       check the archive and show what the import would change (INI\n"
+      u"                  keys, domains created or left alone, files, component calls)\n"
+      u"                  without changing anything\n"
+      u"  --restore       put the files saved in BACKUP back, bytes and times; domains and\n"
+      u"                  scan configurations sent to the database service stay\n"
+      u"  --list-backups  show the backups of this server\n"
+      u"  --yes    import or restore without asking first (otherwise only \"y\" goes on)\n"
       u"  --json   print the summary as one JSON object on standard output; the question,\n"
       u"           when asked, goes to standard error\n"
       u"  --help, -h, /?  show this text\n"
       u"  ARCHIVE  the export archive to import (\".Zip\" is added to a name without \".zip\")\n"
       u"\n"
       u"Exit codes:\n"
-      u"  0  imported\n"
-      u"  1  refused (no server found, or one that cannot import), aborted, or failed\n"
+      u"  0  imported (previewed, restored, listed)\n"
+      u"  1  refused (no server found, or one that cannot import), aborted, or failed;\n"
+      u"     a backup that cannot be written\n"
       u"  2  bad command line\n"
       u"  3  imported, but duplicate domains were left alone or domains were refused or\n"
       u"     damaged\n";
@@ -161,6 +190,7 @@ std::u16string ReportText(const ImportReport& report) {
                                                     : platform::kMsgFirewallNotMigrated));
   text += Line(AppMessage(summary.dlp_template_migrated ? platform::kMsgDlpTemplateMigrated
                                                         : platform::kMsgDlpTemplateNotMigrated));
+  if (!report.backup.empty()) text += Line(AppMessage(platform::kMsgBackupWritten, report.backup));
   return text;
 }
 
@@ -168,6 +198,9 @@ std::u16string ReportWarnings(const ImportReport& report) {
   std::u16string text;
   if (!report.imported) {
     if (!report.outcome.failure.empty()) text += Line(report.outcome.failure);
+    if (!report.backup.empty()) {
+      text += Line(platform::AppMessage(platform::kMsgBackupWritten, report.backup));
+    }
     return text;
   }
   for (const platform::AppMessage& afterword : report.outcome.afterwords) text += Line(afterword);
@@ -208,6 +241,8 @@ std::string ReportJson(const ImportReport& report) {
     object["failure"] = nullptr;
   }
   object["warnings"] = std::move(warnings);
+  object["backup"] = report.backup.empty() ? nlohmann::ordered_json(nullptr)
+                                           : nlohmann::ordered_json(Utf16ToUtf8(report.backup));
   // Names from an archive need not be valid text; they must not stop the
   // report.
   return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
@@ -229,13 +264,19 @@ int Run(const Arguments& arguments) {
   // Discovery as portelle's start-up makes it.
   app::ServerInfo server;
   if (!app::DiscoverServer(&server)) return kExitFailed;
+  if (arguments.action == Arguments::Action::kRestore) return RunRestore(arguments, server);
+  if (arguments.action == Arguments::Action::kListBackups) {
+    return RunListBackups(arguments, server);
+  }
   if (!app::CanImportInto(server.version, server.service_pack, server.patch)) {
     platform::ConsoleWriteError(Line(platform::AppMessage(
         platform::kMsgImportVersionRefused, platform::Format(u"%g", server.version),
         Number(server.service_pack), Number(server.patch))));
     return kExitFailed;
   }
-  if (!arguments.yes && !Confirmed(arguments.json)) {
+  if (arguments.action == Arguments::Action::kDryRun) return RunDryRun(arguments, server);
+  if (!arguments.yes &&
+      !Confirmed(arguments.json, platform::AppMessage(platform::kMsgImportWarning))) {
     Say(arguments.json, Line(platform::AppMessage(platform::kMsgImportAborted)));
     DEBUG_LOG(68, u"%s - Import is aborted", kFunc);
     return kExitFailed;
@@ -243,6 +284,14 @@ int Run(const Arguments& arguments) {
 
   ImportReport report;
   report.archive = arguments.archive;
+  platform::AppMessage not_saved;
+  if (!import_backup::BackUpBeforeImport(server.install_path, arguments.archive, &report.backup,
+                                         &not_saved)) {
+    report.outcome.failure = not_saved;
+    if (arguments.json) platform::ConsoleWrite(platform::Utf8ToUtf16(ReportJson(report)));
+    platform::ConsoleWriteError(ReportWarnings(report));
+    return kExitFailed;
+  }
   {
     // A terminal shows the import's progress; the line is gone before the
     // report is written.

@@ -27,16 +27,18 @@ enum ExitCode : int {
 };
 
 struct Arguments {
-  enum class Action { kImport, kHelp, kBadCommandLine };
+  enum class Action { kImport, kDryRun, kRestore, kListBackups, kHelp, kBadCommandLine };
   Action action = Action::kBadCommandLine;
-  bool yes = false;   // --yes: no question
-  bool json = false;  // --json: the summary as JSON
-  std::u16string archive;
-  std::u16string error;  // kBadCommandLine: what is wrong, one phrase
+  bool yes = false;        // --yes: no question
+  bool json = false;       // --json: the summary as JSON
+  std::u16string archive;  // kRestore: the backup
+  std::u16string error;    // kBadCommandLine: what is wrong, one phrase
 };
 
 // The program's arguments, without its name: --yes, --json and one ARCHIVE
-// in any order; after "--" every token is an archive name. --help, -h or /?
+// in any order; after "--" every token is an archive name. --dry-run
+// previews the import of ARCHIVE, --restore takes a backup in ARCHIVE's
+// place, and --list-backups takes no ARCHIVE; at most one of the three. --help, -h or /?
 // before any "--" asks for the usage text, whatever else is given. Any other token
 // that starts with "-" (except "-" alone) is an unknown option; no archive,
 // an empty one or a second one is a bad command line too.
@@ -54,6 +56,7 @@ struct ImportReport {
   // 0 when the import failed.
   int duplicates = 0;
   std::u16string report_path;  // the report's full path
+  std::u16string backup;       // the backup taken before the import; empty: none
   ImportSummary summary;
   OperationOutcome outcome;  // the failure, or the afterwords of a success
 };
@@ -78,6 +81,14 @@ std::u16string ReportWarnings(const ImportReport& report);
 
 // The whole report as one JSON object on one line, ending in a line break.
 std::string ReportJson(const ImportReport& report);
+
+// Writes to standard output, or to standard error when standard output
+// carries JSON only.
+void Say(bool json, std::u16string_view text);
+
+// `question` as a console question (message 214); true only for a
+// lower-case y.
+bool Confirmed(bool json, const platform::AppMessage& question);
 
 // The whole program: returns its exit code. Message boxes of discovery and
 // of the engine go to the installed user interface (standard error by

@@ -76,12 +76,44 @@ TEST(ParseArgumentsTest, BadCommandLinesSayWhatIsWrong) {
   }
 }
 
+TEST(ParseArgumentsTest, PreviewRestoreAndListAreModesOfTheirOwn) {
+  Arguments a = ParseArguments({u"--json", u"a.zip", u"--dry-run"});
+  EXPECT_EQ(a.action, Action::kDryRun);
+  EXPECT_EQ(a.archive, u"a.zip");
+  EXPECT_TRUE(a.json);
+  a = ParseArguments({u"--restore", u"--yes", u"portelle-backup-20260101-120000.zip"});
+  EXPECT_EQ(a.action, Action::kRestore);
+  EXPECT_EQ(a.archive, u"portelle-backup-20260101-120000.zip");
+  EXPECT_TRUE(a.yes);
+  EXPECT_EQ(ParseArguments({u"--list-backups"}).action, Action::kListBackups);
+  // After "--" a mode's name is an archive.
+  a = ParseArguments({u"--", u"--dry-run"});
+  EXPECT_EQ(a.action, Action::kImport);
+  EXPECT_EQ(a.archive, u"--dry-run");
+
+  const std::pair<std::vector<std::u16string>, std::u16string> bad[] = {
+      {{u"--dry-run"}, u"no archive given"},
+      {{u"--restore"}, u"no backup given"},
+      {{u"--list-backups", u"a.zip"}, u"--list-backups takes no archive"},
+      {{u"--dry-run", u"--restore", u"a.zip"},
+       u"--dry-run, --restore and --list-backups exclude each other"},
+      {{u"--dry-run", u"--dry-run", u"a.zip"},
+       u"--dry-run, --restore and --list-backups exclude each other"},
+  };
+  for (const auto& [arguments, error] : bad) {
+    a = ParseArguments(arguments);
+    EXPECT_EQ(a.action, Action::kBadCommandLine) << platform::Utf16ToUtf8(error);
+    EXPECT_EQ(a.error, error);
+  }
+}
+
 TEST(UsageTest, NamesEveryOptionEveryExitCodeAndTheEnvironment) {
   const std::string usage = platform::Utf16ToUtf8(Usage());
   for (const char* text :
        {"portelle-import [--yes] [--json] ARCHIVE", "--yes", "--json", "--help, -h, /?",
         "DuplicateDomainList.txt", "  0  imported", "  1  refused", "  2  bad command line",
-        "  3  imported, but duplicate", "BASTIONEL_REGISTRY", "BASTIONEL_PIPE_DIR"}) {
+        "  3  imported, but duplicate", "BASTIONEL_REGISTRY", "BASTIONEL_PIPE_DIR",
+        "--dry-run [--json] ARCHIVE", "--restore [--yes] [--json] BACKUP", "--list-backups"}) {
     EXPECT_NE(usage.find(text), std::string::npos) << text;
   }
 }

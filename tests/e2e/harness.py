@@ -371,6 +371,20 @@ class Service:
             self.process.stderr.close()
 
 
+def export_sample(sample):
+    """Exports the sample server `sample` with the real portelle /c /t and
+    returns the archive's path; the source server goes when the test
+    module ends."""
+    source = Server(sample=sample)
+    unittest.addModuleCleanup(source.close)
+    source.start_database(os.path.join(SAMPLES, sample, "fixture.json"))
+    path = source.path("SkvaMigrate.zip")
+    exported = source.export("/c", "/t", path)
+    assert exported.returncode == 0, exported.stdout + exported.stderr
+    source.database.stop()
+    return path
+
+
 def domain(uid, entry, parent=ROOT_UID, **fields):
     return dict(uid=uid, entry=entry, parent=parent, **fields)
 

@@ -10,8 +10,8 @@ import os
 import subprocess
 import unittest
 
-from harness import (CORRUPT, RUN_TIMEOUT_S, SAMPLES, TARGET_SAMPLE, Archive, Server, program,
-                     utf16)
+from harness import (CORRUPT, RUN_TIMEOUT_S, SAMPLES, TARGET_SAMPLE, Archive, Server,
+                     export_sample, program, utf16)
 
 SOURCE_SAMPLE = "10.5"
 QUESTION = ("Warning: Selected data file will override current firewall profiles, policies, and "
@@ -25,6 +25,14 @@ TOOL_SUCCEEDED = "Tool has executed successfully"
 
 def fixture(sample):
     return os.path.join(SAMPLES, sample, "fixture.json")
+
+
+def backup_path(server):
+    """The one backup an import took of `server`'s files."""
+    folder = os.path.join(server.install, "Backup")
+    names = os.listdir(folder)
+    assert len(names) == 1, names
+    return os.path.join(folder, names[0])
 
 
 def run_headless(server, *arguments, stdin=b""):
@@ -41,14 +49,7 @@ EXPORT = {}
 
 def setUpModule():
     """One export of the source sample serves every test."""
-    source = Server(sample=SOURCE_SAMPLE)
-    unittest.addModuleCleanup(source.close)
-    source.start_database(fixture(SOURCE_SAMPLE))
-    path = source.path("SkvaMigrate.zip")
-    exported = source.export("/c", "/t", path)
-    assert exported.returncode == 0, exported.stdout + exported.stderr
-    source.database.stop()
-    EXPORT["path"] = path
+    EXPORT["path"] = export_sample(SOURCE_SAMPLE)
 
 
 class HeadlessImportTestCase(unittest.TestCase):
@@ -79,7 +80,8 @@ class HeadlessImportTestCase(unittest.TestCase):
                 "Domains refused or damaged: 0",
                 "Files replaced: %d" % self.files,
                 "Firewall settings migrated.",
-                "DLP template migrated."]
+                "DLP template migrated.",
+                "Backup of the files the import changes: %s" % backup_path(server)]
 
 
 class SameResultAsTheImportDriver(HeadlessImportTestCase):
@@ -118,9 +120,10 @@ class SameResultAsTheImportDriver(HeadlessImportTestCase):
         def files(server):
             # The component stand-ins record the install path, which differs.
             install = server.install.encode()
+            # The backup taken before the import is portelle-import's own.
             return {name: data.replace(install, b"INSTALL/").replace(install.rstrip(b"/"),
                                                                     b"INSTALL")
-                    for name, data in server.files().items()}
+                    for name, data in server.files().items() if not name.startswith("Backup/")}
         self.assertEqual(files(self.headless), files(self.reference))
 
     def test_duplicates_end_with_messages_141_and_142_and_the_summary(self):
@@ -208,7 +211,7 @@ class Json(HeadlessImportTestCase):
             "domains_refused_or_damaged": 0, "domains_refused": 0, "domains_not_imported": 0,
             "domains_without_config": 0, "files_replaced": self.files, "members_skipped": 0,
             "firewall_migrated": True, "dlp_template_migrated": True, "failure": None,
-            "warnings": []})
+            "warnings": [], "backup": backup_path(server)})
         self.assertEqual(len(server.report()), self.duplicates)
 
     def test_the_question_goes_to_standard_error(self):
