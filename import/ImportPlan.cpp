@@ -25,9 +25,6 @@ namespace {
 
 constexpr char16_t kLogSource[] = u"ImportPlan";
 constexpr char16_t kFunc[] = u"import_plan::MakePlan";
-// The largest skva.dat the import takes from an archive.
-constexpr size_t kMaxPackageFileBytes = package::kMaxPackageBytes + 20;
-constexpr int32_t kUidChars = 36;
 constexpr char16_t kGlobalSetting[] = u"Global Setting";
 constexpr char16_t kDiskReserved[] = u"DiskReserved";
 
@@ -55,29 +52,14 @@ using NameSet = std::set<std::u16string, NoCaseLess>;
 bool CheckArchive(CUnzip& unzip, const std::string& archive, const std::string& install,
                   SKVA_Server_Settings::SettingAggregation* package, std::u16string* reason) {
   if (unzip.Open(archive.c_str()) != 0) {
-    platform::FileInfo info;
-    const platform::Status found =
-        platform::GetFileInfo(platform::FromSystemCodePage(NormalizeArchiveName(archive)), &info);
-    if (!found.ok()) {
-      *reason = u"it cannot be read: " +
-                platform::FromSystemCodePage(platform::SystemErrorText(found.code()));
-    } else {
-      *reason = info.is_folder ? u"it is a folder" : u"it is not a zip archive";
-    }
+    *reason = CImportSkvaSettings::WhyNotOpened(platform::FromSystemCodePage(archive));
     return false;
   }
-  UnzipWantedMember wanted;
-  wanted.name = platform::ToSystemCodePage(package::kPackageDataFileName);
-  wanted.max_size = kMaxPackageFileBytes;
-  UnzipProblem problem;
-  if (unzip.Verify(install.c_str(), &wanted, &problem) != 0) {
-    *reason = platform::FromSystemCodePage(problem.reason);
-  } else if (!wanted.found) {
-    *reason = u"it holds no skva.dat";
-  } else if (!package::DecodePackageData(wanted.data, kFunc, package).ok()) {
-    *reason = u"its skva.dat does not hold a readable settings package";
+  const auto checked = CImportSkvaSettings::VerifyArchive(unzip, install, package, reason);
+  if (checked == CImportSkvaSettings::ArchiveCheck::kOutOfMemory) {
+    *reason = u"there is not enough memory to read its skva.dat";
   }
-  return reason->empty();
+  return checked == CImportSkvaSettings::ArchiveCheck::kSound;
 }
 
 // The members the extraction would write: those an export archive holds,
@@ -120,28 +102,9 @@ void PlanComponentCalls(const SKVA_Server_Settings::SettingAggregation& package,
       u"BsnPfwCommon PFWMigrateFirewallSettings(\"%sPrivate\\PFW\\\")", plan->install));
   plan->component_calls.push_back(
       platform::Format(u"BsnPfwCommon PFWCreateServerPackedPfwFile(\"%s\")", plan->install));
-  plan->component_calls.push_back(platform::FromSystemCodePage(
-      platform::FormatA("SvcCfgRunner.exe -migrateDlpTemplate \"%s\" \"%s\" %f %d",
-                        platform::ToSystemCodePage(package::kDlpClcCopyName),
-                        platform::ToSystemCodePage(package::kDlpClcFileName),
-                        package.original_skva_ver(), package.original_servicepack_ver())));
-}
-
-// A record's UTF-16LE field as text, as far as it holds whole characters.
-std::u16string RecordText(const std::string& bytes, int32_t chars) {
-  const size_t available = bytes.size() / sizeof(char16_t);
-  const size_t count = chars <= 0 ? 0 : std::min(available, static_cast<size_t>(chars));
-  std::u16string text(count, u'\0');
-  std::memcpy(text.data(), bytes.data(), count * sizeof(char16_t));
-  return text;
-}
-
-bool EntryNameExists(const std::u16string& entry_name) {
-  std::string reply;
-  if (!dbFindDomainUid(entry_name, kDbDomainListType, kDbRootDomainUid, &reply)) return false;
-  std::u16string text(reply.size() / sizeof(char16_t), u'\0');
-  std::memcpy(text.data(), reply.data(), text.size() * sizeof(char16_t));
-  return !text.empty() && text[0] != u'\0';
+  plan->component_calls.push_back(
+      platform::FromSystemCodePage(CImportSkvaSettings::DlpTemplateCommandLine(
+          package.original_skva_ver(), package.original_servicepack_ver())));
 }
 
 // Domains in package order, as the import would meet them: a domain created
@@ -152,12 +115,17 @@ void PlanDomains(const SKVA_Server_Settings::SettingAggregation& package, Import
   for (const SKVA_Server_Settings::ScanConfigs& record : package.scanconfigs()) {
     if (!record.has_domain_uid() || !record.has_computer_name()) continue;
     DomainPlan domain;
-    domain.uid = RecordText(record.domain_uid(), kUidChars);
-    domain.entry_name = RecordText(record.computer_name(), record.computer_name_size());
-    domain.domain_name = RecordText(record.domain_name(), record.domain_name_size());
-    domain.parent_uid = RecordText(record.parent_uid(), kUidChars);
+    domain.uid =
+        CImportSkvaSettings::RecordText(record.domain_uid(), CImportSkvaSettings::kUidChars);
+    domain.entry_name =
+        CImportSkvaSettings::RecordText(record.computer_name(), record.computer_name_size());
+    domain.domain_name =
+        CImportSkvaSettings::RecordText(record.domain_name(), record.domain_name_size());
+    domain.parent_uid =
+        CImportSkvaSettings::RecordText(record.parent_uid(), CImportSkvaSettings::kUidChars);
     tagCln_CgiOnStart fits;
-    if (created.count(domain.entry_name) != 0 || EntryNameExists(domain.entry_name)) {
+    if (created.count(domain.entry_name) != 0 ||
+        CImportSkvaSettings::EntryNameExists(domain.entry_name)) {
       domain.fate = DomainFate::kDuplicate;
     } else if (!fits.SetDomainUid(domain.uid) || !fits.SetEntryName(domain.entry_name) ||
                !fits.SetDomainName(domain.domain_name) || !fits.SetParentUid(domain.parent_uid)) {

@@ -15,7 +15,6 @@ namespace {
 
 constexpr char16_t kLogSource[] = u"PortelleImport";
 // A domain UID in a record: 36 characters.
-constexpr int32_t kUidChars = 36;
 
 }  // namespace
 

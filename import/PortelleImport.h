@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 
+#include "package/PackageDataFile.h"
 #include "package/ServerSettings.pb.h"
 #include "platform/progress.h"
 #include "platform/string_table.h"
@@ -65,6 +66,33 @@ class CImportSkvaSettings {
   // "domain name\entry name" for each domain whose entry name existed
   // already, UTF-16LE text with a byte-order mark and CR LF line ends.
   static constexpr std::u16string_view kDuplicateDomainListName = u"DuplicateDomainList.txt";
+  // The longest skva.dat the import takes from an archive.
+  static constexpr size_t kMaxPackageFileBytes = package::kMaxPackageBytes + 20;
+  // Characters of a record's UID fields.
+  static constexpr int32_t kUidChars = 36;
+
+  // The first `chars` UTF-16LE characters of a record's byte field, as far
+  // as the field holds whole characters.
+  static std::u16string RecordText(const std::string& bytes, int32_t chars);
+
+  // The whole check of an open archive before anything is written: every
+  // member's name and data, and a skva.dat that decodes into *package. On a
+  // refusal *reason says why in the user's terms; nothing is shown.
+  // `install` is the install path in the system code page.
+  enum class ArchiveCheck { kSound, kRefused, kOutOfMemory };
+  static ArchiveCheck VerifyArchive(CUnzip& unzip, const std::string& install,
+                                    SKVA_Server_Settings::SettingAggregation* package,
+                                    std::u16string* reason);
+  // Why an archive could not be opened, in the user's terms.
+  static std::u16string WhyNotOpened(const std::u16string& archive_path);
+
+  // Whether a domain with this entry name exists anywhere in the tree; a
+  // lookup that fails finds nothing.
+  static bool EntryNameExists(const std::u16string& entry_name);
+
+  // The command line that runs the server's setup program on the archive's
+  // DLP template, for a package exported from `version` with `service_pack`.
+  static std::string DlpTemplateCommandLine(double version, int32_t service_pack);
 
   // `install_path` is the server's install folder, ending in a separator.
   // Creates DuplicateDomainList.txt in the current folder, or empties it, so
@@ -167,21 +195,13 @@ class CImportSkvaSettings {
   // layer to show. Empty when nothing more is to be said.
   const platform::AppMessage& failure() const { return m_failure; }
   // Sets the package the steps after the extraction work on, for running
-  // one of them (the INI merge of an import's preview) on its own.
+  // one of them on its own (the INI merge of an import's preview, a test).
   void SetPackage(SKVA_Server_Settings::SettingAggregation package) {
-    m_package = std::move(package);
-  }
-  // Lets a test run the steps after the package was read on a package of its
-  // own.
-  void SetPackageForTesting(SKVA_Server_Settings::SettingAggregation package) {
     m_package = std::move(package);
   }
 
  private:
   std::u16string MainIniPath() const;
-  // The first `chars` UTF-16LE characters of a record's byte field, as far
-  // as the field holds whole characters.
-  static std::u16string RecordText(const std::string& bytes, int32_t chars);
   // The check of ExtractFromZip before anything is written, on the open
   // archive; `install` is the install path in the system code page. Decodes
   // the archive's package into m_package. False when the archive is

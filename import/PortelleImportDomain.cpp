@@ -1,6 +1,5 @@
 // Creation of one domain of the package on the target server, or its entry
 // in the duplicate-domain report.
-#include <cstring>
 #include <string>
 
 #include "dbclient/dbcl_Command.h"
@@ -10,6 +9,7 @@
 #include "import/TextModeFile.h"
 #include "log/DebugLog.h"
 #include "platform/string_table.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -22,18 +22,9 @@ constexpr int32_t kInitialValue = -1;
 
 // The reply of a lookup as text: its whole characters up to the first NUL.
 std::u16string ReplyText(const std::string& reply) {
-  std::u16string text(reply.size() / sizeof(char16_t), u'\0');
-  std::memcpy(text.data(), reply.data(), text.size() * sizeof(char16_t));
+  std::u16string text = platform::Utf16LeToText(reply);
   text.resize(std::char_traits<char16_t>::length(text.c_str()));
   return text;
-}
-
-// Whether a domain with this entry name exists anywhere in the tree; a
-// lookup that fails finds nothing.
-bool EntryNameExists(const std::u16string& entry_name) {
-  std::string reply;
-  if (!dbFindDomainUid(entry_name, kDbDomainListType, kDbRootDomainUid, &reply)) return false;
-  return !ReplyText(reply).empty();
 }
 
 // Fills the creation record. A value that does not fit its field is not cut
@@ -57,6 +48,12 @@ void ShowDatabaseImportFailed() {
 }
 
 }  // namespace
+
+bool CImportSkvaSettings::EntryNameExists(const std::u16string& entry_name) {
+  std::string reply;
+  if (!dbFindDomainUid(entry_name, kDbDomainListType, kDbRootDomainUid, &reply)) return false;
+  return !ReplyText(reply).empty();
+}
 
 bool CImportSkvaSettings::AddDomains(const std::u16string& domain_uid,
                                      const std::u16string& entry_name,

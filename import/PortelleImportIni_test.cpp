@@ -65,7 +65,7 @@ class ImportToIniTest : public ImportTest {
   void Import(std::string_view global_config) {
     SKVA_Server_Settings::SettingAggregation package;
     package.set_global_config_string(std::string(global_config));
-    importer_->SetPackageForTesting(package);
+    importer_->SetPackage(package);
     EXPECT_TRUE(importer_->ImportToIni());
   }
 };
@@ -159,7 +159,7 @@ TEST_F(ImportToIniTest, AMergeThatFailsLeavesBothFilesAsTheyWere) {
     WriteServerFile(blocked + "/inside", "a folder in the staging file's place");
     SKVA_Server_Settings::SettingAggregation package;
     package.set_global_config_string(std::string(kPackage));
-    importer_->SetPackageForTesting(package);
+    importer_->SetPackage(package);
     EXPECT_FALSE(importer_->ImportToIni());
     EXPECT_EQ(ServerFile("bsnscan.ini"), kTarget);
     EXPECT_EQ(ServerFile("private/bsnserver.ini"), target_private);
@@ -193,7 +193,7 @@ TEST_F(ImportToIniTest, AFailedStagedWriteLeavesTheTargetByteIdentical) {
       const platform::ScopedFileFaults installed(&faults);
       SKVA_Server_Settings::SettingAggregation package;
       package.set_global_config_string(std::string(kPackage));
-      importer_->SetPackageForTesting(package);
+      importer_->SetPackage(package);
       EXPECT_FALSE(importer_->ImportToIni());
     }
     EXPECT_GT(rename_fails ? faults.renames : faults.failed_writes, 0u);
@@ -207,7 +207,7 @@ TEST_F(ImportToIniTest, AFolderInTheTargetFilesPlaceIsNamed) {
   WriteServerFile("bsnscan.ini/inside", "x");
   SKVA_Server_Settings::SettingAggregation package;
   package.set_global_config_string(std::string(kPackage));
-  importer_->SetPackageForTesting(package);
+  importer_->SetPackage(package);
   EXPECT_FALSE(importer_->ImportToIni());
   EXPECT_EQ(importer_->failure().argument1, install_path() + u"bsnscan.ini");
   EXPECT_EQ(Listing(), (std::vector<std::string>{"Admin", "bsnscan.ini", "private"}));
@@ -281,7 +281,7 @@ TEST_F(ImportToIniTest, KeptValuesAreWrittenBackWholeHoweverLong) {
 TEST_F(ImportToIniTest, WithoutIniTextNothingIsMergedAndTheTargetKeepsItsValues) {
   WriteServerFile("bsnscan.ini", kTarget);
   SKVA_Server_Settings::SettingAggregation package;
-  importer_->SetPackageForTesting(package);
+  importer_->SetPackage(package);
   EXPECT_TRUE(importer_->ImportToIni());
   EXPECT_EQ(Main(u"Global Setting", u"Shared"), u"old");
   EXPECT_EQ(Main(u"Global Setting", u"DiskReserved"), u"500");
@@ -295,7 +295,7 @@ TEST_F(ImportToIniTest, AStagingFileThatCannotBeWrittenFailsTheMergeAndSaysWhy) 
   const std::string before = ServerFile("bsnscan.ini");
   SKVA_Server_Settings::SettingAggregation package;
   package.set_global_config_string(std::string(kPackage));
-  importer_->SetPackageForTesting(package);
+  importer_->SetPackage(package);
   EXPECT_FALSE(importer_->ImportToIni());
   EXPECT_EQ(ServerFile("bsnscan.ini"), before);  // nothing merged
   const platform::AppMessage& failure = importer_->failure();

@@ -27,8 +27,6 @@ using PfwFunction = void (*)(const char*);
 
 // The command line is built into a buffer of this many bytes.
 constexpr size_t kCommandLineBytes = 2048;
-constexpr char kDlpClcCopy[] = "Private\\DlpClc.ori.xml";
-constexpr char kDlpClc[] = "Private\\DlpClc.xml";
 
 }  // namespace
 
@@ -73,6 +71,13 @@ bool CImportSkvaSettings::MigratePFWSettings() {
   return result;
 }
 
+std::string CImportSkvaSettings::DlpTemplateCommandLine(double version, int32_t service_pack) {
+  return platform::FormatA("SvcCfgRunner.exe -migrateDlpTemplate \"%s\" \"%s\" %f %d",
+                           platform::ToSystemCodePage(package::kDlpClcCopyName),
+                           platform::ToSystemCodePage(package::kDlpClcFileName), version,
+                           service_pack);
+}
+
 bool CImportSkvaSettings::MigrateDLPTemplate() {
   DEBUG_LOG(8, u"=>MigrateDLPTemplate()");
   const platform::ScopedCurrentFolder current(m_wstrServerPath);
@@ -80,9 +85,8 @@ bool CImportSkvaSettings::MigrateDLPTemplate() {
     DEBUG_LOG(2, u"Cannot enter the install folder, error=%d", current.status().code());
     return false;
   }
-  std::string command_line = platform::FormatA(
-      "SvcCfgRunner.exe -migrateDlpTemplate \"%s\" \"%s\" %f %d", kDlpClcCopy, kDlpClc,
-      m_package.original_skva_ver(), m_package.original_servicepack_ver());
+  std::string command_line =
+      DlpTemplateCommandLine(m_package.original_skva_ver(), m_package.original_servicepack_ver());
   if (command_line.size() >= kCommandLineBytes) command_line.resize(kCommandLineBytes - 1);
   DEBUG_LOG(8, u"szCmdLine = %S", command_line);
 

@@ -18,7 +18,7 @@ class MigrateTest : public ImportTest {
     SKVA_Server_Settings::SettingAggregation package;
     package.set_original_skva_ver(version);
     package.set_original_servicepack_ver(service_pack);
-    importer_->SetPackageForTesting(package);
+    importer_->SetPackage(package);
   }
 
   std::u16string CurrentFolder() const {

@@ -27,7 +27,6 @@ constexpr unsigned int kErrorTextSize = 261;
 // The largest skva.dat taken from an archive: the longest package the
 // reader accepts cannot need more, since its compressed form is smaller than
 // the package and its length prefix has at most 20 digits.
-constexpr size_t kMaxPackageFileBytes = package::kMaxPackageBytes + 20;
 
 void ShowDataFileCorrupted() {
   platform::ShowAppMessage(platform::kMsgDataFileCorrupted, platform::MessageIcon::kError);
@@ -83,39 +82,45 @@ void MoveAlertFilesToAdmin(const std::u16string& install_path) {
 
 }  // namespace
 
-bool CImportSkvaSettings::CheckArchive(CUnzip& unzip, const std::u16string& archive_path,
-                                       const std::string& install) {
+CImportSkvaSettings::ArchiveCheck CImportSkvaSettings::VerifyArchive(
+    CUnzip& unzip, const std::string& install, SKVA_Server_Settings::SettingAggregation* package,
+    std::u16string* reason) {
   UnzipWantedMember wanted;
   wanted.name = platform::ToSystemCodePage(package::kPackageDataFileName);
   wanted.max_size = kMaxPackageFileBytes;
   UnzipProblem problem;
-  std::u16string reason;
   if (unzip.Verify(install.c_str(), &wanted, &problem) != 0) {
-    reason = platform::FromSystemCodePage(problem.reason);
+    *reason = platform::FromSystemCodePage(problem.reason);
   } else if (!wanted.found) {
-    reason = u"it holds no skva.dat";
+    *reason = u"it holds no skva.dat";
   } else {
     const package::PackageStatus decoded = package::DecodePackageData(
-        wanted.data, u"CImportSkvaSettings::ImportSettingsFromFile", &m_package);
+        wanted.data, u"CImportSkvaSettings::ImportSettingsFromFile", package);
     if (decoded.kind() == package::PackageStatus::Kind::kOutOfMemory) {
-      m_package.Clear();
-      return false;  // logged by the reader; nothing is shown, as for any allocation failure
+      package->Clear();
+      return ArchiveCheck::kOutOfMemory;  // logged by the reader
     }
-    if (!decoded.ok()) reason = u"its skva.dat does not hold a readable settings package";
+    if (!decoded.ok()) *reason = u"its skva.dat does not hold a readable settings package";
   }
-  if (reason.empty()) return true;
-  m_package.Clear();
+  if (reason->empty()) return ArchiveCheck::kSound;
+  package->Clear();
+  return ArchiveCheck::kRefused;
+}
+
+bool CImportSkvaSettings::CheckArchive(CUnzip& unzip, const std::u16string& archive_path,
+                                       const std::string& install) {
+  std::u16string reason;
+  const ArchiveCheck checked = VerifyArchive(unzip, install, &m_package, &reason);
+  // Out of memory is logged by the reader; nothing is shown, as for any
+  // allocation failure.
+  if (checked != ArchiveCheck::kRefused) return checked == ArchiveCheck::kSound;
   ShowDataFileCorrupted();
   DEBUG_LOG(70, u"%s - Refused %s: %s", kFunc, archive_path, reason);
   m_failure = platform::AppMessage(platform::kMsgArchiveRefused, archive_path, reason);
   return false;
 }
 
-namespace {
-
-// Why an archive that passed no check could not be opened, in the user's
-// terms.
-std::u16string WhyNotOpened(const std::u16string& archive_path) {
+std::u16string CImportSkvaSettings::WhyNotOpened(const std::u16string& archive_path) {
   platform::FileInfo info;
   const platform::Status found = platform::GetFileInfo(
       platform::FromSystemCodePage(NormalizeArchiveName(platform::ToSystemCodePage(archive_path))),
@@ -127,8 +132,6 @@ std::u16string WhyNotOpened(const std::u16string& archive_path) {
   if (info.is_folder) return u"it is a folder";
   return u"it is not a zip archive";
 }
-
-}  // namespace
 
 bool CImportSkvaSettings::ExtractFromZip(const std::u16string& archive_path) {
   DEBUG_LOG(68, u"%s - =>ExtractFromZip(wstrImportFile[%s])", kFunc, archive_path);
