@@ -2,17 +2,25 @@
 // the settings package in its skva.dat — so that it can be checked before it
 // is imported.
 //
-//   portelle-examine ARCHIVE [--json]
+//   portelle-examine ARCHIVE [--json] [--against-server]
 //   portelle-examine --help | -h | /?
 //
-// Exit codes: 0 the archive was read whole (or help was shown), 1 it cannot
-// be read or is not a sound export archive (what was read before the fault
-// is still shown), 2 bad command line.
+// With --against-server a sound archive is also held against the server
+// installed here: what an import would change, as portelle-import --dry-run
+// shows it (the same code).
+//
+// Exit codes: 0 the archive was read whole (and previewed), or help was
+// shown; 1 it cannot be read or is not a sound export archive (what was read
+// before the fault is still shown), or the preview failed; 2 bad command
+// line.
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/import_cli/HeadlessImport.h"
 #include "examine/ArchiveExaminer.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -21,7 +29,7 @@ void Print(FILE* stream, const std::string& text) {
 }
 
 constexpr char kUsage[] =
-    "Usage: portelle-examine ARCHIVE [--json]\n"
+    "Usage: portelle-examine ARCHIVE [--json] [--against-server]\n"
     "       portelle-examine --help | -h | /?\n"
     "\n"
     "Shows what an export archive holds: its members and the settings package in its\n"
@@ -29,10 +37,15 @@ constexpr char kUsage[] =
     "be checked before it is imported. Nothing is written.\n"
     "\n"
     "  --json   print the same as one JSON object\n"
+    "  --against-server  then show what importing the archive into the server\n"
+    "           installed here would change, as \"portelle-import --dry-run\" does\n"
+    "           (with --json a second JSON object follows the first); nothing is\n"
+    "           changed on the server\n"
     "  --help, -h, /?  show this text\n"
     "\n"
-    "Exit codes: 0 the archive was read whole; 1 it cannot be read or is not a sound\n"
-    "export archive (what was read before the fault is still shown); 2 bad command line.\n";
+    "Exit codes: 0 the archive was read whole (and previewed); 1 it cannot be read or\n"
+    "is not a sound export archive (what was read before the fault is still shown), or\n"
+    "the preview failed; 2 bad command line.\n";
 
 bool IsHelp(std::string_view argument) {
   return argument == "--help" || argument == "-h" || argument == "/?";
@@ -49,10 +62,13 @@ int main(int argc, char** argv) {
   }
   std::string archive;
   bool as_json = false;
+  bool against_server = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument(argv[i]);
     if (argument == "--json") {
       as_json = true;
+    } else if (argument == "--against-server") {
+      against_server = true;
     } else if (archive.empty() && !argument.empty() && !argument.starts_with("--")) {
       archive = argument;
     } else {
@@ -61,7 +77,7 @@ int main(int argc, char** argv) {
     }
   }
   if (archive.empty()) {
-    Print(stderr, "usage: portelle-examine ARCHIVE [--json]\n");
+    Print(stderr, "usage: portelle-examine ARCHIVE [--json] [--against-server]\n");
     return 2;
   }
   examine::ArchiveReport report;
@@ -72,5 +88,12 @@ int main(int argc, char** argv) {
     Print(stderr, "portelle-examine: " + error + "\n");
     return 1;
   }
-  return 0;
+  if (!against_server) return 0;
+  std::fflush(stdout);
+  if (!as_json) Print(stdout, "\n");
+  std::vector<std::u16string> preview = {u"--dry-run"};
+  if (as_json) preview.emplace_back(u"--json");
+  preview.emplace_back(u"--");
+  preview.push_back(platform::FromSystemCodePage(archive));
+  return headless_import::Run(headless_import::ParseArguments(preview));
 }

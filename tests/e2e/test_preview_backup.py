@@ -202,6 +202,31 @@ class DryRun(TargetTestCase):
         self.assertEqual(server.dump()["journal"], [])
 
 
+class ExamineAgainstServer(TargetTestCase):
+    def test_examine_shows_the_archive_then_the_same_preview(self):
+        server = self.target()
+        before = server_files(server)
+        examined = subprocess.run(
+            [program("portelle-examine"), EXPORT["path"], "--json", "--against-server"],
+            capture_output=True, env=server.env(), cwd=server.root, timeout=RUN_TIMEOUT_S)
+        self.assertEqual(examined.returncode, 0, examined.stderr)
+        out = examined.stdout.decode("utf-8")
+        archive, end = json.JSONDecoder().raw_decode(out)
+        self.assertIn("domains", archive["package"])
+        preview_line = out[end:].strip()
+        code, previewed, _ = run(server, "--dry-run", "--json", EXPORT["path"])
+        self.assertEqual(code, 0)
+        self.assertEqual(json.loads(preview_line), json.loads(previewed))
+        text = subprocess.run([program("portelle-examine"), "--against-server", EXPORT["path"]],
+                              capture_output=True, env=server.env(), cwd=server.root,
+                              timeout=RUN_TIMEOUT_S)
+        self.assertEqual(text.returncode, 0, text.stderr)
+        _, previewed_text, _ = run(server, "--dry-run", EXPORT["path"])
+        self.assertTrue(text.stdout.decode("utf-8").endswith("\n\n" + previewed_text))
+        self.assertEqual(server_files(server), before)
+        self.assertEqual({entry["command"] for entry in server.dump()["journal"]}, {LOOKUP})
+
+
 class BackupAndRestore(TargetTestCase):
     def test_restore_gives_back_the_files_bytes_and_times(self):
         server = self.target()
