@@ -7,7 +7,6 @@
 // export stopped half-way never leaves a half-built tmp.ini behind. The
 // server's own INI files are only read.
 #include <array>
-#include <cerrno>
 #include <string>
 
 #include "dbclient/DecimalText.h"
@@ -142,7 +141,7 @@ bool CExportSkvaSettings::StartTempIni(const std::u16string& temp_ini,
   // included, is removed first), and the profile writer keeps its mode.
   if (status.ok()) {
     status = platform::DeleteFile(staging);
-    if (!status.ok() && status.code() == ENOENT) status = platform::Status();
+    if (!status.ok() && status.code() == platform::kErrorFileNotFound) status = platform::Status();
   }
   if (status.ok()) {
     platform::File file;

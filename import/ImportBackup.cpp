@@ -1,6 +1,5 @@
 #include "import/ImportBackup.h"
 
-#include <cerrno>
 #include <set>
 
 #include "import/ImportPlan.h"
@@ -81,8 +80,6 @@ bool ReadManifest(CUnzip& unzip, const std::string& install, Manifest* manifest,
   }
   return ParseManifest(wanted.data, manifest, error);
 }
-
-bool IsMissing(int error) { return error == ENOENT || error == ENOTDIR; }
 
 struct RestoreContext {
   std::set<std::string> names;  // folded names of the saved files
@@ -168,7 +165,8 @@ bool WriteBackup(const std::u16string& install_path, const std::u16string& archi
     return platform::FromSystemCodePage(platform::SystemErrorText(code));
   };
   const platform::Status made = platform::CreateFolder(folder);
-  if (!made.ok() && made.code() != EEXIST) return fail(folder, reason_of(made.code()));
+  if (!made.ok() && made.code() != platform::kErrorAlreadyExists)
+    return fail(folder, reason_of(made.code()));
 
   Manifest manifest;
   manifest.archive = archive;
@@ -181,7 +179,7 @@ bool WriteBackup(const std::u16string& install_path, const std::u16string& archi
       file.present = true;
       file.size = info.size;
       file.modified_ns = info.modified_ns;
-    } else if (found.ok() || !IsMissing(found.code())) {
+    } else if (found.ok() || !platform::IsNotFound(found.code())) {
       return fail(install_path + name, found.ok() ? u"it is a folder" : reason_of(found.code()));
     }
     manifest.files.push_back(std::move(file));

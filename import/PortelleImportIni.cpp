@@ -9,7 +9,6 @@
 // import stopped at any moment leaves each file as it was or as the import
 // makes it, never with the source server's ID or move directories.
 #include <array>
-#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -83,16 +82,15 @@ StagedIni Staged(std::u16string target) {
   return {std::move(target), std::move(staging)};
 }
 
-bool IsMissing(int error) { return error == ENOENT || error == ENOTDIR; }
-
 // Makes the staging copy hold the target's bytes. A target that does not
 // exist yet leaves no copy either (one left by an interrupted import goes),
 // so that the merge starts from nothing, as it would on the file itself.
 platform::Status StartStaging(const StagedIni& ini) {
   const platform::Status copied = platform::CopyFile(ini.target, ini.staging, false);
-  if (copied.ok() || !IsMissing(copied.code()) || platform::PathExists(ini.target)) return copied;
+  if (copied.ok() || !platform::IsNotFound(copied.code()) || platform::PathExists(ini.target))
+    return copied;
   const platform::Status removed = platform::DeleteFile(ini.staging);
-  return removed.ok() || IsMissing(removed.code()) ? platform::Status() : removed;
+  return removed.ok() || platform::IsNotFound(removed.code()) ? platform::Status() : removed;
 }
 
 // Puts the merged copy in the target's place. Without a copy the merge

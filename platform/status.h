@@ -12,15 +12,22 @@ namespace platform {
 // The system error codes the core raises or tests for by meaning. They are
 // errno values here; on Windows they are ERROR_INVALID_HANDLE (6),
 // ERROR_NOT_ENOUGH_MEMORY (8), ERROR_INVALID_PARAMETER (87),
-// ERROR_FILE_NOT_FOUND (2), ERROR_ALREADY_EXISTS (183) and ERROR_WRITE_FAULT
-// (29).
+// ERROR_FILE_NOT_FOUND (2), ERROR_PATH_NOT_FOUND (3), ERROR_ALREADY_EXISTS
+// (183) and ERROR_WRITE_FAULT (29).
 inline constexpr int kErrorInvalidHandle = EBADF;
 inline constexpr int kErrorNotEnoughMemory = ENOMEM;
 inline constexpr int kErrorInvalidParameter = EINVAL;
 inline constexpr int kErrorFileNotFound = ENOENT;
+// A component of the path is not a folder.
+inline constexpr int kErrorPathNotFound = ENOTDIR;
 inline constexpr int kErrorAlreadyExists = EEXIST;
 // A write that failed without a more precise reason.
 inline constexpr int kErrorWriteFault = EIO;
+
+// True when `code` says that there is no file at the path.
+inline bool IsNotFound(int code) {
+  return code == kErrorFileNotFound || code == kErrorPathNotFound;
+}
 
 // The system's message text for an error code (an unknown code still gets a
 // text naming it).
