@@ -50,11 +50,18 @@ bool CImportSkvaSettings::ImportSettingsFromFile(const std::u16string& archive_p
     // The package was read from the archive before anything was extracted.
     if (ExtractFromZip(archive_path)) {
       result = ImportToIni();
-      DEBUG_LOG(68, u"%s - there are %d items to import", kFunc, m_package.scanconfigs_size());
+      DEBUG_LOG(68, u"%s - there are %d items to import", kFunc,
+                m_package.scanconfigs_size() + static_cast<int32_t>(m_records.size()));
       // A record that fails does not stop the others.
       for (const SKVA_Server_Settings::ScanConfigs& record : m_package.scanconfigs()) {
         ImportToDB(record);
       }
+      SKVA_Server_Settings::ScanConfigs record;
+      for (size_t i = 0; i < m_records.size(); ++i) {
+        m_records.Parse(i, &record);
+        ImportToDB(record);
+      }
+      m_records.Clear();
       m_summary.firewall_migrated = MigratePFWSettings();
       m_summary.dlp_template_migrated = MigrateDLPTemplate();
     }

@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 
+#include "package/PackageDataFile.h"
 #include "package/ServerSettings.pb.h"
 #include "platform/string_table.h"
 
@@ -154,6 +155,8 @@ class CImportSkvaSettings {
   bool MigrateDLPTemplate();
 
   const SKVA_Server_Settings::SettingAggregation& package() const { return m_package; }
+  // The domain records of the archive read, still serialised.
+  const package::PackageRecords& records() const { return m_records; }
   const ImportSummary& summary() const { return m_summary; }
   // Why the import failed beyond the messages it showed itself (133, 134):
   // what failed, the path and the system's reason, for the application
@@ -177,6 +180,10 @@ class CImportSkvaSettings {
   bool CheckArchive(CUnzip& unzip, const std::u16string& archive_path, const std::string& install);
 
   SKVA_Server_Settings::SettingAggregation m_package;
+  // The archive's domain records, left serialised and parsed one at a time
+  // as they are imported, after those of m_package (which holds only the
+  // records a test gave it).
+  package::PackageRecords m_records;
   std::u16string m_wstrServerPath;
   ImportSummary m_summary;
   platform::AppMessage m_failure;

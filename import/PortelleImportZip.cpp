@@ -96,15 +96,17 @@ bool CImportSkvaSettings::CheckArchive(CUnzip& unzip, const std::u16string& arch
     reason = u"it holds no skva.dat";
   } else {
     const package::PackageStatus decoded = package::DecodePackageData(
-        wanted.data, u"CImportSkvaSettings::ImportSettingsFromFile", &m_package);
+        wanted.data, u"CImportSkvaSettings::ImportSettingsFromFile", &m_package, &m_records);
     if (decoded.kind() == package::PackageStatus::Kind::kOutOfMemory) {
       m_package.Clear();
+      m_records.Clear();
       return false;  // logged by the reader; nothing is shown, as for any allocation failure
     }
     if (!decoded.ok()) reason = u"its skva.dat does not hold a readable settings package";
   }
   if (reason.empty()) return true;
   m_package.Clear();
+  m_records.Clear();
   ShowDataFileCorrupted();
   DEBUG_LOG(70, u"%s - Refused %s: %s", kFunc, archive_path, reason);
   m_failure = platform::AppMessage(platform::kMsgArchiveRefused, archive_path, reason);
@@ -134,6 +136,7 @@ bool CImportSkvaSettings::ExtractFromZip(const std::u16string& archive_path) {
   DEBUG_LOG(68, u"%s - =>ExtractFromZip(wstrImportFile[%s])", kFunc, archive_path);
   bool result = false;
   m_package.Clear();
+  m_records.Clear();
   std::string archive;
   std::string install;
   if (!import_paths::ToSystemPath(archive_path, &archive)) {
