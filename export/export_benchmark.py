@@ -24,6 +24,7 @@ import argparse
 import json
 import os
 import shutil
+import resource
 import signal
 import subprocess
 import sys
@@ -112,8 +113,17 @@ def stop_all(services):
         stop(service)
 
 
+def children_cpu_seconds():
+    """User and system time of this process's ended and waited-for children."""
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def measure(argv, env, cwd=None):
-    """Runs a program to its end: (seconds, peak resident kB, exit code)."""
+    """Runs a program to its end: (seconds, peak resident kB, exit code, CPU
+    seconds). The CPU time is the program's own, which other load on the
+    machine changes less than the elapsed time."""
+    cpu_before = children_cpu_seconds()
     begin = time.perf_counter()
     child = subprocess.Popen(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
                              stdout=subprocess.DEVNULL)
@@ -123,7 +133,8 @@ def measure(argv, env, cwd=None):
     while child.poll() is None:
         peak_kb = max(peak_kb, high_water_kb(child.pid))
         time.sleep(0.005)
-    return time.perf_counter() - begin, peak_kb, child.returncode
+    return (time.perf_counter() - begin, peak_kb, child.returncode,
+            children_cpu_seconds() - cpu_before)
 
 
 def service_results(bin_dir, work, env, db, with_log):
@@ -193,14 +204,14 @@ def run_once(bin_dir, work, pipes, fixture_path, with_log):
         os.remove(archive)
     services = start_services(bin_dir, work, env, db, fixture_path, with_log)
     try:
-        elapsed, peak_kb, code = measure([os.path.join(bin_dir, "portelle"), "/c", "/t", archive],
-                                         env)
+        elapsed, peak_kb, code, cpu = measure(
+            [os.path.join(bin_dir, "portelle"), "/c", "/t", archive], env)
     finally:
         stop_all(services)
     if code != 0:
         raise SystemExit("the export failed with exit code %d" % code)
     dump, result = service_results(bin_dir, work, env, db, with_log)
-    result.update(seconds=elapsed, peak_rss_mb=peak_kb / 1024, archive=archive,
+    result.update(seconds=elapsed, cpu_seconds=cpu, peak_rss_mb=peak_kb / 1024, archive=archive,
                   archive_bytes=os.path.getsize(archive), records_expected=len(dump["domains"]),
                   package_bytes=serialized_package_bytes(archive))
     return result
@@ -225,6 +236,8 @@ def figures(with_log, count, best, *more):
     """The line of one case: the figures both benchmarks give, then `more`,
     then the log's line count when the log service ran."""
     parts = ["total %.2f s, %.3f ms per domain" % (best["seconds"], 1000 * best["seconds"] / count),
+             "portelle's CPU %.2f s, %.3f ms per domain" % (
+                 best["cpu_seconds"], 1000 * best["cpu_seconds"] / count),
              "stand-in %.2f s (%.0f%%) for %d requests" % (
                  best["service_seconds"], 100 * best["service_seconds"] / best["seconds"],
                  best["requests"]),

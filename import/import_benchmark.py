@@ -91,7 +91,7 @@ def import_once(bin_dir, archive, count, pipe_dir, with_log, url_entries=None):
         db = os.path.join(work, "db.sqlite")
         services = bench.start_services(bin_dir, work, env, db, fixture_path, with_log)
         try:
-            elapsed, peak_kb, code = bench.measure(
+            elapsed, peak_kb, code, cpu = bench.measure(
                 [os.path.join(bin_dir, "portelle-import-driver"), install, archive], env, cwd=work)
         finally:
             bench.stop_all(services)
@@ -101,7 +101,7 @@ def import_once(bin_dir, archive, count, pipe_dir, with_log, url_entries=None):
         check(dump, count, work)
         if url_entries is not None:
             check_url_list(install, url_entries)
-        result.update(seconds=elapsed, peak_rss_mb=peak_kb / 1024)
+        result.update(seconds=elapsed, cpu_seconds=cpu, peak_rss_mb=peak_kb / 1024)
         return result
     finally:
         shutil.rmtree(work, ignore_errors=True)
