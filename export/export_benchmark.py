@@ -4,7 +4,7 @@ database service holding a generated tree of 10,000 domains in three levels
 with 10.5-layout configurations, once without and once with the log service.
 
   export_benchmark.py --bin BUILD/bin [--domains N] [--runs R] [--pipe-dir DIR]
-                      [--url-entries N]
+                      [--url-entries N] [--without-log-only]
 
 --domains sets the size of the generated tree (default 10,000); --url-entries
 gives the source's in-office web-threat approved list that many entries
@@ -247,6 +247,11 @@ def figures(with_log, count, best, *more):
         ", %d log lines" % best["log_lines"] if with_log else "")
 
 
+def log_cases(args):
+    """Whether each case runs with the log service."""
+    return (False,) if args.without_log_only else (False, True)
+
+
 def parse_arguments(doc):
     """The command line both benchmarks take; `doc`'s first line describes it."""
     parser = argparse.ArgumentParser(description=doc.splitlines()[0])
@@ -255,6 +260,8 @@ def parse_arguments(doc):
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--pipe-dir", default="/dev/shm" if os.path.isdir("/dev/shm") else None)
     parser.add_argument("--url-entries", type=int, default=None)
+    parser.add_argument("--without-log-only", action="store_true",
+                        help="skip the case with the log service")
     return parser.parse_args()
 
 
@@ -266,7 +273,7 @@ def main():
     print("pipes in %s" % pipes)
     try:
         fixture_path = make_source(work, args.domains, args.url_entries)
-        for with_log in (False, True):
+        for with_log in log_cases(args):
             best = best_of(args.runs,
                            lambda: run_once(bin_dir, work, pipes, fixture_path, with_log))
             print(figures(with_log, args.domains, best,

@@ -4,7 +4,7 @@
 database service, once without and once with the log service.
 
   import_benchmark.py --bin BUILD/bin [--domains N] [--runs R] [--pipe-dir DIR]
-                      [--url-entries N]
+                      [--url-entries N] [--without-log-only]
 
 The package is made once, by the export the export benchmark runs (the 10.5
 sample and its generated tree of domains). Every run gets a fresh copy of the
@@ -119,7 +119,7 @@ def main():
             args.domains,
             "" if args.url_entries is None else " and %d URL entries" % args.url_entries,
             exported["archive_bytes"], exported["package_bytes"]))
-        for with_log in (False, True):
+        for with_log in bench.log_cases(args):
             best = bench.best_of(args.runs, lambda: import_once(
                 bin_dir, archive, args.domains, args.pipe_dir, with_log, args.url_entries))
             print(bench.figures(with_log, args.domains, best))

@@ -116,8 +116,9 @@ class ProfileCache {
   std::unordered_map<std::u16string, Entry> entries_;
   uint64_t uses_ = 0;
   int batch_depth_ = 0;
-  uint64_t batch_ = 0;                                     // number of the open or the last batch
-  std::unordered_map<std::u16string, int> write_batches_;  // file -> nesting depth
+  uint64_t batch_ = 0;  // number of the open or the last batch
+  // The files with an open write batch, and how deep their batches nest.
+  std::unordered_map<std::u16string, int> write_batches_;
 };
 
 }  // namespace platform
