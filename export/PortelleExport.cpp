@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "dbclient/CmdProtocol.h"
 #include "dbclient/dbcl_Command.h"
@@ -90,8 +91,8 @@ bool CExportSkvaSettings::ExportConfigToFile(const std::u16string& archive_path)
       result = false;
     } else {
       ExportFromDB();
-      const package::PackageStatus written =
-          package::WritePackageDataFile(m_package, m_wstrServerPath, kFunc);
+      const package::PackageStatus written = package::WritePackageDataFile(
+          m_package, std::exchange(m_records, {}), m_wstrServerPath, kFunc);
       if (!written.ok()) {
         if (written.corrupted()) {
           platform::ShowAppMessage(platform::kMsgDataFileCorrupted, platform::MessageIcon::kError);
@@ -236,35 +237,41 @@ void CExportSkvaSettings::GetSetting(const std::u16string& node_uid,
   static constexpr char16_t kFunc[] = u"CExportSkvaSettings::GetSetting";
   DEBUG_LOG(68, u"%s - uid(%s), name(%s), parent(%s), uid_shadow(%s)", kFunc, node_uid, domain_name,
             parent_uid, new_uid);
-  SKVA_Server_Settings::ScanConfigs* record = m_package.add_scanconfigs();
-  record->set_domain_uid(platform::TextToUtf16Le(new_uid));
-  record->set_domain_name(platform::TextToUtf16Le(domain_name));
-  record->set_domain_name_size(static_cast<int32_t>(domain_name.size()));
-  record->set_parent_uid(platform::TextToUtf16Le(parent_uid));
-  record->set_client_uninstall(platform::TextToUtf16Le(m_wstrUninstallPwd));
-  record->set_client_unload(platform::TextToUtf16Le(m_wstrUnloadPwd));
-  record->set_computer_name(platform::TextToUtf16Le(entry_name));
-  record->set_computer_name_size(static_cast<int32_t>(entry_name.size()));
+  SKVA_Server_Settings::ScanConfigs record;
+  record.set_domain_uid(platform::TextToUtf16Le(new_uid));
+  record.set_domain_name(platform::TextToUtf16Le(domain_name));
+  record.set_domain_name_size(static_cast<int32_t>(domain_name.size()));
+  record.set_parent_uid(platform::TextToUtf16Le(parent_uid));
+  record.set_client_uninstall(platform::TextToUtf16Le(m_wstrUninstallPwd));
+  record.set_client_unload(platform::TextToUtf16Le(m_wstrUnloadPwd));
+  record.set_computer_name(platform::TextToUtf16Le(entry_name));
+  record.set_computer_name_size(static_cast<int32_t>(entry_name.size()));
 
   std::string config;
   if (!CountReply(dbExport(node_uid, &config))) {
     DEBUG_LOG(69, u"%s - fail to export config from DB!", kFunc);
-    ReportProgress();
-    return;
+  } else {
+    std::string converted;
+    m_pMigrater->MigrateDBData(config, &converted, node_uid);
+    record.set_config_string(std::move(converted));
+    if (m_pMigrater->NeedExportClientPwd()) ExportClientPwd(&record, node_uid);
   }
-  std::string converted;
-  m_pMigrater->MigrateDBData(config, &converted, node_uid);
-  record->set_config_string(std::move(converted));
-  if (m_pMigrater->NeedExportClientPwd()) ExportClientPwd(record, node_uid);
+  m_records.Append(record);
   ReportProgress();
 }
 
 void CExportSkvaSettings::ReportProgress() {
   // The walk learns of the domains as it goes: there is no total to give.
   if (m_pProgress != nullptr) {
-    m_pProgress->OnDomainsDone(m_package.scanconfigs_size(),
+    m_pProgress->OnDomainsDone(static_cast<int>(m_records.count()),
                                platform::ProgressObserver::kUnknownTotal);
   }
+}
+
+SKVA_Server_Settings::SettingAggregation CExportSkvaSettings::package() const {
+  SKVA_Server_Settings::SettingAggregation package = m_package;
+  m_records.ParseInto(&package);
+  return package;
 }
 
 void CExportSkvaSettings::ExportClientPwd(SKVA_Server_Settings::ScanConfigs* record,

@@ -15,6 +15,7 @@
 
 #include "dbclient/dbcl_CommandWords.h"
 #include "migrate/IMigraterDatabase.h"
+#include "package/PackageDataFile.h"
 #include "package/ServerSettings.pb.h"
 #include "platform/progress.h"
 #include "platform/string_table.h"
@@ -74,7 +75,9 @@ class CExportSkvaSettings {
   // Creates the migrater for the installed version (the driver's step 3).
   bool CreateMigrater();
 
-  const SKVA_Server_Settings::SettingAggregation& package() const { return m_package; }
+  // The package gathered so far, the domain records parsed again from their
+  // serialised form (which ExportConfigToFile releases once written).
+  SKVA_Server_Settings::SettingAggregation package() const;
 
   // After ExportConfigToFile: the file actually written (the archive path
   // with ".Zip" appended when it had no ".zip" ending).
@@ -122,7 +125,10 @@ class CExportSkvaSettings {
   // tmp.ini is ever left for a later export to take in.
   std::u16string TempIniStagingPath() const;
 
+  // The package's fields but its domain records, which are kept serialised
+  // as the walk reads them: the package is never held twice.
   SKVA_Server_Settings::SettingAggregation m_package;
+  package::SerializedRecords m_records;
   double m_dServerVer;
   int32_t m_nServicePackVer;
   int32_t m_nPatchVer;

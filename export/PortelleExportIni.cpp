@@ -70,6 +70,9 @@ bool CExportSkvaSettings::ExportFromIni() {
     DEBUG_LOG(68, u"%s - <=ExportFromIni()", kFunc);
     return false;
   }
+  // Every value gathered goes into the staging file in memory; the file is
+  // written once, when it is complete.
+  platform::ProfileWriteBatch temp_writes(temp_ini);
 
   for (std::u16string_view section : package::kWholeMainIniSections) {
     DuplicateIniSection(main_ini, section, temp_ini);
@@ -95,11 +98,13 @@ bool CExportSkvaSettings::ExportFromIni() {
 
   // The staging file's bytes, exactly as the profile writer left them.
   std::string bytes;
-  const platform::Status read = platform::ReadFile(temp_ini, &bytes);
+  const platform::Status written = temp_writes.Commit();
+  const platform::Status read = written.ok() ? platform::ReadFile(temp_ini, &bytes) : written;
   if (read.ok()) {
     m_package.set_global_config_string(bytes);
   } else {
-    DEBUG_LOG(69, u"%s - cannot read the staging INI file: %S", kFunc, read.message());
+    DEBUG_LOG(69, u"%s - cannot %s the staging INI file: %S", kFunc,
+              written.ok() ? u"read" : u"write", read.message());
   }
   platform::DeleteFile(temp_ini);
   // A tmp.ini left by an earlier run has been taken in and goes as well.

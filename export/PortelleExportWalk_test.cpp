@@ -62,7 +62,8 @@ class WalkTest : public dbclient_testing::PipeFolderTest {
   // The entry names (each domain's UID here) of the records, in order.
   static std::vector<std::u16string> Entries(const CExportSkvaSettings& exporter) {
     std::vector<std::u16string> entries;
-    for (const auto& record : exporter.package().scanconfigs()) {
+    const SKVA_Server_Settings::SettingAggregation package = exporter.package();
+    for (const auto& record : package.scanconfigs()) {
       entries.push_back(platform::Utf16LeToText(record.computer_name()));
     }
     return entries;
@@ -70,7 +71,8 @@ class WalkTest : public dbclient_testing::PipeFolderTest {
 
   // The new UID of the record whose entry name is `entry`.
   static std::u16string NewUid(const CExportSkvaSettings& exporter, const std::u16string& entry) {
-    for (const auto& record : exporter.package().scanconfigs()) {
+    const SKVA_Server_Settings::SettingAggregation package = exporter.package();
+    for (const auto& record : package.scanconfigs()) {
       if (platform::Utf16LeToText(record.computer_name()) == entry)
         return platform::Utf16LeToText(record.domain_uid());
     }
@@ -78,7 +80,8 @@ class WalkTest : public dbclient_testing::PipeFolderTest {
   }
   static std::u16string ParentUid(const CExportSkvaSettings& exporter,
                                   const std::u16string& entry) {
-    for (const auto& record : exporter.package().scanconfigs()) {
+    const SKVA_Server_Settings::SettingAggregation package = exporter.package();
+    for (const auto& record : package.scanconfigs()) {
       if (platform::Utf16LeToText(record.computer_name()) == entry)
         return platform::Utf16LeToText(record.parent_uid());
     }

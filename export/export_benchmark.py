@@ -4,6 +4,11 @@ database service holding a generated tree of 10,000 domains in three levels
 with 10.5-layout configurations, once without and once with the log service.
 
   export_benchmark.py --bin BUILD/bin [--domains N] [--runs R] [--pipe-dir DIR]
+                      [--url-entries N] [--without-log-only]
+
+--domains sets the size of the generated tree (default 10,000); --url-entries
+gives the source's in-office web-threat approved list that many entries
+(default: the sample's own three).
 
 For each case it prints the total time, the time per domain, the share of it
 the stand-in spent on the requests (its dump's timing), portelle's peak
@@ -19,11 +24,13 @@ import argparse
 import json
 import os
 import shutil
+import resource
 import signal
 import subprocess
 import sys
 import tempfile
 import time
+import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "demo"))
@@ -106,8 +113,17 @@ def stop_all(services):
         stop(service)
 
 
+def children_cpu_seconds():
+    """User and system time of this process's ended and waited-for children."""
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def measure(argv, env, cwd=None):
-    """Runs a program to its end: (seconds, peak resident kB, exit code)."""
+    """Runs a program to its end: (seconds, peak resident kB, exit code, CPU
+    seconds). The CPU time is the program's own, which other load on the
+    machine changes less than the elapsed time."""
+    cpu_before = children_cpu_seconds()
     begin = time.perf_counter()
     child = subprocess.Popen(argv, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
                              stdout=subprocess.DEVNULL)
@@ -117,7 +133,8 @@ def measure(argv, env, cwd=None):
     while child.poll() is None:
         peak_kb = max(peak_kb, high_water_kb(child.pid))
         time.sleep(0.005)
-    return time.perf_counter() - begin, peak_kb, child.returncode
+    return (time.perf_counter() - begin, peak_kb, child.returncode,
+            children_cpu_seconds() - cpu_before)
 
 
 def service_results(bin_dir, work, env, db, with_log):
@@ -135,11 +152,39 @@ def service_results(bin_dir, work, env, db, with_log):
                   "requests": dump["timing"]["requests"], "log_lines": log_lines}
 
 
-def make_source(work, count):
-    """The 10.5 sample installation in work/install/, its registry file and a
+URL_SECTION = b"[URL_FILTER_INI_SECTION]"
+URL_COUNT_KEY = b"URLFilterAWSLCount_InOffice"
+URL_ENTRY_PREFIX = b"URLFilterAWSL_InOffice"
+
+
+def url_entry(i):
+    """The value of entry `i` of a generated web-threat list: an enciphered
+    URL as the server stores it."""
+    return b"!CRYPT!" + (b"%012X" % (i * 2654435761 % 2**48)) * 8
+
+
+def set_url_list(ini_path, entries):
+    """Replaces the in-office approved URL list of the INI file by `entries`
+    generated entries, counted."""
+    with open(ini_path, "rb") as f:
+        lines = f.read().split(b"\r\n")
+    kept = [line for line in lines
+            if not line.startswith(URL_ENTRY_PREFIX) and not line.startswith(URL_COUNT_KEY)]
+    at = kept.index(URL_SECTION) + 1
+    generated = [URL_COUNT_KEY + b"=%d" % entries]
+    generated += [URL_ENTRY_PREFIX + b"%03d=" % i + url_entry(i) for i in range(entries)]
+    with open(ini_path, "wb") as f:
+        f.write(b"\r\n".join(kept[:at] + generated + kept[at:]))
+
+
+def make_source(work, count, url_entries=None):
+    """The 10.5 sample installation in work/install/ (with a generated URL
+    list of `url_entries` entries when given), its registry file and a
     fixture of `count` domains; returns the fixture's path."""
     install = os.path.join(work, "install") + "/"
     shutil.copytree(os.path.join(HERE, "..", "demo", "samples", "10.5", "install"), install)
+    if url_entries is not None:
+        set_url_list(os.path.join(install, "bsnscan.ini"), url_entries)
     with open(os.path.join(work, "registry.reg"), "w") as f:
         f.write("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Bastionel\\service\\"
                 "Information]\n\"Server_Version\"=\"10.5\"\n\"Local_Path\"=\"%s\"\n" % install)
@@ -159,16 +204,27 @@ def run_once(bin_dir, work, pipes, fixture_path, with_log):
         os.remove(archive)
     services = start_services(bin_dir, work, env, db, fixture_path, with_log)
     try:
-        elapsed, peak_kb, code = measure([os.path.join(bin_dir, "portelle"), "/c", "/t", archive],
-                                         env)
+        elapsed, peak_kb, code, cpu = measure(
+            [os.path.join(bin_dir, "portelle"), "/c", "/t", archive], env)
     finally:
         stop_all(services)
     if code != 0:
         raise SystemExit("the export failed with exit code %d" % code)
     dump, result = service_results(bin_dir, work, env, db, with_log)
-    result.update(seconds=elapsed, peak_rss_mb=peak_kb / 1024, archive=archive,
-                  archive_bytes=os.path.getsize(archive), records_expected=len(dump["domains"]))
+    result.update(seconds=elapsed, cpu_seconds=cpu, peak_rss_mb=peak_kb / 1024, archive=archive,
+                  archive_bytes=os.path.getsize(archive), records_expected=len(dump["domains"]),
+                  package_bytes=serialized_package_bytes(archive))
     return result
+
+
+def serialized_package_bytes(archive):
+    """The size of the settings package before compression: skva.dat starts
+    with it in decimal digits."""
+    with zipfile.ZipFile(archive) as z:
+        name = next(n for n in z.namelist() if n.lower().endswith("skva.dat"))
+        head = z.read(name)[:32]
+    digits = head[:len(head) - len(head.lstrip(b"0123456789"))]
+    return int(digits)
 
 
 def best_of(runs, once):
@@ -180,6 +236,8 @@ def figures(with_log, count, best, *more):
     """The line of one case: the figures both benchmarks give, then `more`,
     then the log's line count when the log service ran."""
     parts = ["total %.2f s, %.3f ms per domain" % (best["seconds"], 1000 * best["seconds"] / count),
+             "portelle's CPU %.2f s, %.3f ms per domain" % (
+                 best["cpu_seconds"], 1000 * best["cpu_seconds"] / count),
              "stand-in %.2f s (%.0f%%) for %d requests" % (
                  best["service_seconds"], 100 * best["service_seconds"] / best["seconds"],
                  best["requests"]),
@@ -189,6 +247,11 @@ def figures(with_log, count, best, *more):
         ", %d log lines" % best["log_lines"] if with_log else "")
 
 
+def log_cases(args):
+    """Whether each case runs with the log service."""
+    return (False,) if args.without_log_only else (False, True)
+
+
 def parse_arguments(doc):
     """The command line both benchmarks take; `doc`'s first line describes it."""
     parser = argparse.ArgumentParser(description=doc.splitlines()[0])
@@ -196,6 +259,9 @@ def parse_arguments(doc):
     parser.add_argument("--domains", type=int, default=10000)
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--pipe-dir", default="/dev/shm" if os.path.isdir("/dev/shm") else None)
+    parser.add_argument("--url-entries", type=int, default=None)
+    parser.add_argument("--without-log-only", action="store_true",
+                        help="skip the case with the log service")
     return parser.parse_args()
 
 
@@ -206,11 +272,13 @@ def main():
     pipes = tempfile.mkdtemp(prefix="portelle-bench-pipes-", dir=args.pipe_dir)
     print("pipes in %s" % pipes)
     try:
-        fixture_path = make_source(work, args.domains)
-        for with_log in (False, True):
+        fixture_path = make_source(work, args.domains, args.url_entries)
+        for with_log in log_cases(args):
             best = best_of(args.runs,
                            lambda: run_once(bin_dir, work, pipes, fixture_path, with_log))
-            print(figures(with_log, args.domains, best, "archive %d bytes" % best["archive_bytes"]))
+            print(figures(with_log, args.domains, best,
+                          "archive %d bytes, package %d bytes serialized" % (
+                              best["archive_bytes"], best["package_bytes"])))
             sys.stdout.flush()
     finally:
         shutil.rmtree(work, ignore_errors=True)

@@ -50,12 +50,13 @@ struct NoCaseLess {
 using NameSet = std::set<std::u16string, NoCaseLess>;
 
 bool CheckArchive(CUnzip& unzip, const std::string& archive, const std::string& install,
-                  SKVA_Server_Settings::SettingAggregation* package, std::u16string* reason) {
+                  SKVA_Server_Settings::SettingAggregation* package,
+                  package::PackageRecords* records, std::u16string* reason) {
   if (unzip.Open(archive.c_str()) != 0) {
     *reason = CImportSkvaSettings::WhyNotOpened(platform::FromSystemCodePage(archive));
     return false;
   }
-  const auto checked = CImportSkvaSettings::VerifyArchive(unzip, install, package, reason);
+  const auto checked = CImportSkvaSettings::VerifyArchive(unzip, install, package, records, reason);
   if (checked == CImportSkvaSettings::ArchiveCheck::kOutOfMemory) {
     *reason = u"there is not enough memory to read its skva.dat";
   }
@@ -110,9 +111,11 @@ void PlanComponentCalls(const SKVA_Server_Settings::SettingAggregation& package,
 // Domains in package order, as the import would meet them: a domain created
 // earlier in the same import makes a later one of its entry name a
 // duplicate.
-void PlanDomains(const SKVA_Server_Settings::SettingAggregation& package, ImportPlan* plan) {
+void PlanDomains(const package::PackageRecords& records, ImportPlan* plan) {
   NameSet created;
-  for (const SKVA_Server_Settings::ScanConfigs& record : package.scanconfigs()) {
+  SKVA_Server_Settings::ScanConfigs record;
+  for (size_t i = 0; i < records.size(); ++i) {
+    records.Parse(i, &record);
     if (!record.has_domain_uid() || !record.has_computer_name()) continue;
     DomainPlan domain;
     domain.uid =
@@ -323,11 +326,12 @@ bool MakePlan(const std::u16string& install_path, const std::u16string& archive_
     return false;
   }
   SKVA_Server_Settings::SettingAggregation package;
+  package::PackageRecords records;
   std::vector<std::u16string> members;
   std::u16string reason;
   try {
     CUnzip unzip;
-    if (CheckArchive(unzip, archive, install, &package, &reason)) {
+    if (CheckArchive(unzip, archive, install, &package, &records, &reason)) {
       unzip.ExtractAll(install.c_str(), true, false, &ListExtractedMember, &members);
     }
   } catch (...) {
@@ -340,7 +344,7 @@ bool MakePlan(const std::u16string& install_path, const std::u16string& archive_
   }
   PlanFiles(members, plan);
   PlanComponentCalls(package, plan);
-  if (options.domains) PlanDomains(package, plan);
+  if (options.domains) PlanDomains(records, plan);
   if (options.ini && !PlanIni(package, plan, failure)) return false;
   return true;
 }

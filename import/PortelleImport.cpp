@@ -47,8 +47,8 @@ bool CImportSkvaSettings::ImportSettingsFromFile(const std::u16string& archive_p
     // The package was read from the archive before anything was extracted.
     if (ExtractFromZip(archive_path)) {
       result = ImportToIni();
-      DEBUG_LOG(68, u"%s - there are %d items to import", kFunc, m_package.scanconfigs_size());
-      const int records = m_package.scanconfigs_size();
+      const int records = m_package.scanconfigs_size() + static_cast<int32_t>(m_records.size());
+      DEBUG_LOG(68, u"%s - there are %d items to import", kFunc, records);
       int done = 0;
       if (m_pProgress != nullptr) m_pProgress->OnDomainsDone(done, records);
       // A record that fails does not stop the others.
@@ -56,6 +56,13 @@ bool CImportSkvaSettings::ImportSettingsFromFile(const std::u16string& archive_p
         ImportToDB(record);
         if (m_pProgress != nullptr) m_pProgress->OnDomainsDone(++done, records);
       }
+      SKVA_Server_Settings::ScanConfigs record;
+      for (size_t i = 0; i < m_records.size(); ++i) {
+        m_records.Parse(i, &record);
+        ImportToDB(record);
+        if (m_pProgress != nullptr) m_pProgress->OnDomainsDone(++done, records);
+      }
+      m_records.Clear();
       m_summary.firewall_migrated = MigratePFWSettings();
       m_summary.dlp_template_migrated = MigrateDLPTemplate();
     }

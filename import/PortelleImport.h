@@ -76,13 +76,14 @@ class CImportSkvaSettings {
   static std::u16string RecordText(const std::string& bytes, int32_t chars);
 
   // The whole check of an open archive before anything is written: every
-  // member's name and data, and a skva.dat that decodes into *package. On a
-  // refusal *reason says why in the user's terms; nothing is shown.
-  // `install` is the install path in the system code page.
+  // member's name and data, and a skva.dat that decodes into *package, its
+  // domain records left serialised in *records. On a refusal *reason says
+  // why in the user's terms; nothing is shown. `install` is the install path
+  // in the system code page.
   enum class ArchiveCheck { kSound, kRefused, kOutOfMemory };
   static ArchiveCheck VerifyArchive(CUnzip& unzip, const std::string& install,
                                     SKVA_Server_Settings::SettingAggregation* package,
-                                    std::u16string* reason);
+                                    package::PackageRecords* records, std::u16string* reason);
   // Why an archive could not be opened, in the user's terms.
   static std::u16string WhyNotOpened(const std::u16string& archive_path);
 
@@ -189,6 +190,8 @@ class CImportSkvaSettings {
   void SetProgressObserver(platform::ProgressObserver* observer) { m_pProgress = observer; }
 
   const SKVA_Server_Settings::SettingAggregation& package() const { return m_package; }
+  // The domain records of the archive read, still serialised.
+  const package::PackageRecords& records() const { return m_records; }
   const ImportSummary& summary() const { return m_summary; }
   // Why the import failed beyond the messages it showed itself (133, 134):
   // what failed, the path and the system's reason, for the application
@@ -209,6 +212,10 @@ class CImportSkvaSettings {
   bool CheckArchive(CUnzip& unzip, const std::u16string& archive_path, const std::string& install);
 
   SKVA_Server_Settings::SettingAggregation m_package;
+  // The archive's domain records, left serialised and parsed one at a time
+  // as they are imported, after those of m_package (which holds only the
+  // records a test gave it).
+  package::PackageRecords m_records;
   std::u16string m_wstrServerPath;
   ImportSummary m_summary;
   platform::AppMessage m_failure;

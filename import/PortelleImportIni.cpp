@@ -9,6 +9,7 @@
 // import stopped at any moment leaves each file as it was or as the import
 // makes it, never with the source server's ID or move directories.
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -178,6 +179,11 @@ bool CImportSkvaSettings::ImportToIni() {
   const std::u16string& main_staging = staged[0].staging;
   const std::u16string& private_staging = staged[1].staging;
 
+  // The merge edits the staging copies in memory and writes each once, when
+  // it is complete; tmp.ini is read as it is now.
+  platform::ProfileWriteBatch main_writes(main_staging);
+  platform::ProfileWriteBatch private_writes(private_staging);
+  std::optional<platform::ProfileReadBatch> reads(std::in_place);
   for (const std::u16string_view section : package::kWholeMainIniSections) {
     util_HelperFunctions::DuplicateIniValues(temp_ini, section, main_staging);
   }
@@ -193,12 +199,17 @@ bool CImportSkvaSettings::ImportToIni() {
   for (const std::u16string_view section : kPrivateSections) {
     util_HelperFunctions::DuplicateIniValues(temp_ini, section, private_staging);
   }
+  reads.reset();
   platform::DeleteFile(temp_ini);
 
   for (size_t i = 0; i < kKeptValues.size(); ++i) {
     platform::WritePrivateProfileStringW(kKeptValues[i].section, kKeptValues[i].key,
                                          kept[i].c_str(), main_staging.c_str());
   }
+  const platform::Status main_written = main_writes.Commit();
+  const platform::Status private_written = private_writes.Commit();
+  if (!main_written.ok()) return fail(main_staging, main_written);
+  if (!private_written.ok()) return fail(private_staging, private_written);
   for (const StagedIni& ini : staged) {
     const platform::Status status = FinishStaging(ini);
     if (!status.ok()) return fail(ini.target, status);

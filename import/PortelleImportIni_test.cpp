@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -201,6 +202,32 @@ TEST_F(ImportToIniTest, AFailedStagedWriteLeavesTheTargetByteIdentical) {
     EXPECT_EQ(Listing(), before);
     EXPECT_EQ(importer_->failure().id, platform::kMsgInstallFileNotWritten);
   }
+}
+
+// The merged staging copy is written once, when the merge is complete: when
+// that write fails, the merge fails and says so, instead of putting the
+// unmerged copy in the target's place.
+TEST_F(ImportToIniTest, AMergedCopyThatCannotBeWrittenFailsTheMerge) {
+  WriteServerFile("bsnscan.ini", kTarget);
+  const std::vector<std::string> before = Listing();
+  platform::FileFaults faults;
+  faults.only_paths_containing = "bsnscan.ini.staging";
+  faults.fail_renames = true;
+  faults.error = ENOSPC;
+  {
+    const platform::ScopedFileFaults installed(&faults);
+    SKVA_Server_Settings::SettingAggregation package;
+    package.set_global_config_string(std::string(kPackage));
+    importer_->SetPackage(package);
+    EXPECT_FALSE(importer_->ImportToIni());
+  }
+  EXPECT_EQ(faults.renames, 1u);  // one write of the whole merge
+  EXPECT_EQ(ServerFile("bsnscan.ini"), kTarget);
+  EXPECT_EQ(Listing(), before);
+  const platform::AppMessage& failure = importer_->failure();
+  EXPECT_EQ(failure.id, platform::kMsgInstallFileNotWritten);
+  EXPECT_EQ(platform::NativePath(failure.argument1),
+            platform::NativePath(install_path() + u"bsnscan.ini.staging"));
 }
 
 TEST_F(ImportToIniTest, AFolderInTheTargetFilesPlaceIsNamed) {

@@ -84,7 +84,7 @@ void MoveAlertFilesToAdmin(const std::u16string& install_path) {
 
 CImportSkvaSettings::ArchiveCheck CImportSkvaSettings::VerifyArchive(
     CUnzip& unzip, const std::string& install, SKVA_Server_Settings::SettingAggregation* package,
-    std::u16string* reason) {
+    package::PackageRecords* records, std::u16string* reason) {
   UnzipWantedMember wanted;
   wanted.name = platform::ToSystemCodePage(package::kPackageDataFileName);
   wanted.max_size = kMaxPackageFileBytes;
@@ -95,22 +95,24 @@ CImportSkvaSettings::ArchiveCheck CImportSkvaSettings::VerifyArchive(
     *reason = u"it holds no skva.dat";
   } else {
     const package::PackageStatus decoded = package::DecodePackageData(
-        wanted.data, u"CImportSkvaSettings::ImportSettingsFromFile", package);
+        wanted.data, u"CImportSkvaSettings::ImportSettingsFromFile", package, records);
     if (decoded.kind() == package::PackageStatus::Kind::kOutOfMemory) {
       package->Clear();
+      records->Clear();
       return ArchiveCheck::kOutOfMemory;  // logged by the reader
     }
     if (!decoded.ok()) *reason = u"its skva.dat does not hold a readable settings package";
   }
   if (reason->empty()) return ArchiveCheck::kSound;
   package->Clear();
+  records->Clear();
   return ArchiveCheck::kRefused;
 }
 
 bool CImportSkvaSettings::CheckArchive(CUnzip& unzip, const std::u16string& archive_path,
                                        const std::string& install) {
   std::u16string reason;
-  const ArchiveCheck checked = VerifyArchive(unzip, install, &m_package, &reason);
+  const ArchiveCheck checked = VerifyArchive(unzip, install, &m_package, &m_records, &reason);
   // Out of memory is logged by the reader; nothing is shown, as for any
   // allocation failure.
   if (checked != ArchiveCheck::kRefused) return checked == ArchiveCheck::kSound;
@@ -137,6 +139,7 @@ bool CImportSkvaSettings::ExtractFromZip(const std::u16string& archive_path) {
   DEBUG_LOG(68, u"%s - =>ExtractFromZip(wstrImportFile[%s])", kFunc, archive_path);
   bool result = false;
   m_package.Clear();
+  m_records.Clear();
   std::string archive;
   std::string install;
   if (!import_paths::ToSystemPath(archive_path, &archive)) {

@@ -404,7 +404,8 @@ TEST_F(ImportSettingsTest, OnlyTheFilesOfAnExportArchiveAreExtracted) {
   EXPECT_EQ(ServerFile("Private/PFW/profile.dat"), "profile");
   // The package is read from the archive; it is never extracted.
   EXPECT_FALSE(ServerFileExists("skva.dat"));
-  EXPECT_EQ(importer_->package().scanconfigs_size(), 2);
+  EXPECT_EQ(importer_->package().scanconfigs_size(), 0);
+  EXPECT_EQ(importer_->records().size(), 2u);
   EXPECT_EQ(importer_->summary().members_skipped, 3);
   EXPECT_EQ(importer_->summary().files_replaced, 1);
   EXPECT_TRUE(Logged(69, ExtractLine(u"bsnscan.ini is not a file of an export archive; not "

@@ -230,6 +230,8 @@ bool DuplicateIniValues(std::u16string_view src_file, std::u16string_view sectio
   const std::u16string sect(section);
   const std::u16string dest(dest_file);
 
+  // Like every write below, a failing rewrite goes unnoticed.
+  platform::ProfileWriteBatch writes(dest);
   for (const std::u16string& key : ReadKeyNames(src, sect)) {
     const std::u16string value = ReadString(src, sect, key, u"");
     DEBUG_LOG(68, u"%s - [+] writing [%s] (%s = %s)", kFunc, section, key, value);
@@ -318,6 +320,7 @@ bool DuplicateWtpValues(std::u16string_view src_file, std::u16string_view dest_f
             kFunc, src_file, dest_file, bMigrateIniKeyName ? 1 : 0);
   const std::u16string src(src_file);
   const std::u16string dest(dest_file);
+  platform::ProfileWriteBatch writes(dest);
 
   if (bMigrateIniKeyName) {
     WriteIniInt(
@@ -361,6 +364,7 @@ bool DuplicateDeviceControlValues(std::u16string_view src_file, std::u16string_v
             dest_file);
   const std::u16string src(src_file);
   const std::u16string dest(dest_file);
+  platform::ProfileWriteBatch writes(dest);
 
   const std::u16string policy = u"VIGIL_DACPolicy";
   const int32_t policy_count = CopyDeviceControlCount(src, dest, policy, kPolicyKeys);

@@ -166,6 +166,8 @@ void CDataMigraterV10::CopyProtectionKeys(const std::u16string& main_ini,
 
 bool CDataMigraterV10::MigrateIniData(const std::u16string& dest_ini) {
   DEBUG_LOG(8, u"=> CDataMigraterV10::MigrateIniData()");
+  // The migrated values reach the file in one rewrite.
+  platform::ProfileWriteBatch ini_writes(dest_ini);
   const std::u16string main_ini = MainIniPath();
   util_HelperFunctions::DuplicateWtpValues(main_ini, dest_ini, true);
   util_HelperFunctions::DuplicateIniSection(main_ini, u"INI_NOTIFICATION_SECTION", dest_ini);

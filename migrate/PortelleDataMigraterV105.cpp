@@ -98,6 +98,8 @@ void CDataMigraterV105::RewriteFrom105(const std::string& source, std::string* r
 bool CDataMigraterV105::MigrateIniData(const std::u16string& dest_ini) {
   constexpr char16_t kFunc[] = u"CDataMigraterV105::MigrateIniData";
   DEBUG_LOG(8, u"%s - => CDataMigraterV105::MigrateIniData()", kFunc);
+  // The migrated values reach the file in one rewrite.
+  platform::ProfileWriteBatch ini_writes(dest_ini);
   const std::u16string main_ini = MainIniPath();
   util_HelperFunctions::DuplicateWtpValues(main_ini, dest_ini, false);
   util_HelperFunctions::DuplicateIniSection(main_ini, u"INI_NOTIFICATION_SECTION", dest_ini);

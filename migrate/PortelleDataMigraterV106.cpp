@@ -3,6 +3,7 @@
 #include "ini/Portelle_Ini_Util.h"
 #include "log/DebugLog.h"
 #include "package/ScanConfigLayout.h"
+#include "platform/profile.h"
 
 namespace {
 
@@ -63,6 +64,8 @@ bool CDataMigraterV106::MigrateDBData(const std::string& source, std::string* re
 bool CDataMigraterV106::MigrateIniData(const std::u16string& dest_ini) {
   constexpr char16_t kFunc[] = u"CDataMigraterV106::MigrateIniData";
   DEBUG_LOG(8, u"%s - => CDataMigraterV106::MigrateIniData()", kFunc);
+  // The migrated values reach the file in one rewrite.
+  platform::ProfileWriteBatch ini_writes(dest_ini);
   const std::u16string main_ini = MainIniPath();
   util_HelperFunctions::DuplicateWtpValues(main_ini, dest_ini, false);
   for (const char16_t* section : kSections) {

@@ -2,6 +2,7 @@
 
 #include "ini/Portelle_Ini_Util.h"
 #include "log/DebugLog.h"
+#include "platform/profile.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ bool CDataMigraterV10SP1::MigrateDBData(const std::string& source, std::string* 
 bool CDataMigraterV10SP1::MigrateIniData(const std::u16string& dest_ini) {
   constexpr char16_t kFunc[] = u"CDataMigraterV10SP1::MigrateIniData";
   DEBUG_LOG(8, u"%s - => CDataMigraterV10SP1::MigrateIniData()", kFunc);
+  platform::ProfileWriteBatch ini_writes(dest_ini);
   CDataMigraterV10::MigrateIniData(dest_ini);
   const std::u16string main_ini = MainIniPath();
   for (const char16_t* section : {u"VIGIL", u"VIGIL_BMPolicy", u"VIGIL_Exception"}) {

@@ -207,6 +207,8 @@ bool CDataMigraterV8::MigrateServerUpdateSourceFrom8(const std::u16string& src_i
 
 bool CDataMigraterV8::MigrateIniData(const std::u16string& dest_ini) {
   DEBUG_LOG(8, u"=> CDataMigraterV8::MigrateIniData()");
+  // The migrated values reach the file in one rewrite.
+  platform::ProfileWriteBatch ini_writes(dest_ini);
   const std::u16string main_ini = MainIniPath();
   MigrateServerUpdateSourceFrom8(PrivateIniPath(), dest_ini);
   util_HelperFunctions::DuplicateWtpValues(main_ini, dest_ini, true);

@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "package/ServerSettings.pb.h"
 #include "platform/status.h"
@@ -63,6 +65,48 @@ inline constexpr uint64_t kMaxPackageBytes = uint64_t{1} << 30;
 inline constexpr uint64_t kMaxExpansion = 1032;
 inline constexpr uint64_t kExpansionMargin = 64;
 
+// Domain records serialised one at a time, as an export reads them, so that
+// the package is never held as parsed records as well as serialised. They
+// are kept in chunks of about 1 MiB, each filled before the next is begun:
+// one buffer grown to the package's size would be copied as it grows.
+class SerializedRecords {
+ public:
+  // Appends `record` as one more scanConfigs entry of a SettingAggregation:
+  // its tag, its length and its bytes.
+  void Append(const SKVA_Server_Settings::ScanConfigs& record);
+
+  size_t bytes() const { return bytes_; }
+  size_t count() const { return count_; }
+  const std::vector<std::string>& chunks() const { return chunks_; }
+
+  // Adds every record appended, parsed again, to package->scanConfigs.
+  void ParseInto(SKVA_Server_Settings::SettingAggregation* package) const;
+
+ private:
+  std::vector<std::string> chunks_;
+  size_t bytes_ = 0;
+  size_t count_ = 0;
+};
+
+// The domain records of a decoded package, kept serialised: an import
+// parses one record at a time, so that the package is never held parsed as
+// well as serialised. Every record was checked to parse when the package was
+// decoded.
+class PackageRecords {
+ public:
+  size_t size() const { return spans_.size(); }
+  // Parses record `index` (below size()) into *record.
+  void Parse(size_t index, SKVA_Server_Settings::ScanConfigs* record) const;
+  // Takes the decoded package's bytes and where each record lies in them.
+  void Assign(std::string bytes, std::vector<std::pair<size_t, size_t>> spans);
+  // Releases the records.
+  void Clear() { Assign({}, {}); }
+
+ private:
+  std::string bytes_;
+  std::vector<std::pair<size_t, size_t>> spans_;  // offset and length
+};
+
 // install_path + "skva.dat"; `install_path` ends in a separator.
 std::u16string PackageDataFilePath(std::u16string_view install_path);
 
@@ -77,6 +121,14 @@ std::u16string PackageDataFilePath(std::u16string_view install_path);
 // left for the caller, which archives and deletes it.
 PackageStatus WritePackageDataFile(const SKVA_Server_Settings::SettingAggregation& package,
                                    std::u16string_view install_path, std::u16string_view caller);
+
+// The same for `package` with `records` after its own scanConfigs entries:
+// the file holds exactly what the one message would give. The serialised
+// bytes are compressed piece by piece, never copied into one buffer, and the
+// records are released before the file is written.
+PackageStatus WritePackageDataFile(const SKVA_Server_Settings::SettingAggregation& package,
+                                   SerializedRecords records, std::u16string_view install_path,
+                                   std::u16string_view caller);
 
 // Reads install_path + "skva.dat" into *package. corrupted() when the file
 // cannot be opened or read (with its file_status()), when its stored length
@@ -95,6 +147,13 @@ PackageStatus ReadPackageDataFile(std::u16string_view install_path, std::u16stri
 // may hold a part of the message.
 PackageStatus DecodePackageData(std::string_view file_bytes, std::u16string_view caller,
                                 SKVA_Server_Settings::SettingAggregation* package);
+
+// The same, with the package's domain records left serialised in *records
+// (set only on success) and *package holding every other field. A package is
+// accepted or refused exactly as by the function above.
+PackageStatus DecodePackageData(std::string_view file_bytes, std::u16string_view caller,
+                                SKVA_Server_Settings::SettingAggregation* package,
+                                PackageRecords* records);
 
 }  // namespace package
 

@@ -155,6 +155,15 @@ class PackageDataFileTest : public ::testing::Test {
       EXPECT_EQ(lines[0].first, u"70");
       EXPECT_EQ(lines[0].second, line);
     }
+    // The import's decoding, with the records left serialised, refuses it
+    // too and keeps no record.
+    package::PackageRecords records;
+    records.Assign("x", {{0, 1}});
+    SettingAggregation fields;
+    EXPECT_EQ(package::DecodePackageData(file, kImport, &fields, &records).kind(),
+              package::PackageStatus::Kind::kCorrupted);
+    EXPECT_EQ(records.size(), 1u);  // left as it was
+    TakeLogLines();
   }
 
   testing_support::TempFolder install_;
@@ -210,6 +219,106 @@ TEST_F(PackageDataFileTest, FileIsTheDecimalLengthThenTheZlibStream) {
   ASSERT_TRUE(package::WritePackageDataFile(package, InstallPath(), kExport).ok());
   EXPECT_EQ(DataFile().substr(0, 4), "203\x78");
   EXPECT_EQ(Uncompress(DataFile().substr(3), 203), "\x1a\xc8\x01" + IniText(200));
+}
+
+// A package of `domains` records of about 1.7 KB each, as an export of a
+// 10.5 server makes them: several chunks of serialised records.
+SettingAggregation PackageWithManyDomains(int domains) {
+  SettingAggregation package = PackageWithDomains();
+  package.clear_scanconfigs();
+  for (int i = 0; i < domains; ++i) {
+    ScanConfigs* record = package.add_scanconfigs();
+    const std::string number = std::to_string(i);
+    record->set_domain_uid(Utf16Le(u"3f2504e0-4f89-11d3-9a0c-") + number);
+    record->set_computer_name(Utf16Le(u"PC-") + number);
+    record->set_computer_name_size(static_cast<int>(3 + number.size()));
+    record->set_client_uninstall(PasswordBlock(u"un"));
+    record->set_client_unload(PasswordBlock(u"ul"));
+    std::string config;
+    for (int t = 0; t < 60; ++t) config += std::to_string(i * 7919 + t * 104729) + '\t';
+    record->set_config_string(config);
+  }
+  return package;
+}
+
+TEST_F(PackageDataFileTest, RecordsSerialisedOneByOneGiveTheFileOfTheWholeMessage) {
+  const SettingAggregation whole = PackageWithManyDomains(1500);
+  SettingAggregation fields = whole;
+  fields.clear_scanconfigs();
+  package::SerializedRecords records;
+  for (const ScanConfigs& record : whole.scanconfigs()) records.Append(record);
+  const std::string serialised = whole.SerializeAsString();
+  ASSERT_GT(records.chunks().size(), 2u);
+  EXPECT_EQ(records.count(), 1500u);
+
+  // What compress() makes of the whole message at once.
+  const std::string expected = std::to_string(serialised.size()) + Compress(serialised);
+  ASSERT_TRUE(
+      package::WritePackageDataFile(fields, std::move(records), InstallPath(), kExport).ok());
+  EXPECT_EQ(DataFile(), expected);
+  // Records of the message itself come first.
+  SettingAggregation first_two = fields;
+  *first_two.add_scanconfigs() = whole.scanconfigs(0);
+  *first_two.add_scanconfigs() = whole.scanconfigs(1);
+  package::SerializedRecords rest;
+  for (int i = 2; i < whole.scanconfigs_size(); ++i) rest.Append(whole.scanconfigs(i));
+  ASSERT_TRUE(
+      package::WritePackageDataFile(first_two, std::move(rest), InstallPath(), kExport).ok());
+  EXPECT_EQ(DataFile(), expected);
+  ASSERT_TRUE(package::WritePackageDataFile(whole, InstallPath(), kExport).ok());
+  EXPECT_EQ(DataFile(), expected);
+  EXPECT_TRUE(TakeLogLines().empty());
+}
+
+TEST_F(PackageDataFileTest, RecordsCanBeLeftSerialisedUntilUsed) {
+  const SettingAggregation whole = PackageWithManyDomains(700);
+  const std::string serialised = whole.SerializeAsString();
+  const std::string file = std::to_string(serialised.size()) + Compress(serialised);
+  SettingAggregation fields;
+  package::PackageRecords records;
+  ASSERT_TRUE(package::DecodePackageData(file, kImport, &fields, &records).ok());
+  EXPECT_EQ(fields.scanconfigs_size(), 0);
+  EXPECT_EQ(fields.global_config_string(), whole.global_config_string());
+  EXPECT_EQ(fields.original_patch_ver(), 1);
+  ASSERT_EQ(records.size(), 700u);
+  ScanConfigs record;
+  for (size_t i : {size_t{0}, size_t{1}, size_t{350}, size_t{699}}) {
+    records.Parse(i, &record);
+    EXPECT_EQ(record.SerializeAsString(),
+              whole.scanconfigs(static_cast<int>(i)).SerializeAsString());
+  }
+
+  // By hand: version 10.5 (field 1, a double), a record holding field 9 =
+  // 3 (48 03), an unknown varint field 7 = 1 (38 01) between, and a second,
+  // empty record.
+  const std::string bytes(
+      "\x09\x00\x00\x00\x00\x00\x00\x25\x40"
+      "\x12\x02\x48\x03"
+      "\x38\x01"
+      "\x12\x00",
+      17);
+  ASSERT_TRUE(package::DecodePackageData(std::to_string(bytes.size()) + Compress(bytes), kImport,
+                                         &fields, &records)
+                  .ok());
+  EXPECT_EQ(fields.original_skva_ver(), 10.5);
+  ASSERT_EQ(records.size(), 2u);
+  records.Parse(0, &record);
+  EXPECT_EQ(record.computer_name_size(), 3);
+  records.Parse(1, &record);
+  EXPECT_FALSE(record.has_computer_name_size());
+  EXPECT_EQ(record.ByteSizeLong(), 0u);
+
+  // Refused as the whole message is: a record whose own field runs past its
+  // end, a zero tag before the end, a varint cut off at the end.
+  for (const std::string& broken :
+       {std::string("\x12\x02\x0a\x05", 4), std::string("\x12\x00\x00\x12\x00", 5),
+        std::string("\x12\x00\x48\x80", 4)}) {
+    SettingAggregation whole_read;
+    EXPECT_FALSE(whole_read.ParseFromString(broken));
+    const std::string broken_file = std::to_string(broken.size()) + Compress(broken);
+    EXPECT_FALSE(package::DecodePackageData(broken_file, kImport, &fields, &records).ok());
+  }
+  TakeLogLines();
 }
 
 TEST_F(PackageDataFileTest, TrailingBytesAndLeadingWhiteSpaceAreAccepted) {

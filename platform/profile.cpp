@@ -162,4 +162,16 @@ ProfileReadBatch::ProfileReadBatch() { ProfileCache::Process().BeginReadBatch();
 
 ProfileReadBatch::~ProfileReadBatch() { ProfileCache::Process().EndReadBatch(); }
 
+ProfileWriteBatch::ProfileWriteBatch(std::u16string_view file) : file_(file) {
+  ProfileCache::Process().BeginWriteBatch(file_);
+}
+
+ProfileWriteBatch::~ProfileWriteBatch() { Commit(); }
+
+Status ProfileWriteBatch::Commit() {
+  if (!open_) return Status();
+  open_ = false;
+  return ProfileCache::Process().EndWriteBatch(file_);
+}
+
 }  // namespace platform

@@ -16,6 +16,10 @@
 #define PORTELLE_PLATFORM_PROFILE_H_
 
 #include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/status.h"
 
 namespace platform {
 
@@ -74,6 +78,30 @@ class ProfileReadBatch {
   ~ProfileReadBatch();
   ProfileReadBatch(const ProfileReadBatch&) = delete;
   ProfileReadBatch& operator=(const ProfileReadBatch&) = delete;
+};
+
+// While one lives, the writes above to `file` - named exactly as here - edit
+// the parsed file in memory only: this process's reads see every edit, other
+// processes the file as it was. Commit(), or else the destructor, then
+// replaces the file once, atomically, with exactly what the writes one by
+// one would have left. An operation that writes many keys into one file thus
+// pays for one rewrite instead of one per key. A missing file's folder is
+// checked by each write; any other failure of writing the file shows only in
+// Commit(). Batches of one file nest, and only the outermost one writes.
+class ProfileWriteBatch {
+ public:
+  explicit ProfileWriteBatch(std::u16string_view file);
+  ~ProfileWriteBatch();
+  ProfileWriteBatch(const ProfileWriteBatch&) = delete;
+  ProfileWriteBatch& operator=(const ProfileWriteBatch&) = delete;
+
+  // Ends the batch: writes the file when the batch changed it and this is
+  // the outermost batch. Returns the write's error; once ended, success.
+  Status Commit();
+
+ private:
+  std::u16string file_;
+  bool open_ = true;
 };
 
 }  // namespace platform

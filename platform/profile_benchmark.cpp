@@ -1,6 +1,7 @@
 // Costs of the private-profile functions on a 5,000-line file: a value read
 // from an unchanged file (the cache's hit path), a key written (parse-free
-// edit, serialisation and atomic replace), and a full parse.
+// edit, serialisation and atomic replace), a list of keys written in one
+// write batch, and a full parse.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -48,6 +49,28 @@ void BM_WriteKeyIntoFile(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_WriteKeyIntoFile)->Unit(benchmark::kMicrosecond);
+
+// A counted list of range(0) keys written into a new section of the file in
+// one write batch: the cost per key stays flat as the list grows.
+void BM_WriteListInOneBatch(benchmark::State& state) {
+  testing_support::TempFolder dir;
+  const std::u16string file = dir.Wide("big.ini");
+  const int keys = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    state.PauseTiming();
+    dir.Write("big.ini", FiveThousandLines());
+    state.ResumeTiming();
+    ProfileWriteBatch batch(file);
+    for (int i = 0; i < keys; ++i) {
+      const std::u16string key = Format(u"URLFilterAWSL_InOffice%03d", i);
+      WritePrivateProfileStringW(u"URL_FILTER_INI_SECTION", key.c_str(), u"!CRYPT!0123456789ABCDEF",
+                                 file.c_str());
+    }
+    benchmark::DoNotOptimize(batch.Commit());
+  }
+  state.SetItemsProcessed(state.iterations() * keys);
+}
+BENCHMARK(BM_WriteListInOneBatch)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void BM_ParseFile(benchmark::State& state) {
   const std::string bytes = FiveThousandLines();

@@ -40,6 +40,13 @@ ProfileCache::Lookup ProfileCache::Load(std::u16string_view file, bool in_batch)
   const auto cached = entries_.find(std::u16string(file));
   if (cached != entries_.end()) {
     Entry& entry = cached->second;
+    // Edits of a write batch that the file does not hold yet are the
+    // current content.
+    if (entry.unwritten) {
+      entry.last_use = ++uses_;
+      result.document = entry.document.get();
+      return result;
+    }
     const uint64_t open_batch = batch_depth_ > 0 ? batch_ : 0;
     if (in_batch && open_batch != 0 && entry.checked_in_batch == open_batch && IsAbsolute(file)) {
       entry.last_use = ++uses_;
@@ -88,11 +95,13 @@ ProfileCache::Entry& ProfileCache::Store(std::u16string_view file, std::string n
   entry.last_use = ++uses_;
   entry.checked_in_batch = batch_depth_ > 0 ? batch_ : 0;
   if (entries_.size() > kMaxFiles) {
-    auto oldest = entries_.begin();
+    // An entry with unwritten edits stays until its batch ends.
+    auto oldest = entries_.end();
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-      if (it->second.last_use < oldest->second.last_use) oldest = it;
+      if (it->second.unwritten) continue;
+      if (oldest == entries_.end() || it->second.last_use < oldest->second.last_use) oldest = it;
     }
-    entries_.erase(oldest);  // never `entry`, which was used last
+    if (oldest != entries_.end() && &oldest->second != &entry) entries_.erase(oldest);
   }
   return entry;
 }
@@ -101,7 +110,7 @@ Status ProfileCache::Update(std::u16string_view file,
                             const std::function<IniEdit(IniDocument*)>& edit) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (file.empty()) return Status::Error(ENOENT, "write profile", file);
-  const Lookup found = Load(file, false);
+  Lookup found = Load(file, false);
   if (found.document == nullptr && !IsMissing(found.error)) {
     return Status::Error(found.error, "read profile", file);
   }
@@ -111,19 +120,31 @@ Status ProfileCache::Update(std::u16string_view file,
     created = std::make_unique<IniDocument>();
     document = created.get();
   }
+  // A file that does not exist yet can only be created in an existing folder.
+  const auto check_folder = [&]() {
+    if (found.document != nullptr) return Status();
+    FileInfo folder;
+    const Status status = GetNativeFileInfo(FolderOf(found.native_path), &folder);
+    if (!status.ok()) return Status::Error(status.code(), "write profile", file);
+    if (!folder.is_folder) return Status::Error(ENOTDIR, "write profile", file);
+    return Status();
+  };
   switch (edit(document)) {
     case IniEdit::kInvalid:
       return Status::Error(EINVAL, "write profile", file);
     case IniEdit::kUnchanged:
-      if (found.document == nullptr) {
-        FileInfo folder;
-        const Status status = GetNativeFileInfo(FolderOf(found.native_path), &folder);
-        if (!status.ok()) return Status::Error(status.code(), "write profile", file);
-        if (!folder.is_folder) return Status::Error(ENOTDIR, "write profile", file);
-      }
-      return Status();
+      return check_folder();
     case IniEdit::kChanged:
       break;
+  }
+  if (write_batches_.contains(std::u16string(file))) {
+    if (created != nullptr) {
+      const Status folder = check_folder();
+      if (!folder.ok()) return folder;
+      Store(file, std::move(found.native_path), FileInfo{}, std::move(created));
+    }
+    entries_.at(std::u16string(file)).unwritten = true;
+    return Status();
   }
   FileInfo written;
   const Status status = WriteFileAtomically(file, document->Serialize(), &written);
@@ -144,6 +165,33 @@ void ProfileCache::BeginReadBatch() {
 void ProfileCache::EndReadBatch() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (batch_depth_ > 0) --batch_depth_;
+}
+
+void ProfileCache::BeginWriteBatch(std::u16string_view file) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++write_batches_[std::u16string(file)];
+}
+
+Status ProfileCache::EndWriteBatch(std::u16string_view file) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const std::u16string name(file);
+  const auto batch = write_batches_.find(name);
+  if (batch == write_batches_.end() || --batch->second > 0) return Status();
+  write_batches_.erase(batch);
+  const auto cached = entries_.find(name);
+  if (cached == entries_.end() || !cached->second.unwritten) return Status();
+  Entry& entry = cached->second;
+  FileInfo written;
+  const Status status = WriteFileAtomically(file, entry.document->Serialize(), &written);
+  if (!status.ok()) {
+    entries_.erase(cached);
+    return status;
+  }
+  entry.unwritten = false;
+  entry.info = written;
+  entry.native_path = NativePath(file);
+  entry.checked_in_batch = batch_depth_ > 0 ? batch_ : 0;
+  return Status();
 }
 
 }  // namespace platform

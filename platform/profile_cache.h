@@ -12,6 +12,11 @@
 // resolved again on every call, because the current folder may have changed.
 // This process's own writes update the entry instead of dropping it.
 //
+// A write batch defers the writes to one file: its edits change the cached
+// document only (the entry is then pinned: trusted without a stat and never
+// evicted), and the file is replaced once, when the outermost batch of that
+// file ends. Other processes see the old file until then.
+//
 // All access is serialised by one mutex, which is also held across an
 // update's read, edit and write, so that two threads editing one file do not
 // lose each other's changes.
@@ -69,6 +74,16 @@ class ProfileCache {
   void BeginReadBatch();
   void EndReadBatch();
 
+  // Opens and closes a write batch of `file`, named exactly as the writes
+  // name it; batches of one file nest, and only the outermost counts. While
+  // one is open, Update edits the cached document and writes nothing; a
+  // missing file's folder must still exist. The end of the outermost batch
+  // writes the file when an edit changed it, and returns the write's error
+  // (the entry is then dropped, so that the next read sees the file as it
+  // is); other ends return success.
+  void BeginWriteBatch(std::u16string_view file);
+  Status EndWriteBatch(std::u16string_view file);
+
  private:
   // More files than this are never used at once; the least recently used
   // entry goes first.
@@ -80,6 +95,9 @@ class ProfileCache {
     std::unique_ptr<IniDocument> document;
     uint64_t last_use = 0;
     uint64_t checked_in_batch = 0;  // the batch that last checked it, 0: none
+    // Holds edits of a write batch that are not in the file yet; `info` is
+    // then that of the file before them (all zero when it did not exist).
+    bool unwritten = false;
   };
 
   struct Lookup {
@@ -99,6 +117,8 @@ class ProfileCache {
   uint64_t uses_ = 0;
   int batch_depth_ = 0;
   uint64_t batch_ = 0;  // number of the open or the last batch
+  // The files with an open write batch, and how deep their batches nest.
+  std::unordered_map<std::u16string, int> write_batches_;
 };
 
 }  // namespace platform

@@ -5,11 +5,14 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "platform/file_faults.h"
 #include "platform/file_system.h"
 #include "platform/format.h"
 #include "platform/status.h"
@@ -431,6 +434,195 @@ TEST_F(ProfileTest, AReadBatchLooksAtEachFileOnce) {
     dir_.Write("f.ini", "[s]\r\nk=last\r\n");
     EXPECT_EQ(ReadValue(file, u"s", u"k"), u"last");
   }
+}
+
+// A file of random lines with everything the writers must keep byte for
+// byte: its line-end style, a missing last line end, blank lines, comments,
+// lines without '=', odd spacing, names in other letter cases, a duplicate
+// section, lines before the first header; UTF-16LE or UTF-8 with a mark.
+std::string RandomIniFile(std::mt19937& rng) {
+  const char* const breaks[] = {"\r\n", "\n", "\r"};
+  const std::string line_break = breaks[rng() % 3];
+  std::string text = rng() % 4 == 0 ? "; top\r\nstray=line" + line_break : "";
+  const int sections = 1 + static_cast<int>(rng() % 5);
+  for (int s = 0; s < sections; ++s) {
+    const int name = static_cast<int>(rng() % 4);
+    text += rng() % 2 ? FormatA("[Sec%d]", name) : FormatA("  [ sEC%d ] ", name);
+    text += line_break;
+    const int lines = static_cast<int>(rng() % 8);
+    for (int l = 0; l < lines; ++l) {
+      switch (rng() % 6) {
+        case 0:
+          text += "; comment";
+          break;
+        case 1:
+          text += "no equals here";
+          break;
+        case 2:
+          text += FormatA("  KEY%d  =  spaced  ", static_cast<int>(rng() % 6));
+          break;
+        default:
+          text += FormatA("key%d=v%d", static_cast<int>(rng() % 6), l);
+      }
+      text += line_break;
+    }
+    for (int blanks = static_cast<int>(rng() % 3); blanks > 0; --blanks) text += line_break;
+  }
+  if (rng() % 3 == 0) text += "last=no line end";
+  switch (rng() % 4) {
+    case 0: {
+      std::string utf16 = "\xFF\xFE";
+      for (char c : text) utf16 += std::string{c, '\0'};
+      return utf16;
+    }
+    case 1:
+      return "\xEF\xBB\xBF" + text;
+    default:
+      return text;
+  }
+}
+
+// Applies one random write to `file`; the same `seed` gives the same write.
+bool RandomWrite(uint32_t seed, const std::u16string& file) {
+  std::mt19937 rng(seed);
+  const auto pick = [&rng](int choices) { return static_cast<int>(rng() % choices); };
+  const std::u16string section = pick(2) ? Format(u"Sec%d", pick(6)) : Format(u"SEC%d", pick(6));
+  const std::u16string key = pick(2) ? Format(u"key%d", pick(8)) : Format(u"Key%d", pick(8));
+  const std::u16string value = Format(u"value %d", pick(100));
+  switch (pick(20)) {
+    case 0:
+      return WritePrivateProfileStringW(section.c_str(), key.c_str(), nullptr, file.c_str());
+    case 1:
+      return WritePrivateProfileStringW(section.c_str(), nullptr, nullptr, file.c_str());
+    case 2: {
+      const std::u16string data = key + u"=" + value + u'\0' + u" b = 2" + u'\0' + u'\0';
+      return WritePrivateProfileSectionW(section.c_str(), data.c_str(), file.c_str());
+    }
+    case 3:  // refused: it would not read back
+      return WritePrivateProfileStringW(section.c_str(), key.c_str(), u"two\r\nlines",
+                                        file.c_str());
+    default:
+      return WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), file.c_str());
+  }
+}
+
+TEST_F(ProfileTest, AWriteBatchLeavesTheBytesOfWritesOneByOne) {
+  for (uint32_t round = 0; round < 200; ++round) {
+    SCOPED_TRACE(round);
+    std::mt19937 rng(round);
+    const bool missing = round % 10 == 0;
+    const std::string before = missing ? "" : RandomIniFile(rng);
+    const std::u16string single = dir_.Wide(FormatA("single%u.ini", round));
+    const std::u16string batched = dir_.Wide(FormatA("batched%u.ini", round));
+    if (!missing) {
+      dir_.Write(FormatA("single%u.ini", round), before);
+      dir_.Write(FormatA("batched%u.ini", round), before);
+    }
+    const int writes = 1 + static_cast<int>(rng() % 40);
+    std::vector<uint32_t> seeds(writes);
+    for (uint32_t& seed : seeds) seed = static_cast<uint32_t>(rng());
+
+    FileFaults counted;
+    counted.only_paths_containing = FormatA("batched%u.ini", round);
+    const ScopedFileFaults counting(&counted);
+    {
+      ProfileWriteBatch batch(batched);
+      for (uint32_t seed : seeds) {
+        EXPECT_EQ(RandomWrite(seed, batched), RandomWrite(seed, single));
+      }
+      // This process reads what the writes left; the file is as it was.
+      for (const char16_t* section : {u"sec0", u"sec1", u"sec4", u"sec5"}) {
+        EXPECT_EQ(ReadValue(batched, section, u"key2"), ReadValue(single, section, u"key2"));
+        EXPECT_EQ(ReadValue(batched, section, nullptr), ReadValue(single, section, nullptr));
+      }
+      EXPECT_EQ(dir_.Exists(FormatA("batched%u.ini", round)), !missing);
+      if (!missing) {
+        EXPECT_EQ(dir_.Read(FormatA("batched%u.ini", round)), before);
+      }
+      EXPECT_EQ(counted.renames, 0u);
+      EXPECT_TRUE(batch.Commit().ok());
+    }
+    ASSERT_EQ(dir_.Exists(FormatA("batched%u.ini", round)),
+              dir_.Exists(FormatA("single%u.ini", round)));
+    if (dir_.Exists(FormatA("single%u.ini", round))) {
+      EXPECT_EQ(dir_.Read(FormatA("batched%u.ini", round)),
+                dir_.Read(FormatA("single%u.ini", round)));
+      EXPECT_EQ(counted.renames, dir_.Read(FormatA("single%u.ini", round)) == before ? 0u : 1u);
+    }
+  }
+}
+
+TEST_F(ProfileTest, NestedWriteBatchesWriteOnceAtTheOutermostEnd) {
+  const std::u16string file = dir_.Wide("n.ini");
+  {
+    ProfileWriteBatch outer(file);
+    {
+      ProfileWriteBatch inner(file);
+      ASSERT_TRUE(WritePrivateProfileStringW(u"s", u"k", u"v", file.c_str()));
+      EXPECT_TRUE(inner.Commit().ok());
+    }
+    EXPECT_FALSE(dir_.Exists("n.ini"));
+    EXPECT_EQ(ReadValue(file, u"s", u"k"), u"v");
+    // A change by another process does not undo the batch's edits.
+    dir_.Write("n.ini", "[other]\r\n");
+    EXPECT_EQ(ReadValue(file, u"s", u"k"), u"v");
+  }
+  EXPECT_EQ(dir_.Read("n.ini"), "[s]\r\nk=v\r\n");
+  // Once written, the file is watched for changes again.
+  dir_.Write("n.ini", "[s]\r\nk=theirs\r\n");
+  EXPECT_EQ(ReadValue(file, u"s", u"k"), u"theirs");
+
+  // A batch that changes nothing writes nothing and creates no file.
+  {
+    ProfileWriteBatch batch(dir_.Wide("none.ini"));
+    EXPECT_TRUE(WritePrivateProfileStringW(u"s", u"k", nullptr, dir_.Wide("none.ini").c_str()));
+  }
+  EXPECT_FALSE(dir_.Exists("none.ini"));
+}
+
+TEST_F(ProfileTest, AWriteBatchKeepsMoreFilesThanTheCacheHolds) {
+  std::vector<std::unique_ptr<ProfileWriteBatch>> batches;
+  for (int i = 0; i < 40; ++i) {
+    const std::u16string file = dir_.Wide(FormatA("f%d.ini", i));
+    batches.push_back(std::make_unique<ProfileWriteBatch>(file));
+    ASSERT_TRUE(WritePrivateProfileStringW(u"s", u"k", Format(u"%d", i).c_str(), file.c_str()));
+  }
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(ReadValue(dir_.Wide(FormatA("f%d.ini", i)), u"s", u"k"), Format(u"%d", i));
+  }
+  batches.clear();
+  for (int i = 0; i < 40; ++i)
+    EXPECT_EQ(dir_.Read(FormatA("f%d.ini", i)), FormatA("[s]\r\nk=%d\r\n", i));
+}
+
+TEST_F(ProfileTest, AWriteBatchReportsFailuresLikeSingleWrites) {
+  // A missing folder fails at the write itself.
+  const std::u16string nowhere = dir_.Wide("no/f.ini");
+  {
+    ProfileWriteBatch batch(nowhere);
+    EXPECT_FALSE(WritePrivateProfileStringW(u"s", u"k", u"v", nowhere.c_str()));
+    EXPECT_EQ(GetLastError(), ENOENT);
+    EXPECT_TRUE(batch.Commit().ok());
+  }
+  EXPECT_FALSE(dir_.Exists("no"));
+
+  // A write of the file that fails shows in the commit; the file stays, and
+  // the edits that did not reach it are not read either.
+  dir_.Write("full.ini", "[s]\r\nk=old\r\n");
+  const std::u16string full = dir_.Wide("full.ini");
+  FileFaults faults;
+  faults.fail_write_at = 1;
+  faults.disk_full = true;
+  {
+    const ScopedFileFaults installed(&faults);
+    ProfileWriteBatch batch(full);
+    ASSERT_TRUE(WritePrivateProfileStringW(u"s", u"k", u"new", full.c_str()));
+    const Status status = batch.Commit();
+    EXPECT_EQ(status.code(), DiskFullError());
+    EXPECT_TRUE(batch.Commit().ok());  // ended already
+  }
+  EXPECT_EQ(dir_.Read("full.ini"), "[s]\r\nk=old\r\n");
+  EXPECT_EQ(ReadValue(full, u"s", u"k"), u"old");
 }
 
 TEST_F(ProfileTest, FailedWritesReportTheReasonAndKeepTheFile) {

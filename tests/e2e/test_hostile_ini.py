@@ -84,9 +84,12 @@ class KilledImport(ExportTestCase):
     package with many keys makes the merge last long enough to be caught."""
 
     ROUNDS = 6
+    KEYS = 3000  # fewer than one key-name list of 32,767 units holds
 
     def setUp(self):
-        keys = "".join("Key%04d=%s\n" % (i, "v" * 40) for i in range(500))
+        # The merge of this many keys lasts long enough to be caught in the
+        # middle: it costs little per key.
+        keys = "".join("Key%05d=%s\n" % (i, "v" * 40) for i in range(self.KEYS))
         self.ini = ("[Global Setting]\nServerID=%s\n%s"
                     "[Manual Scan Configuration]\nMoveDir=C:\\Source\\Manual\n"
                     "[Scan Now Configuration]\nMoveDir=C:\\Source\\Now\n"
@@ -114,7 +117,7 @@ class KilledImport(ExportTestCase):
         result = finished.import_archive(archive)
         self.assertEqual(result.returncode, 0, result.stderr)
         merged = self.main_bytes(finished)
-        self.assertIn(b"Key0499=", merged)
+        self.assertIn(b"Key%05d=" % (self.KEYS - 1), merged)
         self.assertIn(b"ServerID=%s\r\n" % TARGET_SERVER_ID.encode(), merged)
 
         rng = random.Random(os.environ.get("PORTELLE_TEST_SEED", "hostile-ini"))
@@ -150,7 +153,7 @@ class KilledImport(ExportTestCase):
         process = subprocess.Popen([program("portelle-import-driver"), target.install, archive],
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL, env=target.env(), cwd=target.root)
-        # The merge lasts some 20,000 looks on a quiet machine.
+        # The merge lasts some thousand looks on a quiet machine.
         looks = rng.randrange(40000) if stage == "random" else None
         state = "started"
         deadline = time.monotonic() + RUN_TIMEOUT_S
