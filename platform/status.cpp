@@ -1,14 +1,8 @@
 #include "platform/status.h"
 
-#include <cstring>
-
 #include "platform/text.h"
 
 namespace platform {
-namespace {
-thread_local int g_last_error = 0;
-}  // namespace
-
 Status Status::Error(int code, std::string_view operation, std::u16string_view path) {
   Status s;
   s.code_ = code;
@@ -22,10 +16,5 @@ Status Status::Error(int code, std::string_view operation, std::u16string_view p
   s.message_ += SystemErrorText(code);
   return s;
 }
-
-std::string SystemErrorText(int code) { return std::strerror(code); }
-
-int GetLastError() { return g_last_error; }
-void SetLastError(int code) { g_last_error = code; }
 
 }  // namespace platform

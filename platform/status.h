@@ -3,26 +3,24 @@
 #ifndef PORTELLE_PLATFORM_STATUS_H_
 #define PORTELLE_PLATFORM_STATUS_H_
 
-#include <cerrno>
 #include <string>
 #include <string_view>
 
 namespace platform {
 
-// The system error codes the core raises or tests for by meaning. They are
-// errno values here; on Windows they are ERROR_INVALID_HANDLE (6),
-// ERROR_NOT_ENOUGH_MEMORY (8), ERROR_INVALID_PARAMETER (87),
-// ERROR_FILE_NOT_FOUND (2), ERROR_PATH_NOT_FOUND (3), ERROR_ALREADY_EXISTS
-// (183) and ERROR_WRITE_FAULT (29).
-inline constexpr int kErrorInvalidHandle = EBADF;
-inline constexpr int kErrorNotEnoughMemory = ENOMEM;
-inline constexpr int kErrorInvalidParameter = EINVAL;
-inline constexpr int kErrorFileNotFound = ENOENT;
-// A component of the path is not a folder.
-inline constexpr int kErrorPathNotFound = ENOTDIR;
-inline constexpr int kErrorAlreadyExists = EEXIST;
-// A write that failed without a more precise reason.
-inline constexpr int kErrorWriteFault = EIO;
+// The system error codes the core raises or tests for by meaning, in the
+// system's own numbering: errno values on POSIX systems; on Windows
+// ERROR_INVALID_HANDLE (6), ERROR_NOT_ENOUGH_MEMORY (8),
+// ERROR_INVALID_PARAMETER (87), ERROR_FILE_NOT_FOUND (2),
+// ERROR_PATH_NOT_FOUND (3), ERROR_ALREADY_EXISTS (183) and ERROR_WRITE_FAULT
+// (29). Each system's status file defines them.
+extern const int kErrorInvalidHandle;
+extern const int kErrorNotEnoughMemory;
+extern const int kErrorInvalidParameter;
+extern const int kErrorFileNotFound;
+extern const int kErrorPathNotFound;
+extern const int kErrorAlreadyExists;
+extern const int kErrorWriteFault;
 
 // True when `code` says that there is no file at the path.
 inline bool IsNotFound(int code) {

@@ -10,7 +10,13 @@
 #include "platform/file_system.h"
 #include "platform/text.h"
 
+// On Windows the .def file beside this one names the exports; elsewhere the
+// module is built with hidden visibility and exports what is marked.
+#if defined(_WIN32)
+#define PACKDLL_EXPORT extern "C"
+#else
 #define PACKDLL_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace {
 
