@@ -14,9 +14,9 @@ namespace testing_support {
 namespace fs = std::filesystem;
 namespace {
 
-// A path of ours (UTF-8) as the library takes it: on Windows a narrow path
-// would be read in the ANSI code page.
-fs::path Path(const std::string& utf8) { return fs::path(platform::Utf8ToUtf16(utf8)); }
+// A narrow path of ours (system code page) as the library takes it: wide, so
+// that nothing depends on how the library reads narrow text.
+fs::path Path(const std::string& narrow) { return fs::path(platform::FromSystemCodePage(narrow)); }
 
 }  // namespace
 
@@ -36,7 +36,7 @@ TempFolder::TempFolder() {
     if (fs::create_directory(folder, ec)) {
       // Owner-only, as mkdtemp makes it (Windows keeps only the read-only bit).
       fs::permissions(folder, fs::perms::owner_all, fs::perm_options::replace, ec);
-      path_ = platform::Utf16ToUtf8(folder.generic_u16string()) + "/";
+      path_ = platform::ToSystemCodePage(folder.generic_u16string()) + "/";
       return;
     }
     if (ec) throw std::runtime_error("cannot create " + folder.string() + ": " + ec.message());
@@ -56,7 +56,7 @@ TempFolder::~TempFolder() {
   fs::remove_all(root, ec);
 }
 
-std::u16string TempFolder::wpath() const { return platform::Utf8ToUtf16(path_); }
+std::u16string TempFolder::wpath() const { return platform::FromSystemCodePage(path_); }
 
 std::string TempFolder::Native(std::string_view relative) const {
   std::string r(relative);
@@ -65,7 +65,7 @@ std::string TempFolder::Native(std::string_view relative) const {
 }
 
 std::u16string TempFolder::Wide(std::string_view relative) const {
-  return platform::Utf8ToUtf16(Native(relative));
+  return platform::FromSystemCodePage(Native(relative));
 }
 
 void TempFolder::Write(std::string_view relative, std::string_view bytes) const {
