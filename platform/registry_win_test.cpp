@@ -38,7 +38,13 @@ class SystemRegistryTest : public ::testing::Test {
 
   void Add(const std::string& value, const std::string& type, const std::string& data,
            const std::string& view = "/reg:64") {
-    ASSERT_EQ(Reg("add \"HKLM\\" + subkey_ + "\" /v " + value + " /t " + type + " /d \"" + data +
+    // Backslashes before the closing quote are doubled, or the last one would
+    // make the quote part of the text.
+    std::string quoted = data;
+    size_t trailing = 0;
+    while (trailing < quoted.size() && quoted[quoted.size() - 1 - trailing] == '\\') ++trailing;
+    quoted.append(trailing, '\\');
+    ASSERT_EQ(Reg("add \"HKLM\\" + subkey_ + "\" /v " + value + " /t " + type + " /d \"" + quoted +
                   "\" /f " + view),
               0)
         << value;
