@@ -31,8 +31,8 @@ const std::optional<platform::Aes128Key>& CipherKey() {
   return key;
 }
 
-// One cipher object per thread with the key schedule already built: each
-// value then only sets its IV. Null when the key could not be set up.
+// One cipher object per thread, set up once: each value then only brings
+// its IV. Null when the key could not be set up.
 platform::Aes128Cbc* Cipher() {
   thread_local const std::unique_ptr<platform::Aes128Cbc> cipher =
       []() -> std::unique_ptr<platform::Aes128Cbc> {

@@ -31,9 +31,10 @@ using AesBlock = std::array<uint8_t, kAesBlockSize>;
 using Aes128Key = std::array<uint8_t, 16>;
 
 // AES-128 in CBC mode under one key, over whole 16-byte blocks without any
-// padding. The key schedule is built once, when the object is made; each call
-// then takes its own initialisation vector, so one object serves any number
-// of values. An object is used by one thread at a time.
+// padding. Each call takes its own initialisation vector and starts from it,
+// so one object serves any number of values; the key schedule is built once
+// where the system's library allows it (OpenSSL), per call on Windows. An
+// object is used by one thread at a time.
 class Aes128Cbc {
  public:
   explicit Aes128Cbc(const Aes128Key& key);

@@ -83,6 +83,16 @@ TEST(CipherTest, Aes128CbcMatchesThePublishedVectors) {
   EXPECT_EQ(one, std::vector<uint8_t>(expected.begin() + 16, expected.begin() + 32));
   ASSERT_TRUE(aes.Decipher(second_iv, one, one).ok());  // in place
   EXPECT_EQ(one, block);
+
+  // The same IV twice in a row starts afresh both times, in both directions.
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(aes.Decipher(iv, expected, back).ok());
+    EXPECT_EQ(back, plain) << round;
+  }
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(aes.Encipher(iv, plain, out).ok());
+    EXPECT_EQ(out, expected) << round;
+  }
 }
 
 TEST(CipherTest, Aes128CbcTakesOnlyWholeBlocks) {

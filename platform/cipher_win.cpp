@@ -96,27 +96,77 @@ Status RandomBytes(std::span<uint8_t> buffer) {
   return Status();
 }
 
-// The key object, with its schedule, made once from the key bytes.
-struct Aes128Cbc::State {
-  BCRYPT_KEY_HANDLE key = nullptr;
-  ~State() {
-    if (key != nullptr) ::BCryptDestroyKey(key);
+namespace {
+
+// A key object for one call. Wine 8's BCrypt keeps the chaining state in
+// the key object and starts afresh only when a call brings an IV other than
+// the last one, so that a second value under the same IV would continue
+// from where the first ended; a key object per call starts every value from
+// its own IV on every system. Making one costs a key schedule, which is
+// small beside the call itself.
+class ScopedKey {
+ public:
+  explicit ScopedKey(const Aes128Key& bytes) {
+    const Provider& provider = AesCbcProvider();
+    status_ = provider.status;
+    if (!Succeeded(status_)) return;
+    status_ = ::BCryptGenerateSymmetricKey(provider.handle, &key_, nullptr, 0,
+                                           const_cast<PUCHAR>(bytes.data()),
+                                           static_cast<ULONG>(bytes.size()), 0);
+    if (!Succeeded(status_)) key_ = nullptr;
   }
+  ~ScopedKey() {
+    if (key_ != nullptr) ::BCryptDestroyKey(key_);
+  }
+  ScopedKey(const ScopedKey&) = delete;
+  ScopedKey& operator=(const ScopedKey&) = delete;
+
+  BCRYPT_KEY_HANDLE get() const { return key_; }
+  NTSTATUS status() const { return status_; }
+
+ private:
+  BCRYPT_KEY_HANDLE key_ = nullptr;
+  NTSTATUS status_ = 0;
 };
 
-Aes128Cbc::Aes128Cbc(const Aes128Key& key) : state_(std::make_unique<State>()) {
-  const Provider& provider = AesCbcProvider();
-  if (!Succeeded(provider.status)) {
-    status_ = Failed("BCryptOpenAlgorithmProvider AES CBC", provider.status);
-    return;
+enum class Direction { kEncipher, kDecipher };
+
+Status Run(const Aes128Key& key_bytes, Direction direction, const AesBlock& iv,
+           std::span<const uint8_t> in, std::span<uint8_t> out) {
+  const char* const name = direction == Direction::kEncipher ? "BCryptEncrypt" : "BCryptDecrypt";
+  if (in.size() % kAesBlockSize != 0 || out.size() != in.size()) {
+    return Status::Error(ERROR_INVALID_PARAMETER, std::string(name) + ": not whole blocks");
   }
-  const NTSTATUS status = ::BCryptGenerateSymmetricKey(provider.handle, &state_->key, nullptr, 0,
-                                                       const_cast<PUCHAR>(key.data()),
-                                                       static_cast<ULONG>(key.size()), 0);
-  if (!Succeeded(status)) {
-    state_->key = nullptr;
-    status_ = Failed("BCryptGenerateSymmetricKey", status);
-  }
+  const ScopedKey key(key_bytes);
+  if (!Succeeded(key.status())) return Failed("BCryptGenerateSymmetricKey", key.status());
+  // BCrypt leaves the chaining value of the last block in the IV buffer.
+  AesBlock chain = iv;
+  ULONG written = 0;
+  PUCHAR const input = const_cast<PUCHAR>(in.data());
+  const ULONG size = static_cast<ULONG>(in.size());
+  const NTSTATUS status =
+      direction == Direction::kEncipher
+          ? ::BCryptEncrypt(key.get(), input, size, nullptr, chain.data(),
+                            static_cast<ULONG>(chain.size()), out.data(), size, &written, 0)
+          : ::BCryptDecrypt(key.get(), input, size, nullptr, chain.data(),
+                            static_cast<ULONG>(chain.size()), out.data(), size, &written, 0);
+  if (!Succeeded(status)) return Failed(name, status);
+  if (written != size)
+    return Status::Error(ERROR_INTERNAL_ERROR, std::string(name) + ": short output");
+  return Status();
+}
+
+}  // namespace
+
+// The key's bytes; the key object is made for each call (see ScopedKey).
+struct Aes128Cbc::State {
+  Aes128Key key;
+};
+
+Aes128Cbc::Aes128Cbc(const Aes128Key& key) : state_(std::make_unique<State>(State{key})) {
+  // A key the provider refuses is told now, as on every system.
+  const ScopedKey check(key);
+  if (!Succeeded(check.status())) status_ = Failed("BCryptGenerateSymmetricKey", check.status());
 }
 
 Aes128Cbc::~Aes128Cbc() = default;
@@ -124,38 +174,13 @@ Aes128Cbc::~Aes128Cbc() = default;
 Status Aes128Cbc::Encipher(const AesBlock& iv, std::span<const uint8_t> in,
                            std::span<uint8_t> out) {
   if (!status_.ok()) return status_;
-  if (in.size() % kAesBlockSize != 0 || out.size() != in.size()) {
-    return Status::Error(ERROR_INVALID_PARAMETER, "AES-128-CBC encipher: not whole blocks");
-  }
-  // BCrypt leaves the chaining value of the last block in the IV buffer.
-  AesBlock chain = iv;
-  ULONG written = 0;
-  const NTSTATUS status =
-      ::BCryptEncrypt(state_->key, const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()),
-                      nullptr, chain.data(), static_cast<ULONG>(chain.size()), out.data(),
-                      static_cast<ULONG>(out.size()), &written, 0);
-  if (!Succeeded(status)) return Failed("BCryptEncrypt", status);
-  if (written != in.size())
-    return Status::Error(ERROR_INTERNAL_ERROR, "BCryptEncrypt: short output");
-  return Status();
+  return Run(state_->key, Direction::kEncipher, iv, in, out);
 }
 
 Status Aes128Cbc::Decipher(const AesBlock& iv, std::span<const uint8_t> in,
                            std::span<uint8_t> out) {
   if (!status_.ok()) return status_;
-  if (in.size() % kAesBlockSize != 0 || out.size() != in.size()) {
-    return Status::Error(ERROR_INVALID_PARAMETER, "AES-128-CBC decipher: not whole blocks");
-  }
-  AesBlock chain = iv;
-  ULONG written = 0;
-  const NTSTATUS status =
-      ::BCryptDecrypt(state_->key, const_cast<PUCHAR>(in.data()), static_cast<ULONG>(in.size()),
-                      nullptr, chain.data(), static_cast<ULONG>(chain.size()), out.data(),
-                      static_cast<ULONG>(out.size()), &written, 0);
-  if (!Succeeded(status)) return Failed("BCryptDecrypt", status);
-  if (written != in.size())
-    return Status::Error(ERROR_INTERNAL_ERROR, "BCryptDecrypt: short output");
-  return Status();
+  return Run(state_->key, Direction::kDecipher, iv, in, out);
 }
 
 }  // namespace platform
