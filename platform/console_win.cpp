@@ -17,7 +17,7 @@ namespace {
 
 struct Stream {
   DWORD std_id;
-  HANDLE handle = nullptr;    // null: the inherited standard handle
+  HANDLE handle = nullptr;   // null: the inherited standard handle
   bool opened_here = false;  // a CONOUT$ or CONIN$ handle of ours
 };
 
@@ -77,9 +77,9 @@ void Write(const Stream& stream, std::u16string_view text) {
 void UseConsole(Stream* stream, const wchar_t* device, const char* c_device, FILE* c_stream,
                 const char* c_mode) {
   if (IsRedirected(::GetStdHandle(stream->std_id))) return;
-  const HANDLE handle = ::CreateFileW(device, GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                      nullptr);
+  const HANDLE handle =
+      ::CreateFileW(device, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
   if (!Usable(handle)) return;
   stream->handle = handle;
   stream->opened_here = true;

@@ -3,9 +3,8 @@
 // runtime honours TZ, as the POSIX side does, and applies the daylight-saving
 // rule of the date itself instead of today's bias; without TZ it takes the
 // system's time zone. The packing is FileTimeToDosDateTime's.
-#include <windows.h>
-
 #include <time.h>
+#include <windows.h>
 
 #include "platform/dos_time.h"
 

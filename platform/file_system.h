@@ -52,8 +52,8 @@ struct FileInfo {
   bool is_folder = false;
   uint64_t size = 0;
   int64_t modified_ns = 0;  // last write, nanoseconds since 1970-01-01 UTC
-  uint64_t device = 0;  // on Windows the volume serial number
-  uint64_t inode = 0;   // on Windows the file index within the volume
+  uint64_t device = 0;      // on Windows the volume serial number
+  uint64_t inode = 0;       // on Windows the file index within the volume
 };
 
 // Information about an existing file or folder (links are followed).

@@ -494,7 +494,7 @@ Status File::Open(std::u16string_view name, Mode mode, Access access) {
   }
   const std::string native = NativePath(name);
   handle_ = mode == Mode::kRead ? ::open(native.c_str(), flags)
-                            : OpenForWriting(native, flags, CreationMode(access));
+                                : OpenForWriting(native, flags, CreationMode(access));
   if (handle_ == kNoHandle) return Errno("open", name);
   struct stat st;
   if (::fstat(Fd(handle_), &st) == 0 && S_ISDIR(st.st_mode)) {

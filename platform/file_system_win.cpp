@@ -2,9 +2,18 @@
 // ignores letter case and takes '/' as well as '\', so a name needs no
 // resolving beyond its separators. Times are FILETIMEs (100 ns since 1601)
 // converted to nanoseconds since 1970; errors are the Win32 codes.
-#include <windows.h>
 #include <aclapi.h>
 #include <sddl.h>
+#include <windows.h>
+// <windows.h> turns these into macros of the ...W functions, which would
+// rename our own.
+#undef CopyFile
+#undef MoveFile
+#undef DeleteFile
+#undef CreateFile
+#undef GetCurrentDirectory
+#undef SetCurrentDirectory
+#undef GetFileAttributes
 
 #include <algorithm>
 #include <atomic>
@@ -17,16 +26,6 @@
 #include "platform/file_system.h"
 #include "platform/system.h"
 #include "platform/text.h"
-
-// <windows.h> turns these into macros of the ...W functions, which would
-// rename our own.
-#undef CopyFile
-#undef MoveFile
-#undef DeleteFile
-#undef CreateFile
-#undef GetCurrentDirectory
-#undef SetCurrentDirectory
-#undef GetFileAttributes
 
 namespace platform {
 namespace {
@@ -103,12 +102,40 @@ bool IsLink(const std::wstring& path) {
          data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT;
 }
 
+// The owner-only list as SDDL: full access for the owner (OW), and the same
+// for the user this process runs as, named by its SID. The user is the
+// owner of what it creates, except where Windows makes the Administrators
+// group the owner; and Wine, which turns the list into Unix permission bits,
+// knows the user but not the owner-rights SID: with OW alone it leaves the
+// file with no permissions at all, not even for the process that made it.
+const std::wstring& OwnerOnlyDescriptor() {
+  static const std::wstring descriptor = [] {
+    std::wstring text = kOwnerOnlyDescriptor;
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return text;
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size);
+    wchar_t* sid = nullptr;
+    if (size > 0 && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+        ::ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &sid)) {
+      text += L"(A;;FA;;;";
+      text += sid;
+      text += L")";
+      ::LocalFree(sid);
+    }
+    ::CloseHandle(token);
+    return text;
+  }();
+  return descriptor;
+}
+
 // The owner-only security descriptor, freed with the object.
 class OwnerOnlySecurity {
  public:
   OwnerOnlySecurity() {
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kOwnerOnlyDescriptor, SDDL_REVISION_1,
-                                                                &descriptor_, nullptr)) {
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            OwnerOnlyDescriptor().c_str(), SDDL_REVISION_1, &descriptor_, nullptr)) {
       error_ = ::GetLastError();
       descriptor_ = nullptr;
     }
@@ -275,10 +302,11 @@ Status KeepAccessList(const std::wstring& target, HANDLE handle, const std::wstr
   DWORD revision = 0;
   ::GetSecurityDescriptorControl(descriptor, &control, &revision);
   const SECURITY_INFORMATION what =
-      DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0
-                                       ? PROTECTED_DACL_SECURITY_INFORMATION
-                                       : UNPROTECTED_DACL_SECURITY_INFORMATION);
-  const DWORD result = ::SetSecurityInfo(handle, SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr);
+      DACL_SECURITY_INFORMATION |
+      ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
+                                          : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  const DWORD result =
+      ::SetSecurityInfo(handle, SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr);
   ::LocalFree(descriptor);
   if (result != ERROR_SUCCESS) return Error(result, "set access list", ToU16(temp));
   return Status();
@@ -289,9 +317,9 @@ Status KeepAccessList(const std::wstring& target, HANDLE handle, const std::wstr
 // file it replaces when `keep_access` is set. `written`, when given,
 // receives the sibling's information once its content and times are final;
 // the rename keeps both, and the file index with them.
-Status ReplaceWith(const std::wstring& target, std::string_view bytes, HANDLE source,
-                   Access access, bool keep_access, const FILETIME* accessed,
-                   const FILETIME* modified, FileInfo* written) {
+Status ReplaceWith(const std::wstring& target, std::string_view bytes, HANDLE source, Access access,
+                   bool keep_access, const FILETIME* accessed, const FILETIME* modified,
+                   FileInfo* written) {
   std::wstring temp;
   const HANDLE handle = CreateSibling(target, &temp, access);
   if (handle == INVALID_HANDLE_VALUE) return LastError("create", target);
@@ -389,13 +417,13 @@ Status GetFileInfo(std::u16string_view name, FileInfo* info) {
 Status ReadNativeFile(std::u16string_view native_wide_path, std::string* bytes) {
   bytes->clear();
   const std::wstring path = Wide(native_wide_path);
-  const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    // A folder does not open as a file; say so rather than "access denied"
-    // for a reason that is not one.
+    const DWORD error = ::GetLastError();
+    // A folder does not open as a file: say which reason it is.
     if (IsFolderAttributes(Attributes(path))) return Error(kErrorIsFolder, "read", ToU16(path));
-    return LastError("open", path);
+    return Error(error, "open", ToU16(path));
   }
   LARGE_INTEGER size;
   if (::GetFileSizeEx(handle, &size) && size.QuadPart > 0) {
@@ -420,7 +448,9 @@ Status ReadNativeFile(const std::string& native_path, std::string* bytes) {
   return ReadNativeFile(FromSystemCodePage(native_path), bytes);
 }
 
-Status ReadFile(std::u16string_view name, std::string* bytes) { return ReadNativeFile(name, bytes); }
+Status ReadFile(std::u16string_view name, std::string* bytes) {
+  return ReadNativeFile(name, bytes);
+}
 
 Status WriteFileAtomically(std::u16string_view name, std::string_view bytes, FileInfo* written,
                            Access access) {
@@ -454,8 +484,9 @@ Status CopyFile(std::u16string_view from, std::u16string_view to, bool fail_if_e
   const HANDLE handle = ::CreateFileW(source.c_str(), GENERIC_READ, kShareAll, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
     if (IsFolderAttributes(Attributes(source))) return Error(kErrorIsFolder, "copy", from);
-    return LastError("open", from);
+    return Error(error, "open", from);
   }
   if (fail_if_exists && Exists(target)) {
     ::CloseHandle(handle);
@@ -654,8 +685,10 @@ Status File::Open(std::u16string_view name, Mode mode, Access access) {
     }
   }
   if (handle == INVALID_HANDLE_VALUE) {
+    // The reason first: looking at the name sets another last error.
+    const DWORD error = ::GetLastError();
     if (IsFolderAttributes(Attributes(path))) return Error(kErrorIsFolder, "open", name);
-    return LastError("open", name);
+    return Error(error, "open", name);
   }
   if (mode == Mode::kAppend) {
     LARGE_INTEGER zero = {};
@@ -790,7 +823,8 @@ void RemoveFilesOfEndedProcesses(std::u16string_view folder, std::u16string_view
     const std::u16string digits =
         name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
     if (digits.empty() || digits.size() > 10 ||
-        !std::all_of(digits.begin(), digits.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
+        !std::all_of(digits.begin(), digits.end(),
+                     [](char16_t c) { return c >= u'0' && c <= u'9'; })) {
       continue;
     }
     uint64_t pid = 0;
@@ -809,7 +843,8 @@ void RemoveFilesOfEndedProcesses(std::u16string_view folder, std::u16string_view
 std::u16string TemporaryFolder() {
   wchar_t buffer[MAX_PATH + 2];
   const DWORD length = ::GetTempPathW(MAX_PATH + 2, buffer);
-  std::wstring folder = length > 0 && length <= MAX_PATH + 1 ? std::wstring(buffer, length) : L".\\";
+  std::wstring folder =
+      length > 0 && length <= MAX_PATH + 1 ? std::wstring(buffer, length) : L".\\";
   if (folder.back() != L'\\') folder += L'\\';
   return ToU16(folder);
 }
@@ -828,8 +863,8 @@ Status CreateTemporaryFile(std::u16string_view prefix, std::u16string* path, Fil
                            ::GetTickCount() ^ (counter.fetch_add(1) * 40503u);
     ::swprintf(suffix, 32, L"%08X", value);
     const std::wstring name = head + suffix;
-    const HANDLE handle = OpenForWriting(name, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, CREATE_NEW,
-                                         Access::kOwnerOnly);
+    const HANDLE handle =
+        OpenForWriting(name, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, CREATE_NEW, Access::kOwnerOnly);
     if (handle != INVALID_HANDLE_VALUE) {
       file->handle_ = FromHandle(handle);
       file->name_ = ToU16(name);

@@ -30,8 +30,8 @@ std::u16string FromSystemCodePage(std::string_view text) {
   const int size = ::MultiByteToWideChar(code_page, 0, text.data(), length, nullptr, 0);
   if (size <= 0) return {};
   std::u16string result(static_cast<size_t>(size), u'\0');
-  ::MultiByteToWideChar(code_page, 0, text.data(), length, reinterpret_cast<wchar_t*>(result.data()),
-                        size);
+  ::MultiByteToWideChar(code_page, 0, text.data(), length,
+                        reinterpret_cast<wchar_t*>(result.data()), size);
   return result;
 }
 
