@@ -3,8 +3,8 @@
 // and its argument separated by a TAB, appended to BsnPfwCommon.calls.txt in
 // the current folder (the install folder while the import calls it), so
 // that tests can see which entry points were called, with what, in which
-// order. Built twice: BsnPfwCommon.so with both entry points, and
-// BsnPfwCommonPackOnly.so (BSNPFW_PACK_ONLY) without
+// order. Built twice: BsnPfwCommon with both entry points, and
+// BsnPfwCommonPackOnly (BSNPFW_PACK_ONLY) without
 // PFWMigrateFirewallSettings, as an older library lacking it.
 #include <cstdio>
 
@@ -21,7 +21,13 @@ void Record(const char* entry_point, const char* argument) {
 
 }  // namespace
 
+// Windows DLLs export what is marked; elsewhere the module is built with
+// hidden visibility and exports what is marked.
+#if defined(_WIN32)
+#define BSNPFW_EXPORT extern "C" __declspec(dllexport)
+#else
 #define BSNPFW_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 #ifndef BSNPFW_PACK_ONLY
 // Converts the firewall profiles and policies of `pfw_folder` (the install

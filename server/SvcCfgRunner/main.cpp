@@ -9,9 +9,6 @@
 // and each such file is copied to SvcCfgRunner.given.<index>, so that a test
 // can look at what the program was given after the caller has removed it.
 // Arguments name files as on Windows: backslashes and any letter case.
-#include <unistd.h>
-
-#include <climits>
 #include <cstdio>
 #include <string>
 
@@ -25,9 +22,9 @@ constexpr char kCallsFile[] = "SvcCfgRunner.calls.txt";
 }  // namespace
 
 int main(int argc, char** argv) {
-  char folder[PATH_MAX] = {};
-  if (::getcwd(folder, sizeof folder) == nullptr) folder[0] = '\0';
-  std::string record = std::string("call\t") + folder + "\n";
+  std::u16string folder;
+  if (!platform::GetCurrentFolder(&folder).ok()) folder.clear();
+  std::string record = "call\t" + platform::Utf16ToUtf8(folder) + "\n";
   for (int i = 0; i < argc; ++i) {
     record += "arg\t" + std::to_string(i) + "\t" + argv[i] + "\n";
   }

@@ -1,0 +1,1 @@
+// Windows form of platform/console.h: being written.

@@ -1,0 +1,1 @@
+// Windows form of platform/dos_time.h: being written.

@@ -1,0 +1,1 @@
+// Windows form of platform/dynamic_library.h: being written.

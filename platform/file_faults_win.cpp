@@ -1,0 +1,1 @@
+// Windows form of platform/file_faults.h: being written.

@@ -1,0 +1,1 @@
+// Windows form of platform/file_system.h: being written.

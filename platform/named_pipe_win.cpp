@@ -1,0 +1,1 @@
+// Windows form of platform/named_pipe.h: being written.

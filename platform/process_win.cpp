@@ -1,0 +1,1 @@
+// Windows form of platform/process.h: being written.

@@ -1,0 +1,1 @@
+// Windows form of platform/registry.h: being written.

@@ -1,0 +1,1 @@
+// Windows form of platform/system.h: being written.

@@ -1,0 +1,1 @@
+// Windows form of platform/wait.h: being written.
