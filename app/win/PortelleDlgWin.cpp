@@ -105,7 +105,7 @@ intptr_t CPortelleDlgWin::DoModal(uint32_t* error) {
   return result;
 }
 
-bool CPortelleDlgWin::CreateModelessForTesting() {
+bool CPortelleDlgWin::CreateModeless() {
   m_bModeless = true;
   return CreateDialogParamW(ProgramInstance(), MAKEINTRESOURCEW(IDD_PORTELLE_DIALOG), nullptr,
                             DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
@@ -173,12 +173,12 @@ bool CPortelleDlgWin::OnInitDialog(HWND hwnd) {
 }
 
 void CPortelleDlgWin::CreateStatusLine() {
-  RECT units = {kStatusLineX, kStatusLineY, kStatusLineX + kStatusLineWidth,
-                kStatusLineY + kStatusLineHeight};
+  // Position and size are converted each on its own, as the dialog manager
+  // does for the template's controls.
+  RECT units = {kStatusLineX, kStatusLineY, kStatusLineWidth, kStatusLineHeight};
   MapDialogRect(m_hWnd, &units);
   m_hStatus = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
-                              units.left, units.top, units.right - units.left,
-                              units.bottom - units.top, m_hWnd,
+                              units.left, units.top, units.right, units.bottom, m_hWnd,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_LINE)),
                               ProgramInstance(), nullptr);
   // In the dialog's own font, as the template's controls are.

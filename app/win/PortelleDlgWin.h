@@ -41,9 +41,11 @@ class CPortelleDlgWin : public IPortelleDlgView {
   // display, for one — with the system's error code in *error.
   intptr_t DoModal(uint32_t* error);
 
-  // Creates the dialog without running it, for tests: they send it
-  // messages and look at its controls. False when it cannot be created.
-  bool CreateModelessForTesting();
+  // Creates and shows the dialog without running it: the caller's message
+  // loop serves it (tests send it messages and look at its controls; the
+  // documentation's snapshot paints it). Close hides it. False when it
+  // cannot be created.
+  bool CreateModeless();
 
   void SetControlText(int control, const std::u16string& text) override;
   std::u16string GetControlText(int control) const override;

@@ -54,21 +54,8 @@ TEST(OpenFileFilterTest, TurnsBarsIntoTerminators) {
   EXPECT_EQ(OpenFileFilter(u"Zip Files (*.zip)|*.zip"), u"Zip Files (*.zip)\0*.zip\0\0"s);
 }
 
-TEST(ProgramCommandLineTest, SplitsAWideCommandLineAsTheSystemDoes) {
-  using V = std::vector<std::u16string>;
-  EXPECT_EQ(platform::SplitProgramCommandLine(
-                u"\"C:\\Program Files\\Portelle\\portelle.exe\" /c /t \"D:\\Sauvegarde été\\"
-                u"\u65e5\u672c.zip\""),
-            (V{u"C:\\Program Files\\Portelle\\portelle.exe", u"/c", u"/t",
-               u"D:\\Sauvegarde été\\\u65e5\u672c.zip"}));
-  // Characters beyond the basic plane travel as their two units.
-  EXPECT_EQ(platform::SplitProgramCommandLine(u"p.exe a\U0001F512b"), (V{u"p.exe", u"a\U0001F512b"}));
-  // Backslashes before a quote, and an escaped quote.
-  EXPECT_EQ(platform::SplitProgramCommandLine(u"p.exe \"C:\\a b\\\\\" x\\\"y"),
-            (V{u"p.exe", u"C:\\a b\\", u"x\"y"}));
-  EXPECT_EQ(platform::SplitProgramCommandLine(u"  "), V{});
-}
-
+// The wide command line of this process, without the program name: what
+// portelle.exe's wWinMain hands to the start-up.
 TEST(ProgramCommandLineTest, ArgumentsLeaveOutTheProgramName) {
   const std::vector<std::u16string> whole = platform::SplitProgramCommandLine(
       reinterpret_cast<const char16_t*>(GetCommandLineW()));
@@ -111,7 +98,7 @@ class DialogWinTest : public ::testing::Test {
   void Open(double version, int32_t service_pack, int32_t patch) {
     dialog_ = std::make_unique<CPortelleDlgWin>(operations_, version, service_pack, patch,
                                                 u"C:\\Bastionel\\");
-    ASSERT_TRUE(dialog_->CreateModelessForTesting());
+    ASSERT_TRUE(dialog_->CreateModeless());
   }
 
   HWND Item(int id) { return GetDlgItem(dialog_->hwnd(), id); }
@@ -119,11 +106,13 @@ class DialogWinTest : public ::testing::Test {
     SendMessageW(dialog_->hwnd(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(Item(id)));
   }
-  // A rectangle of dialog units in the dialog's client pixels.
+  // A rectangle of dialog units in the dialog's client pixels, as the
+  // dialog manager places a control: its position and its size are
+  // converted each on its own.
   RECT Pixels(int x, int y, int cx, int cy) {
-    RECT rect = {x, y, x + cx, y + cy};
-    MapDialogRect(dialog_->hwnd(), &rect);
-    return rect;
+    RECT units = {x, y, cx, cy};
+    MapDialogRect(dialog_->hwnd(), &units);
+    return RECT{units.left, units.top, units.left + units.right, units.top + units.bottom};
   }
   RECT ClientRectOf(HWND control) {
     RECT rect;

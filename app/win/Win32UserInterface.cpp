@@ -5,6 +5,7 @@
 #include <commdlg.h>
 // clang-format on
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/console.h"
