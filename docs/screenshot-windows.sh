@@ -4,11 +4,18 @@
 # draws the Windows frame itself) on a virtual X display (Xvfb), and read
 # back from the screen by portelle-snapshot.exe. Needs the packages xvfb and
 # xauth, Wine (`./run windows` installs it) and the Windows build in
-# build-windows/ (or BUILD_DIR=...). The registry key of the sample
-# installation is written into a Wine prefix of the script's own
-# (build-windows/wine-screenshot, or WINEPREFIX=...); no service runs.
+# build-windows/ (or BUILD_DIR=...), and Wine's own fonts (fonts-wine,
+# installed here when missing: Tahoma stands in for "MS Shell Dlg", Marlett
+# draws the caption buttons). The registry key of the sample installation is
+# written into a Wine prefix of the script's own (build-windows/wine-screenshot,
+# or WINEPREFIX=...); no service runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if ! dpkg-query -W -f='${Status}' fonts-wine 2>/dev/null | grep -q "install ok installed"; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends fonts-wine
+fi
 build=${BUILD_DIR:-build-windows}
 cmake --build "$build" --target portelle-snapshot
 snapshot="$(cd "$build" && pwd)/bin/portelle-snapshot.exe"
@@ -19,6 +26,8 @@ export WINEDEBUG=-all
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
 [ -d "$WINEPREFIX" ] || wine wineboot -i > /dev/null 2>&1
+# This Wine finds its own fonts only in the prefix's font folder.
+cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 
 # A minimal installation: the registry key and an install folder.
 work=$(mktemp -d)

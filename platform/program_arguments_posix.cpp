@@ -1,6 +1,5 @@
-#include "platform/program_arguments.h"
-
 #include "platform/process.h"
+#include "platform/program_arguments.h"
 #include "platform/text.h"
 
 namespace platform {

@@ -13,8 +13,7 @@ std::vector<std::u16string> SplitProgramCommandLine(std::u16string_view command_
   const std::u16string terminated(command_line);
   if (terminated.find_first_not_of(u" \t") == std::u16string::npos) return {};
   int count = 0;
-  LPWSTR* argv =
-      CommandLineToArgvW(reinterpret_cast<const wchar_t*>(terminated.c_str()), &count);
+  LPWSTR* argv = CommandLineToArgvW(reinterpret_cast<const wchar_t*>(terminated.c_str()), &count);
   std::vector<std::u16string> tokens;
   if (argv == nullptr) return tokens;
   for (int i = 0; i < count; ++i) tokens.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));

@@ -151,9 +151,9 @@ INT_PTR CALLBACK CPortelleDlgWin::DialogProc(HWND hwnd, UINT message, WPARAM wpa
 
 bool CPortelleDlgWin::OnInitDialog(HWND hwnd) {
   m_hWnd = hwnd;
-  m_hIcon = static_cast<HICON>(LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME),
-                                          IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                          GetSystemMetrics(SM_CYICON), 0));
+  m_hIcon =
+      static_cast<HICON>(LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                    GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
   m_hSmallIcon = static_cast<HICON>(LoadImageW(ProgramInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME),
                                                IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                GetSystemMetrics(SM_CYSMICON), 0));

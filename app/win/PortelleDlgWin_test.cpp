@@ -6,13 +6,14 @@
 #include <windows.h>
 // clang-format on
 
+#include "app/win/PortelleDlgWin.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "app/win/PortelleDlgWin.h"
 #include "app/win/PortelleWinApp.h"
 #include "app/win/Win32UserInterface.h"
 #include "app/win/resource.h"
@@ -57,8 +58,8 @@ TEST(OpenFileFilterTest, TurnsBarsIntoTerminators) {
 // The wide command line of this process, without the program name: what
 // portelle.exe's wWinMain hands to the start-up.
 TEST(ProgramCommandLineTest, ArgumentsLeaveOutTheProgramName) {
-  const std::vector<std::u16string> whole = platform::SplitProgramCommandLine(
-      reinterpret_cast<const char16_t*>(GetCommandLineW()));
+  const std::vector<std::u16string> whole =
+      platform::SplitProgramCommandLine(reinterpret_cast<const char16_t*>(GetCommandLineW()));
   ASSERT_FALSE(whole.empty());
   const std::vector<std::u16string> arguments = platform::ProgramArguments(0, nullptr);
   EXPECT_EQ(arguments, std::vector<std::u16string>(whole.begin() + 1, whole.end()));

@@ -46,9 +46,8 @@ void AppendChunk(std::string& png, const char* type, const std::string& data) {
   AppendBigEndian(png, static_cast<uint32_t>(data.size()));
   const std::string body = std::string(type, 4) + data;
   png += body;
-  AppendBigEndian(png, static_cast<uint32_t>(
-                           crc32(0, reinterpret_cast<const Bytef*>(body.data()),
-                                 static_cast<uInt>(body.size()))));
+  AppendBigEndian(png, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+                                                   static_cast<uInt>(body.size()))));
 }
 
 // An 8-bit RGB PNG of `pixels` (top-down rows of 32-bit BGRX).

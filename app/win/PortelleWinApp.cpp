@@ -62,8 +62,8 @@ int CPortelleWinApp::RunDialog(double server_version, int32_t service_pack, int3
   operations.SetProgressObserver(&dialog.progress());
   uint32_t error = 0;
   if (dialog.DoModal(&error) == -1) {
-    platform::ConsoleWriteError(NoDialogMessage(u"the dialog template cannot be run (" +
-                                                ErrorText(error) + u")"));
+    platform::ConsoleWriteError(
+        NoDialogMessage(u"the dialog template cannot be run (" + ErrorText(error) + u")"));
     return 1;
   }
   return 0;

@@ -279,8 +279,8 @@ TEST(IconResourceTest, Icon128HoldsEveryDrawnSize) {
   }
   EXPECT_EQ(widths, (std::vector<int>{16, 32, 48, 64}));
   for (const int size : {16, 32}) {
-    HICON icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
-                                               MAKEINTRESOURCEW(128), IMAGE_ICON, size, size, 0));
+    HICON icon = static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(128), IMAGE_ICON, size, size, 0));
     ASSERT_NE(icon, nullptr) << size;
     ICONINFO info = {};
     ASSERT_TRUE(GetIconInfo(icon, &info));
