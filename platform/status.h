@@ -12,8 +12,10 @@ namespace platform {
 // system's own numbering: errno values on POSIX systems; on Windows
 // ERROR_INVALID_HANDLE (6), ERROR_NOT_ENOUGH_MEMORY (8),
 // ERROR_INVALID_PARAMETER (87), ERROR_FILE_NOT_FOUND (2),
-// ERROR_PATH_NOT_FOUND (3), ERROR_ALREADY_EXISTS (183) and ERROR_WRITE_FAULT
-// (29). Each system's status file defines them.
+// ERROR_PATH_NOT_FOUND (3), ERROR_ALREADY_EXISTS (183), ERROR_WRITE_FAULT
+// (29) and, for a folder where a file is wanted, ERROR_ACCESS_DENIED (5, what
+// Windows itself reports then; EISDIR on POSIX systems). Each system's status
+// file defines them.
 extern const int kErrorInvalidHandle;
 extern const int kErrorNotEnoughMemory;
 extern const int kErrorInvalidParameter;
@@ -21,6 +23,7 @@ extern const int kErrorFileNotFound;
 extern const int kErrorPathNotFound;
 extern const int kErrorAlreadyExists;
 extern const int kErrorWriteFault;
+extern const int kErrorIsFolder;
 
 // True when `code` says that there is no file at the path.
 inline bool IsNotFound(int code) {

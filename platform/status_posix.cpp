@@ -13,6 +13,7 @@ const int kErrorInvalidParameter = EINVAL;
 const int kErrorFileNotFound = ENOENT;
 const int kErrorPathNotFound = ENOTDIR;
 const int kErrorAlreadyExists = EEXIST;
+const int kErrorIsFolder = EISDIR;
 const int kErrorWriteFault = EIO;
 
 namespace {

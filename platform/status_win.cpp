@@ -15,6 +15,7 @@ const int kErrorInvalidParameter = ERROR_INVALID_PARAMETER;
 const int kErrorFileNotFound = ERROR_FILE_NOT_FOUND;
 const int kErrorPathNotFound = ERROR_PATH_NOT_FOUND;
 const int kErrorAlreadyExists = ERROR_ALREADY_EXISTS;
+const int kErrorIsFolder = ERROR_ACCESS_DENIED;
 const int kErrorWriteFault = ERROR_WRITE_FAULT;
 
 std::string SystemErrorText(int code) {

@@ -25,6 +25,7 @@ declare -A version=(
   [protobuf]=$(source_version protobuf)
   [minizip]=$(source_version minizip)
   [sqlite3]=$(source_version sqlite3)
+  [benchmark]=$(source_version benchmark)
   [googletest]=$(binary_source_version libgtest-dev)
   [nlohmann-json3]=$(binary_source_version nlohmann-json3-dev)
   [zlib]=$(binary_source_version libz-mingw-w64-dev)
@@ -58,7 +59,7 @@ cmake_build() {  # cmake_build NAME SOURCE_DIR [cmake args...]
 start=$SECONDS
 log "fetching the source packages"
 apt-get source -qq --download-only "protobuf=${version[protobuf]}" "minizip=${version[minizip]}" \
-  "sqlite3=${version[sqlite3]}" >"$work/fetch.log" 2>&1
+  "sqlite3=${version[sqlite3]}" "benchmark=${version[benchmark]}" >"$work/fetch.log" 2>&1
 for dsc in *.dsc; do dpkg-source -q -x "$dsc" >>"$work/fetch.log" 2>&1; done
 
 log "zlib (libz-mingw-w64-dev ${version[zlib]})"
@@ -103,6 +104,14 @@ x86_64-w64-mingw32-gcc-posix -O2 -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENS
 x86_64-w64-mingw32-ar rcs "$prefix/lib/libsqlite3.a" build-sqlite/sqlite3.o
 cp build-sqlite/sqlite3.h build-sqlite/sqlite3ext.h "$prefix/include/"
 cp "$src/debian/copyright" "$prefix/share/licenses/sqlite3.txt"
+
+log "Google Benchmark ${version[benchmark]}"
+src=$(cd benchmark-*/ && pwd)
+# Debian leaves out the version taken from git; 0.0.0 makes it use the
+# project's own.
+cmake_build benchmark "$src" -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF \
+  -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_INSTALL=ON -DGIT_VERSION=0.0.0
+cp "$src/LICENSE" "$prefix/share/licenses/benchmark.txt"
 
 log "protobuf ${version[protobuf]} (the longest: about two minutes on two cores)"
 src=$(cd protobuf-*/ && pwd)
