@@ -86,6 +86,16 @@ Status CreateInstance(const std::wstring& path, bool first, HANDLE* pipe) {
     return Status::Error(LastError(), "set security descriptor access list", ToU16(path));
   }
   SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
+  // A name another server holds is not joined as one more of its instances.
+  // FILE_FLAG_FIRST_PIPE_INSTANCE says so where the system keeps it; Wine 8
+  // ignores it, so the name is looked for first: a wait for an instance of
+  // a name nobody holds fails at once with ERROR_FILE_NOT_FOUND, and
+  // succeeds or times out (after 1 ms) when a server holds it.
+  if (first && (::WaitNamedPipeW(path.c_str(), 1) || ::GetLastError() == ERROR_SEM_TIMEOUT ||
+                ::GetLastError() == ERROR_PIPE_BUSY)) {
+    *pipe = INVALID_HANDLE_VALUE;
+    return Status::Error(ERROR_PIPE_BUSY, "create pipe", ToU16(path));
+  }
   *pipe = ::CreateNamedPipeW(
       path.c_str(),
       PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),

@@ -67,11 +67,15 @@ TEST(NamedPipeWinTest, EveryInstanceTakesOneClient) {
   }
   PipeStream accepted;
   ASSERT_TRUE(listener.Accept(&accepted, 0).ok());
-  EXPECT_TRUE(late.Connect(u"three", 0).ok());
+  ASSERT_TRUE(late.Connect(u"three", 0).ok());
+  const int last = 3;
+  ASSERT_TRUE(late.Write(&last, sizeof last).ok());
   // Each accepted instance holds the data of its own client.
   std::vector<int> values;
-  for (int i = 0; i < 3; ++i) {
-    if (i > 0) ASSERT_TRUE(listener.Accept(&accepted, 0).ok());
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) {
+      ASSERT_TRUE(listener.Accept(&accepted, 0).ok());
+    }
     int value = -1;
     size_t n = 0;
     ASSERT_TRUE(accepted.Read(&value, sizeof value, &n, 5000).ok());
@@ -79,7 +83,7 @@ TEST(NamedPipeWinTest, EveryInstanceTakesOneClient) {
     values.push_back(value);
   }
   std::sort(values.begin(), values.end());
-  EXPECT_EQ(values, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(values, (std::vector<int>{0, 1, 2, 3}));
 }
 
 }  // namespace
