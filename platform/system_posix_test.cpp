@@ -29,7 +29,7 @@ TEST(SystemTest, EnvironmentUsageNamesTheVariablesWithTheDefaultsInUse) {
   EXPECT_NE(usage.find("BASTIONEL_REGISTRY"), std::string::npos);
   EXPECT_NE(usage.find("(default /etc/bastionel/registry.reg)"), std::string::npos);
   testing_support::ScopedEnvironmentVariable pipes("BASTIONEL_PIPE_DIR", "");
-  const std::string socket = PipeSocketPath(u"X");
+  const std::string socket = PipeSystemPath(u"X");
   const std::string folder = socket.substr(0, socket.size() - 2);
   EXPECT_NE(
       usage.find("BASTIONEL_PIPE_DIR  the folder of the server's pipes (default " + folder + ")"),
