@@ -29,13 +29,14 @@ if(NOT WIN32)
   # The Debian packages "portelle" and "portelle-stand-ins", one per component:
   # cpack in the build folder writes portelle_VERSION_amd64.deb and
   # portelle-stand-ins_VERSION_amd64.deb. dpkg-shlibdeps names the libraries
-  # they need.
+  # they need. Each component's description gives its package's summary (the
+  # first line) and long description; no project-wide summary is set, since
+  # CPack would put it before each.
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGE_NAME portelle)
   set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
   set(CPACK_PACKAGE_VENDOR "Portelle maintainers")
   set(CPACK_PACKAGE_CONTACT "Portelle maintainers <maintainers@users.noreply.c-seed-1b8198cc.example>")
-  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_COMPONENTS_ALL portelle stand_ins)
   set(CPACK_DEB_COMPONENT_INSTALL ON)
