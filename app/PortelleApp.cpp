@@ -44,6 +44,9 @@ bool CPortelleApp::InitInstance(const std::vector<std::u16string>& arguments) {
     return false;
   }
 
+  // The console is opened only now: a failed discovery has shown its own
+  // message and ends the run without one.
+  platform::ConsoleOpen(command_line.IsAttachToParentConsole());
   CPortelleCmdLineMode mode;
   mode.m_dServerVer = version;
   mode.m_nServicePackVer = service_pack;
@@ -59,6 +62,7 @@ bool CPortelleApp::InitInstance(const std::vector<std::u16string>& arguments) {
     platform::ConsoleReadKey(false);
     platform::ConsoleWrite(u"\n");
   }
+  platform::ConsoleClose();
   return false;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/testing/recording_user_interface.h"
 #include "platform/text.h"
 #include "platform/user_interface.h"
+#include "tests/support/library_name.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/utf16le.h"
@@ -231,7 +232,9 @@ class CheckZipLibraryTest : public ::testing::Test {
     std::u16string bin;
     EXPECT_TRUE(platform::GetProgramFolder(&bin).ok());
     std::string module;
-    EXPECT_TRUE(platform::ReadFile(bin + u"portelle_test_module.so", &module).ok());
+    EXPECT_TRUE(platform::ReadFile(
+                    bin + testing_support::WideLibraryFile(u"portelle_test_module.dll"), &module)
+                    .ok());
     return module;
   }
 
@@ -241,7 +244,7 @@ class CheckZipLibraryTest : public ::testing::Test {
 };
 
 TEST_F(CheckZipLibraryTest, LoadsTheLibraryBesideTheProgram) {
-  dir_.Write("zlibwapi.so", TestModule());
+  dir_.Write(testing_support::LibraryFile("zlibwapi.dll"), TestModule());
   EXPECT_TRUE(CheckZipLibrary(dir_.Wide("portelle")));
   EXPECT_TRUE(ui_.messages().empty());
 }
@@ -255,13 +258,13 @@ TEST_F(CheckZipLibraryTest, MissingLibraryGivesMessage138) {
             u"support provider for the missing file.");
 
   // A file of that name that is not a library cannot be loaded either.
-  dir_.Write("zlibwapi.so", "not a library");
+  dir_.Write(testing_support::LibraryFile("zlibwapi.dll"), "not a library");
   EXPECT_FALSE(CheckZipLibrary(dir_.Wide("portelle")));
   EXPECT_EQ(ui_.messages().size(), 2u);
 }
 
 TEST_F(CheckZipLibraryTest, ProgramPathIsLimitedTo259Characters) {
-  dir_.Write("zlibwapi.so", TestModule());
+  dir_.Write(testing_support::LibraryFile("zlibwapi.dll"), TestModule());
   std::u16string path = dir_.wpath();
   path.append(platform::kMaxSystemPathBytes - path.size(), u'p');
   EXPECT_TRUE(CheckZipLibrary(path));

@@ -63,6 +63,8 @@ TEST_F(DbClientTest, SendWritesTheCommandWithItsNul) {
   EXPECT_EQ(std::string(bytes, n), std::string("D\0B\0_\0X\0\t\0u\0\0\0", 14));
   EXPECT_TRUE(log_.Has(8, u"dbcl_Command", u"[DbClient] Send DB_X\tu"));
 
+  // A pipe lives while any of its instances is open, the accepted one too.
+  request.Close();
   service.Close();
   EXPECT_FALSE(DbClientSend(u"DB_X\tu"));
   EXPECT_TRUE(log_.Has(5, u"dbcl_Command", u"Initial pipe client failed! err=2"));
@@ -78,7 +80,8 @@ TEST_F(DbClientTest, QueryCollectsTheReplyOnThePipeOfItsTransaction) {
   EXPECT_EQ(reply, "abcdef");
   EXPECT_EQ(peer.request_text(), command);
   EXPECT_EQ(peer.reply_pipe(), DbReplyPipeName(txn));
-  EXPECT_FALSE(std::filesystem::exists(platform::PipeSocketPath(DbReplyPipeName(txn))));
+  platform::PipeStream gone;  // the reply pipe went with its server
+  EXPECT_EQ(gone.Connect(DbReplyPipeName(txn), 0).code(), platform::kErrorFileNotFound);
   EXPECT_TRUE(log_.Has(8, u"dbcl_Command", u"[DbClient] SendAndRecv " + command));
 }
 

@@ -1,7 +1,7 @@
 #include "dbclient/pipe_Client.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <thread>
 
 #include "platform/status.h"
 
@@ -21,17 +21,22 @@ bool CPipeClient::Open(std::u16string_view name) {
 
 bool CPipeClient::Write(const void* data, uint32_t* count) {
   if (!m_stream.is_open() || (data == nullptr && *count != 0)) {
-    platform::SetLastError(EBADF);
+    platform::SetLastError(platform::kErrorInvalidHandle);
     return false;
   }
-  // A Windows pipe write can fail for want of system resources and is then
-  // tried again; a blocking socket write waits for buffer space instead, so
-  // any failure here is final.
   const auto* bytes = static_cast<const char*>(data);
   uint32_t written = 0;
   while (written < *count) {
     const uint32_t piece = std::min(kPieceBytes, *count - written);
-    const platform::Status status = m_stream.Write(bytes + written, piece);
+    platform::Status status = m_stream.Write(bytes + written, piece);
+    // A pipe write can fail for want of system resources for a moment; the
+    // piece is written again, a bounded number of times, so that a shortage
+    // that lasts fails the write instead of holding the program.
+    for (int retry = 0;
+         status.code() == platform::kErrorNoSystemResources && retry < kResourceRetries; ++retry) {
+      std::this_thread::sleep_for(m_resourceRetryPause);
+      status = m_stream.Write(bytes + written, piece);
+    }
     if (!status.ok()) {
       platform::SetLastError(status.code());
       *count = written;

@@ -5,6 +5,7 @@
 #ifndef PORTELLE_DBCLIENT_PIPE_CLIENT_H_
 #define PORTELLE_DBCLIENT_PIPE_CLIENT_H_
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,6 +17,10 @@ class CPipeClient {
   // Writes go out in pieces of at most this many bytes, the size of the
   // services' pipe buffers.
   static constexpr uint32_t kPieceBytes = 1024;
+  // A piece the system has no resources for is written again this many
+  // times, this far apart, before the write fails.
+  static constexpr int kResourceRetries = 50;
+  static constexpr std::chrono::milliseconds kResourceRetryPause{20};
 
   CPipeClient() = default;
   virtual ~CPipeClient();
@@ -44,6 +49,7 @@ class CPipeClient {
   platform::PipeStream m_stream;
   std::u16string m_wstrPath;
   int m_nBusyWaitMs = platform::kPipeBusyWaitMs;
+  std::chrono::milliseconds m_resourceRetryPause = kResourceRetryPause;
 };
 
 // The step at which a one-way send failed, for callers that log each apart.

@@ -2,21 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <string>
 #include <thread>
 
 #include "platform/status.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
 class PipeClientTest : public ::testing::Test {
  protected:
-  void SetUp() override { ::setenv("BASTIONEL_PIPE_DIR", (dir_.path() + "p").c_str(), 1); }
-  void TearDown() override { ::unsetenv("BASTIONEL_PIPE_DIR"); }
   testing_support::TempFolder dir_;
+  testing_support::ScopedEnvironmentVariable pipes_{"BASTIONEL_PIPE_DIR", dir_.path() + "p"};
 };
 
 TEST_F(PipeClientTest, OneWaySendDeliversEveryPieceInOrder) {
@@ -43,7 +41,7 @@ TEST_F(PipeClientTest, OneWaySendDeliversEveryPieceInOrder) {
 TEST_F(PipeClientTest, AServiceThatIsNotRunningFailsAtOnce) {
   CPipeClient client;
   EXPECT_FALSE(client.Open(u"DbServerNamePipe"));
-  EXPECT_EQ(platform::GetLastError(), ENOENT);
+  EXPECT_EQ(platform::GetLastError(), platform::kErrorFileNotFound);
   EXPECT_EQ(client.path(), u"\\\\.\\pipe\\DbServerNamePipe");
   uint32_t count = 3;
   EXPECT_FALSE(client.Write("abc", &count));  // nothing is open

@@ -1,7 +1,6 @@
 #include "dbclient/pipe_Server.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <exception>
 #include <new>
@@ -30,11 +29,11 @@ bool CPipeServer::Initial(uint32_t count, std::u16string_view name,
   // A live listener on the name is the "all instances busy" of a Windows
   // pipe: it may be about to go away, so wait a little and try again.
   platform::Status status = m_listener.Listen(name, static_cast<int>(count));
-  for (int retry = 0; status.code() == EADDRINUSE && retry < kCreateRetries; ++retry) {
+  for (int retry = 0; status.code() == platform::kErrorPipeNameTaken && retry < kCreateRetries; ++retry) {
     std::this_thread::sleep_for(m_retryInterval);
     status = m_listener.Listen(name, static_cast<int>(count));
   }
-  if (status.code() == EADDRINUSE) {
+  if (status.code() == platform::kErrorPipeNameTaken) {
     DEBUG_LOG(5, u"[CPipeServer::Initial] Retry %d times. Still Failed!", kCreateRetries);
     platform::SetLastError(status.code());
     return false;
@@ -76,7 +75,7 @@ bool CPipeServer::WaitAndRead(void* buffer, uint32_t* count) {
   m_bDeadlinePassed = false;
   m_nReadError = 0;
   if (m_instances.empty()) {
-    m_nReadError = EBADF;
+    m_nReadError = platform::kErrorInvalidHandle;
     return false;
   }
 
@@ -95,15 +94,15 @@ bool CPipeServer::WaitAndRead(void* buffer, uint32_t* count) {
   }
 
   m_waitHandles.clear();
-  for (const Instance& instance : m_instances) {
-    m_waitHandles.push_back(instance.state == State::kConnecting ? m_listener.native_handle()
-                                                                 : instance.stream.native_handle());
+  for (Instance& instance : m_instances) {
+    m_waitHandles.push_back(instance.state == State::kConnecting ? m_listener.wait_handle()
+                                                                 : instance.stream.wait_handle());
   }
-  if (m_pUserObject != nullptr) m_waitHandles.push_back(m_pUserObject->native_handle());
+  if (m_pUserObject != nullptr) m_waitHandles.push_back(m_pUserObject->wait_handle());
 
   size_t index = 0;
   const platform::Status waited = platform::WaitForAny(m_waitHandles, deadline_ms, &index);
-  if (waited.code() == ETIMEDOUT) {
+  if (waited.code() == platform::kErrorTimeout) {
     m_bDeadlinePassed = true;
     return true;
   }
@@ -126,7 +125,7 @@ bool CPipeServer::WaitAndRead(void* buffer, uint32_t* count) {
   // wait then covers its socket.
   size_t read = 0;
   const platform::Status status = instance.stream.Read(buffer, capacity, &read, 0);
-  if (status.code() == ETIMEDOUT) return true;
+  if (status.code() == platform::kErrorTimeout) return true;
   if (status.ok() && read > 0) {
     *count = static_cast<uint32_t>(read);
     return true;
@@ -179,7 +178,7 @@ bool CPipeServer::FetchCmd(std::string* out) {
         DEBUG_LOG(5, u"[CPipeServer::FetchCmd] The reply is longer than %d bytes!",
                   static_cast<int32_t>(std::min<size_t>(m_nMaxReplyBytes, INT_MAX)));
         DropReply(out);
-        platform::SetLastError(EMSGSIZE);
+        platform::SetLastError(platform::kErrorMoreData);
         return false;
       }
       if (filled == kBufferBytes) {

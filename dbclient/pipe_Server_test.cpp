@@ -2,15 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
-#include <filesystem>
 #include <string>
 #include <thread>
 
 #include "dbclient/testing/pipe_test_peer.h"
 #include "platform/status.h"
-#include "tests/support/stale_socket.h"
 
 namespace {
 
@@ -106,13 +103,14 @@ TEST_F(PipeServerTest, AReplyOverTheLimitFailsAndIsFreed) {
     std::string received = "stale";
     received.reserve(limit);  // a buffer that must be given back on failure
     EXPECT_EQ(server.FetchCmd(&received), c.fits);
+    const int error = platform::GetLastError();  // before the join's system calls
     service.join();
     if (c.fits) {
       EXPECT_TRUE(received == reply);
     } else {
       EXPECT_EQ(received, "");
       EXPECT_LT(received.capacity(), size_t{1024});
-      EXPECT_EQ(platform::GetLastError(), EMSGSIZE);
+      EXPECT_EQ(error, platform::kErrorMoreData);
     }
   }
   EXPECT_EQ(log.Count(u"pipe_Server",
@@ -166,31 +164,13 @@ TEST_F(PipeServerTest, ANameHeldByALiveListenerIsRetriedThenRefused) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(server_.Initial(u"DbCln_7", 600));
   EXPECT_GE(std::chrono::steady_clock::now() - start, milliseconds(10));  // five pauses
-  EXPECT_EQ(platform::GetLastError(), EADDRINUSE);
+  EXPECT_EQ(platform::GetLastError(), platform::kErrorPipeNameTaken);
   EXPECT_TRUE(log.Has(5, u"pipe_Server", u"[CPipeServer::Initial] Retry 5 times. Still Failed!"));
   // The holder keeps its pipe, and the failed server has nothing to collect.
-  EXPECT_TRUE(std::filesystem::exists(holder.socket_path()));
   platform::PipeStream client;
   EXPECT_TRUE(client.Connect(u"DbCln_7").ok());
   std::string received;
   EXPECT_FALSE(server_.FetchCmd(&received));
-}
-
-TEST_F(PipeServerTest, AStaleSocketIsTakenOverAndTheSocketGoesWithTheServer) {
-  const std::string path = platform::PipeSocketPath(u"DbCln_7");
-  ASSERT_TRUE(testing_support::LeaveStaleSocket(path));
-  {
-    CPipeServer server;
-    server.SetTimeoutUnitForTesting(milliseconds(10));
-    ASSERT_TRUE(server.Initial(u"DbCln_7", 600));
-    std::thread service = Replier("ok", 2);
-    std::string received;
-    EXPECT_TRUE(server.FetchCmd(&received));
-    service.join();
-    EXPECT_EQ(received, "ok");
-    EXPECT_TRUE(std::filesystem::exists(path));  // until the server is destroyed
-  }
-  EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST_F(PipeServerTest, EveryInstanceServesAClient) {

@@ -22,6 +22,7 @@
 #include "app/import_cli/HeadlessImport.h"
 #include "app/program_version.h"
 #include "examine/ArchiveExaminer.h"
+#include "platform/program_arguments.h"
 #include "platform/text.h"
 
 namespace {
@@ -51,35 +52,37 @@ constexpr char kUsage[] =
     "is not a sound export archive (what was read before the fault is still shown), or\n"
     "the preview failed; 2 bad command line.\n";
 
-bool IsHelp(std::string_view argument) {
-  return argument == "--help" || argument == "-h" || argument == "/?";
+bool IsHelp(std::u16string_view argument) {
+  return argument == u"--help" || argument == u"-h" || argument == u"/?";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (IsHelp(argv[i])) {
+  // Wide arguments: an archive path outside the system code page survives
+  // as far as the preview, which opens files by their wide names.
+  const std::vector<std::u16string> arguments = platform::ProgramArguments(argc, argv);
+  for (const std::u16string& argument : arguments) {
+    if (IsHelp(argument)) {
       Print(stdout, kUsage);
       return 0;
     }
   }
-  for (int i = 1; i < argc; ++i) {
-    if (std::string_view(argv[i]) == "--version") {
+  for (const std::u16string& argument : arguments) {
+    if (argument == u"--version") {
       Print(stdout, platform::Utf16ToUtf8(app::VersionText(u"portelle-examine")));
       return 0;
     }
   }
-  std::string archive;
+  std::u16string archive;
   bool as_json = false;
   bool against_server = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument(argv[i]);
-    if (argument == "--json") {
+  for (const std::u16string& argument : arguments) {
+    if (argument == u"--json") {
       as_json = true;
-    } else if (argument == "--against-server") {
+    } else if (argument == u"--against-server") {
       against_server = true;
-    } else if (archive.empty() && !argument.empty() && !argument.starts_with("--")) {
+    } else if (archive.empty() && !argument.empty() && !argument.starts_with(u"--")) {
       archive = argument;
     } else {
       archive.clear();
@@ -90,9 +93,16 @@ int main(int argc, char** argv) {
     Print(stderr, "usage: portelle-examine ARCHIVE [--json] [--against-server]\n");
     return 2;
   }
+  // The zip library opens the archive by its name in the system code page.
+  const std::string native_archive = platform::ToSystemCodePage(archive);
+  if (platform::FromSystemCodePage(native_archive) != archive) {
+    Print(stderr, "portelle-examine: " + native_archive +
+                      ": the path holds characters the system code page cannot write\n");
+    return 1;
+  }
   examine::ArchiveReport report;
   std::string error;
-  const bool sound = examine::ExamineArchive(archive, &report, &error);
+  const bool sound = examine::ExamineArchive(native_archive, &report, &error);
   Print(stdout, as_json ? examine::ReportJson(report) : examine::ReportText(report));
   if (!sound) {
     Print(stderr, "portelle-examine: " + error + "\n");
@@ -104,6 +114,6 @@ int main(int argc, char** argv) {
   std::vector<std::u16string> preview = {u"--dry-run"};
   if (as_json) preview.emplace_back(u"--json");
   preview.emplace_back(u"--");
-  preview.push_back(platform::FromSystemCodePage(archive));
+  preview.push_back(archive);
   return headless_import::Run(headless_import::ParseArguments(preview));
 }

@@ -95,7 +95,7 @@ TEST_F(ImportPlanTest, ListsWhatTheImportWouldChangeAndChangesNothing) {
                                                {"Admin\\ALERT.MSG", "source alert"},
                                                {"Private\\PFW\\profile.dat", "firewall profile"},
                                                {"AlertM.MSG", "an alert at the top"},
-                                               {"evil.so", "not a member of an export archive"}});
+                                               {"evil.dll", "not a member of an export archive"}});
   const auto before = InstallFiles();
   ImportPlan plan;
   platform::AppMessage failure;

@@ -5,12 +5,17 @@
 
 #include "import/PortelleImport.h"
 #include "import/testing/ImportTestSupport.h"
+#include "platform/dynamic_library.h"
 #include "platform/file_system.h"
+#include "platform/format.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "tests/support/library_name.h"
 
 namespace import_testing {
 namespace {
+
+using testing_support::LibraryFile;
 
 class MigrateTest : public ImportTest {
  protected:
@@ -34,7 +39,7 @@ class MigrateTest : public ImportTest {
 };
 
 TEST_F(MigrateTest, TheFirewallLibraryIsCalledInTheInstallFolderWithBothPaths) {
-  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
+  CopyStandIn(LibraryFile("BsnPfwCommon.dll"), "server/" + LibraryFile("BsnPfwCommon.dll"));
   const std::u16string before = CurrentFolder();
   EXPECT_TRUE(importer_->MigratePFWSettings());
   EXPECT_EQ(CurrentFolder(), before);
@@ -48,23 +53,26 @@ TEST_F(MigrateTest, TheFirewallLibraryIsCalledInTheInstallFolderWithBothPaths) {
 }
 
 TEST_F(MigrateTest, WithoutTheLibraryTheStepFailsAndTheFolderIsRestored) {
-  // The program's folder holds a BsnPfwCommon.so; only the install folder's
+  // The program's folder holds a BsnPfwCommon library; only the install folder's
   // counts.
   const std::u16string before = CurrentFolder();
   EXPECT_FALSE(importer_->MigratePFWSettings());
   EXPECT_EQ(CurrentFolder(), before);
-  EXPECT_TRUE(Logged(2, u"Load BsnPfwCommon.dll failed, error=2"));
+  EXPECT_TRUE(Logged(2, platform::Format(u"Load BsnPfwCommon.dll failed, error=%d",
+                                         platform::kErrorLibraryNotFound)));
   EXPECT_FALSE(ServerFileExists("BsnPfwCommon.calls.txt"));
   EXPECT_TRUE(Logged(8, u"<=MigratePFWSettings()"));
 }
 
 TEST_F(MigrateTest, ALibraryWithoutTheMigrationEntryPointStillGetsTheOtherCall) {
-  CopyStandIn("BsnPfwCommonPackOnly.so", "server/BsnPfwCommon.so");
+  CopyStandIn(LibraryFile("BsnPfwCommonPackOnly.dll"), "server/" + LibraryFile("BsnPfwCommon.dll"));
   EXPECT_FALSE(importer_->MigratePFWSettings());
   EXPECT_EQ(ServerFile("BsnPfwCommon.calls.txt"),
             "PFWCreateServerPackedPfwFile\t" + dir_.Native("server/") + "\n");
-  EXPECT_TRUE(Logged(2, u"Load fpPfwMigrateSetting failed, err = 2"));
-  EXPECT_FALSE(Logged(2, u"Load fpCreateServerPackedFile failed, err = 2"));
+  EXPECT_TRUE(Logged(2, platform::Format(u"Load fpPfwMigrateSetting failed, err = %d",
+                                         platform::kErrorEntryPointNotFound)));
+  EXPECT_FALSE(Logged(2, platform::Format(u"Load fpCreateServerPackedFile failed, err = %d",
+                                          platform::kErrorEntryPointNotFound)));
 }
 
 TEST_F(MigrateTest, TheSetupProgramGetsTheTemplatesAndTheVersionThenTheCopyIsRemoved) {
@@ -114,7 +122,7 @@ TEST_F(MigrateTest, ASetupProgramThatCannotBeStartedLeavesTheCopy) {
 
 TEST_F(MigrateTest, AnInstallFolderThatCannotBeEnteredRunsNeitherComponent) {
   // The current folder holds both, which must not be taken instead.
-  CopyStandIn("BsnPfwCommon.so", "cwd/BsnPfwCommon.so");
+  CopyStandIn(LibraryFile("BsnPfwCommon.dll"), "cwd/" + LibraryFile("BsnPfwCommon.dll"));
   CImportSkvaSettings lost(dir_.Wide("missing/"));
   const std::u16string before = CurrentFolder();
   EXPECT_FALSE(lost.MigratePFWSettings());

@@ -17,9 +17,12 @@
 #include "platform/status.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
+#include "tests/support/library_name.h"
 
 namespace import_testing {
 namespace {
+
+using testing_support::LibraryFile;
 
 constexpr char16_t kUid[] = u"3f2504e0-4f89-41d3-9a0c-0305e82c3301";
 constexpr char16_t kFunc[] = u"CImportSkvaSettings::ExtractFromZip";
@@ -134,7 +137,7 @@ class ImportSettingsTest : public ImportTest {
 };
 
 TEST_F(ImportSettingsTest, ImportsAnArchiveFromExtractionToTheMigrations) {
-  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
+  CopyStandIn(LibraryFile("BsnPfwCommon.dll"), "server/" + LibraryFile("BsnPfwCommon.dll"));
   WriteServerFile("ous.ini", "target ous");
   const std::u16string archive =
       WriteArchive("old.zip", {{"Private\\PFW\\profile.dat", "firewall profile"},
@@ -188,7 +191,7 @@ TEST_F(ImportSettingsTest, ImportsAnArchiveFromExtractionToTheMigrations) {
 
 TEST_F(ImportSettingsTest, AnArchiveWithoutPackageIsRefusedBeforeAnythingIsWritten) {
   WriteServerFile("ous.ini", "target ous");
-  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
+  CopyStandIn(LibraryFile("BsnPfwCommon.dll"), "server/" + LibraryFile("BsnPfwCommon.dll"));
   const std::map<std::string, std::string> before = InstallFolder();
   service_.Start();
   const std::u16string archive =
@@ -206,7 +209,7 @@ TEST_F(ImportSettingsTest, AnArchiveWithoutPackageIsRefusedBeforeAnythingIsWritt
 }
 
 TEST_F(ImportSettingsTest, APackageWithoutRecordsStillMergesAndMigrates) {
-  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
+  CopyStandIn(LibraryFile("BsnPfwCommon.dll"), "server/" + LibraryFile("BsnPfwCommon.dll"));
   SKVA_Server_Settings::SettingAggregation package = SamplePackage();
   package.clear_scanconfigs();
   service_.Start();
@@ -228,7 +231,7 @@ TEST_F(ImportSettingsTest, ProgressCountsEveryRecordOfThePackageAgainstItsTotal)
     void OnDomainsDone(int done, int total) override { reports.emplace_back(done, total); }
     std::vector<std::pair<int, int>> reports;
   };
-  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
+  CopyStandIn(LibraryFile("BsnPfwCommon.dll"), "server/" + LibraryFile("BsnPfwCommon.dll"));
   RecordingProgress progress;
   importer_->SetProgressObserver(&progress);
   service_.Start();
@@ -291,7 +294,7 @@ TEST_F(ImportSettingsTest, ArchivesThatCannotBeOpenedAndNamesWithoutZipEnding) {
 // checked before the first member is written, so nothing of them lands in the
 // install folder, or anywhere else.
 TEST_F(ImportSettingsTest, RefusedArchivesChangeNothing) {
-  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
+  CopyStandIn(LibraryFile("BsnPfwCommon.dll"), "server/" + LibraryFile("BsnPfwCommon.dll"));
   WriteServerFile("ous.ini", "target ous");
   WriteServerFile("Private/PFW/profile.dat", "target profile");
   dir_.Write("outside.txt", "outside");
@@ -366,7 +369,7 @@ TEST_F(ImportSettingsTest, AStaleSkvaDatIsDeletedWhateverTheImportGives) {
 }
 
 TEST_F(ImportSettingsTest, PackagesThatCannotBeReadImportNothing) {
-  CopyStandIn("BsnPfwCommon.so", "server/BsnPfwCommon.so");
+  CopyStandIn(LibraryFile("BsnPfwCommon.dll"), "server/" + LibraryFile("BsnPfwCommon.dll"));
   service_.Start();
   const std::vector<std::string> bad_packages = {
       "5321xgarbage",                      // no zlib stream
@@ -393,13 +396,13 @@ TEST_F(ImportSettingsTest, PackagesThatCannotBeReadImportNothing) {
 TEST_F(ImportSettingsTest, OnlyTheFilesOfAnExportArchiveAreExtracted) {
   const std::u16string archive =
       WriteArchive("extra.zip", {{"bsnscan.ini", "[Global Setting]\r\nShared=planted\r\n"},
-                                 {"BsnPfwCommon.so", "planted library"},
+                                 {LibraryFile("BsnPfwCommon.dll"), "planted library"},
                                  {"Private\\PFW\\sub\\deeper.dat", "planted"},
                                  {"Private\\PFW\\profile.dat", "profile"},
                                  {"skva.dat", PackageFile(dir_, SamplePackage())}});
   EXPECT_TRUE(importer_->ExtractFromZip(archive));
   EXPECT_EQ(ServerFile("bsnscan.ini"), kTargetIni);
-  EXPECT_FALSE(ServerFileExists("BsnPfwCommon.so"));
+  EXPECT_FALSE(ServerFileExists(LibraryFile("BsnPfwCommon.dll")));
   EXPECT_FALSE(ServerFileExists("Private/PFW/sub"));
   EXPECT_EQ(ServerFile("Private/PFW/profile.dat"), "profile");
   // The package is read from the archive; it is never extracted.
@@ -410,8 +413,8 @@ TEST_F(ImportSettingsTest, OnlyTheFilesOfAnExportArchiveAreExtracted) {
   EXPECT_EQ(importer_->summary().files_replaced, 1);
   EXPECT_TRUE(Logged(69, ExtractLine(u"bsnscan.ini is not a file of an export archive; not "
                                      u"extracted")));
-  EXPECT_TRUE(Logged(69, ExtractLine(u"BsnPfwCommon.so is not a file of an export archive; not "
-                                     u"extracted")));
+  EXPECT_TRUE(Logged(69, ExtractLine(testing_support::WideLibraryFile(u"BsnPfwCommon.dll") +
+                                     u" is not a file of an export archive; not extracted")));
   EXPECT_TRUE(Logged(69, ExtractLine(u"Private\\PFW\\sub\\deeper.dat is not a file of an export "
                                      u"archive; not extracted")));
 }

@@ -13,6 +13,21 @@ namespace {
 
 uint32_t SystemTicks() { return platform::GetTickCount(); }
 
+// Logging a failure must not change the error the caller is about to report;
+// on Windows any system call a line makes (finding the program's name,
+// opening the pipe) may set the thread's last error, so it is kept across
+// the whole line.
+class LastErrorKeeper {
+ public:
+  LastErrorKeeper() : saved_(platform::GetLastError()) {}
+  ~LastErrorKeeper() { platform::SetLastError(saved_); }
+  LastErrorKeeper(const LastErrorKeeper&) = delete;
+  LastErrorKeeper& operator=(const LastErrorKeeper&) = delete;
+
+ private:
+  int saved_;
+};
+
 void Send(int level, std::u16string_view source_file, int line, std::u16string_view text) {
   // Asked again as the original client does; it says yes at once while the
   // service is marked reachable.
@@ -21,13 +36,9 @@ void Send(int level, std::u16string_view source_file, int line, std::u16string_v
   const std::u16string record =
       BuildRecord(static_cast<int32_t>(std::time(nullptr)), platform::GetCurrentProcessId(),
                   platform::GetCurrentThreadId(), level, source_file, line, text);
-  // The record goes out with its terminating NUL. Logging a failure must not
-  // change the error the caller is about to report, so the last error is
-  // kept across the send.
+  // The record goes out with its terminating NUL.
   const auto bytes = static_cast<uint32_t>((record.size() + 1) * sizeof(char16_t));
-  const int last_error = platform::GetLastError();
   gate.OnSent(PipeSendOneWay(kLogPipeName, record.c_str(), bytes));
-  platform::SetLastError(last_error);
 }
 
 }  // namespace
@@ -75,10 +86,12 @@ std::u16string BuildRecord(int32_t time, uint32_t process_id, uint32_t thread_id
 }
 
 void WriteLine(int level, std::u16string_view source_file, int line, std::u16string_view message) {
+  const LastErrorKeeper keeper;
   Send(level, source_file, line, BuildText(ModuleName(), message));
 }
 
 void WriteLineA(int level, std::string_view source_file, int line, std::string_view message) {
+  const LastErrorKeeper keeper;
   // The narrow line is limited in bytes, as its 4096-byte buffer was; the cut
   // falls on a character boundary so the conversion sees whole characters.
   const std::string module = platform::ToSystemCodePage(ModuleName());

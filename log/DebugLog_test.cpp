@@ -11,6 +11,7 @@
 #include "platform/named_pipe.h"
 #include "platform/status.h"
 #include "platform/text.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -68,11 +69,7 @@ TEST(DebugLogTest, LineTextIsCutAt4095Characters) {
 // Listens on the log pipe in a temporary pipe folder and collects records.
 class LogPipeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ::setenv("BASTIONEL_PIPE_DIR", (dir_.path() + "pipes").c_str(), 1);
-    debug_log::ProcessGate() = CLogGate(&FakeTicks);
-  }
-  void TearDown() override { ::unsetenv("BASTIONEL_PIPE_DIR"); }
+  void SetUp() override { debug_log::ProcessGate() = CLogGate(&FakeTicks); }
 
   // Receives `count` records from the listener.
   std::vector<std::u16string> Receive(platform::PipeListener& listener, int count) {
@@ -90,6 +87,7 @@ class LogPipeTest : public ::testing::Test {
   }
 
   testing_support::TempFolder dir_;
+  testing_support::ScopedEnvironmentVariable pipes_{"BASTIONEL_PIPE_DIR", dir_.path() + "pipes"};
 };
 
 TEST_F(LogPipeTest, RecordsReachTheServiceWithTheirTerminator) {

@@ -1,11 +1,11 @@
 #include "migrate/StoredValueCipher.h"
 
-#include <openssl/evp.h>
-#include <openssl/rand.h>
-
+#include <algorithm>
 #include <memory>
+#include <span>
 #include <vector>
 
+#include "platform/cipher.h"
 #include "platform/text.h"
 
 namespace stored_value {
@@ -16,47 +16,32 @@ namespace {
 constexpr std::string_view kKeyPartA = "Portelle\x1fstored-value\x1f";
 constexpr std::string_view kKeyPartB = "k7Qm#2vL9x!R4tWz";
 
-constexpr size_t kKeySize = 16;
-using Key = std::array<uint8_t, kKeySize>;
-
-const Key& CipherKey() {
-  static const Key key = [] {
-    const std::string material = std::string(kKeyPartA) + std::string(kKeyPartB);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int digest_size = 0;
-    EVP_Digest(material.data(), material.size(), digest, &digest_size, EVP_sha256(), nullptr);
-    Key k{};
-    std::copy(digest, digest + kKeySize, k.begin());
+// The key: the first 16 bytes of SHA-256 of the joined halves, or nothing
+// when the system's digest failed.
+const std::optional<platform::Aes128Key>& CipherKey() {
+  static const std::optional<platform::Aes128Key> key = []() -> std::optional<platform::Aes128Key> {
+    platform::Sha256Digest digest;
+    if (!platform::Sha256(std::string(kKeyPartA) + std::string(kKeyPartB), &digest).ok()) {
+      return std::nullopt;
+    }
+    platform::Aes128Key k{};
+    std::copy(digest.begin(), digest.begin() + k.size(), k.begin());
     return k;
   }();
   return key;
 }
 
-// Fetched once: an implicit fetch on every initialisation costs more than
-// deciphering a short value.
-const EVP_CIPHER* Aes128Cbc() {
-  static EVP_CIPHER* const cipher = EVP_CIPHER_fetch(nullptr, "AES-128-CBC", nullptr);
-  return cipher;
-}
-
-struct ContextDeleter {
-  void operator()(EVP_CIPHER_CTX* context) const { EVP_CIPHER_CTX_free(context); }
-};
-using Context = std::unique_ptr<EVP_CIPHER_CTX, ContextDeleter>;
-
-// One deciphering context per thread with the key schedule already built:
-// each value then only sets its IV.
-EVP_CIPHER_CTX* DecipherContext() {
-  thread_local const Context context = [] {
-    Context c(EVP_CIPHER_CTX_new());
-    if (c &&
-        (Aes128Cbc() == nullptr ||
-         EVP_DecryptInit_ex2(c.get(), Aes128Cbc(), CipherKey().data(), nullptr, nullptr) != 1)) {
-      c.reset();
-    }
+// One cipher object per thread, set up once: each value then only brings
+// its IV. Null when the key could not be set up.
+platform::Aes128Cbc* Cipher() {
+  thread_local const std::unique_ptr<platform::Aes128Cbc> cipher =
+      []() -> std::unique_ptr<platform::Aes128Cbc> {
+    if (!CipherKey()) return nullptr;
+    auto c = std::make_unique<platform::Aes128Cbc>(*CipherKey());
+    if (!c->status().ok()) return nullptr;
     return c;
   }();
-  return context.get();
+  return cipher.get();
 }
 
 int HexDigit(char c) {
@@ -94,51 +79,43 @@ std::optional<std::string> DecipherStoredValue(std::string_view stored) {
   if (!bytes || bytes->size() < 2 * kBlockSize || bytes->size() % kBlockSize != 0) {
     return std::nullopt;
   }
-  const uint8_t* iv = bytes->data();
-  const uint8_t* ciphertext = iv + kBlockSize;
-  const int ciphertext_size = static_cast<int>(bytes->size() - kBlockSize);
+  platform::Aes128Cbc* const cipher = Cipher();
+  if (cipher == nullptr) return std::nullopt;
+  InitVector iv;
+  std::copy(bytes->begin(), bytes->begin() + kBlockSize, iv.begin());
+  const std::span<const uint8_t> ciphertext(bytes->data() + kBlockSize, bytes->size() - kBlockSize);
+  std::string plain(ciphertext.size(), '\0');
+  const std::span<uint8_t> out(reinterpret_cast<uint8_t*>(plain.data()), plain.size());
+  if (!cipher->Decipher(iv, ciphertext, out).ok()) return std::nullopt;
 
-  EVP_CIPHER_CTX* const context = DecipherContext();
-  if (context == nullptr || EVP_DecryptInit_ex2(context, nullptr, nullptr, iv, nullptr) != 1) {
-    return std::nullopt;
+  // PKCS#7: the last byte n (1 to 16) says how many bytes of value n end the
+  // text; anything else is not a value of ours.
+  const size_t padding = out.back();
+  if (padding == 0 || padding > kBlockSize) return std::nullopt;
+  for (size_t i = out.size() - padding; i < out.size(); ++i) {
+    if (out[i] != padding) return std::nullopt;
   }
-  // Deciphering never yields more than the ciphertext, padding removed.
-  std::string plain(static_cast<size_t>(ciphertext_size), '\0');
-  int written = 0;
-  int final_written = 0;
-  if (EVP_DecryptUpdate(context, reinterpret_cast<unsigned char*>(plain.data()), &written,
-                        ciphertext, ciphertext_size) != 1 ||
-      EVP_DecryptFinal_ex(context, reinterpret_cast<unsigned char*>(plain.data()) + written,
-                          &final_written) != 1) {
-    return std::nullopt;
-  }
-  plain.resize(static_cast<size_t>(written + final_written));
+  plain.resize(plain.size() - padding);
   return plain;
 }
 
 std::string EncipherStoredValue(std::string_view plain, const InitVector& iv) {
-  const Context context(EVP_CIPHER_CTX_new());
-  std::vector<uint8_t> ciphertext(plain.size() + kBlockSize);
-  int written = 0;
-  int final_written = 0;
-  if (!context || Aes128Cbc() == nullptr ||
-      EVP_EncryptInit_ex2(context.get(), Aes128Cbc(), CipherKey().data(), iv.data(), nullptr) !=
-          1 ||
-      EVP_EncryptUpdate(context.get(), ciphertext.data(), &written,
-                        reinterpret_cast<const unsigned char*>(plain.data()),
-                        static_cast<int>(plain.size())) != 1 ||
-      EVP_EncryptFinal_ex(context.get(), ciphertext.data() + written, &final_written) != 1) {
-    return std::string();
-  }
+  platform::Aes128Cbc* const cipher = Cipher();
+  if (cipher == nullptr) return std::string();
+  // PKCS#7: 1 to 16 bytes, each holding their count, up to whole blocks.
+  const size_t padding = kBlockSize - plain.size() % kBlockSize;
+  std::vector<uint8_t> text(plain.begin(), plain.end());
+  text.insert(text.end(), padding, static_cast<uint8_t>(padding));
+  if (!cipher->Encipher(iv, text, text).ok()) return std::string();
   std::string stored(kMarker);
   AppendHex(stored, iv.data(), iv.size());
-  AppendHex(stored, ciphertext.data(), static_cast<size_t>(written + final_written));
+  AppendHex(stored, text.data(), text.size());
   return stored;
 }
 
 std::string EncipherStoredValue(std::string_view plain) {
   InitVector iv{};
-  if (RAND_bytes(iv.data(), static_cast<int>(iv.size())) != 1) return std::string();
+  if (!platform::RandomBytes(iv).ok()) return std::string();
   return EncipherStoredValue(plain, iv);
 }
 

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <string>
 
+#include "platform/text.h"
+
 namespace stored_value {
 namespace {
 
@@ -64,8 +66,9 @@ TEST(StoredValueCipherTest, RevealGivesThePlainTextOrNothing) {
   EXPECT_EQ(RevealStoredValue(u"!CRYPT!00"), u"");
   EXPECT_EQ(RevealStoredValue(u"!CRYPT!\u00e9\u00e9"), u"");
 
-  // Non-ASCII plain text comes back as UTF-16; a NUL ends it.
-  const std::string stored = EncipherStoredValue("caf\xc3\xa9");
+  // Non-ASCII plain text in the system code page comes back as UTF-16; a NUL
+  // ends it.
+  const std::string stored = EncipherStoredValue(platform::ToSystemCodePage(u"caf\u00e9"));
   EXPECT_EQ(RevealStoredValue(std::u16string(stored.begin(), stored.end())), u"caf\u00e9");
   const std::string with_nul = EncipherStoredValue(std::string("ab\0cd", 5));
   EXPECT_EQ(RevealStoredValue(std::u16string(with_nul.begin(), with_nul.end())), u"ab");

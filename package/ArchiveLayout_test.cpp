@@ -92,8 +92,8 @@ TEST(ArchiveLayoutTest, MemberNamesOfEverySourceLayoutAreKnownAndNothingElse) {
   // Files in other places, in subfolders of the firewall folder, the folder
   // itself, and names that merely begin or end like a member.
   for (const std::u16string_view unknown :
-       {u"bsnscan.ini", u"private\\bsnserver.ini", u"BsnPfwCommon.so", u"SvcCfgRunner",
-        u"Private\\PFW\\", u"Private\\PFW\\sub\\x.dat", u"Private\\PFW\\sub/x.dat",
+       {u"bsnscan.ini", u"private\\bsnserver.ini", u"BsnPfwCommon.so", u"BsnPfwCommon.dll",
+        u"SvcCfgRunner", u"Private\\PFW\\", u"Private\\PFW\\sub\\x.dat", u"Private\\PFW\\sub/x.dat",
         u"Private\\DlpClc.xml", u"Admin\\ALERT.MSG.bak", u"Admin\\", u"Admin\\Admin\\ALERT.MSG",
         u"Private\\ssnotify.ini", u"x\\skva.dat", u""}) {
     EXPECT_FALSE(package::IsArchiveMemberName(unknown)) << platform::Utf16ToUtf8(unknown);

@@ -10,6 +10,10 @@
 
 namespace platform {
 
+// The program always has the terminal or the streams it was started with.
+void ConsoleOpen(bool) {}
+void ConsoleClose() {}
+
 void ConsoleWrite(std::u16string_view text) {
   const std::string bytes = Utf16ToUtf8(text);
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);

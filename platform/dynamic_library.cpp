@@ -6,7 +6,8 @@ namespace platform {
 
 std::u16string LibraryFileName(std::u16string_view windows_name) {
   constexpr std::u16string_view kWindowsSuffix = u".dll";
-  if (windows_name.size() < kWindowsSuffix.size() ||
+  if (EqualsIgnoreCase(kLibrarySuffix, kWindowsSuffix) ||
+      windows_name.size() < kWindowsSuffix.size() ||
       !EqualsIgnoreCase(windows_name.substr(windows_name.size() - kWindowsSuffix.size()),
                         kWindowsSuffix)) {
     return std::u16string(windows_name);

@@ -11,6 +11,11 @@
 
 namespace platform {
 
+const std::u16string_view kLibrarySuffix = u".so";
+const int kErrorLibraryNotFound = ENOENT;
+const int kErrorNotALibrary = ENOEXEC;
+const int kErrorEntryPointNotFound = ENOENT;
+
 DynamicLibrary::~DynamicLibrary() { Unload(); }
 
 DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept

@@ -1,52 +1,10 @@
+// The error of a full disk on POSIX systems.
 #include <cerrno>
 
 #include "platform/file_faults.h"
 
 namespace platform {
 
-namespace internal {
-FileFaults* g_file_faults = nullptr;
-}  // namespace internal
-
 int DiskFullError() { return ENOSPC; }
-
-namespace {
-
-bool Concerns(const FileFaults& faults, const std::string& path) {
-  return faults.only_paths_containing.empty() ||
-         path.find(faults.only_paths_containing) != std::string::npos;
-}
-
-}  // namespace
-
-int FileFaults::BeforeWrite(const std::string& path, size_t) {
-  if (!Concerns(*this, path)) return 0;
-  ++writes;
-  const bool fails =
-      fail_write_at != 0 && (writes == fail_write_at || (disk_full && writes > fail_write_at));
-  if (!fails) return 0;
-  ++failed_writes;
-  return write_error != 0 ? write_error : ENOSPC;
-}
-
-int FileFaults::BeforeRename(const std::string& path) {
-  if (!Concerns(*this, path)) return 0;
-  ++renames;
-  if (!fail_renames) return 0;
-  return error != 0 ? error : (write_error != 0 ? write_error : ENOSPC);
-}
-
-int FileFaults::BeforeCreate(const std::string& path) {
-  if (!Concerns(*this, path)) return 0;
-  ++creates;
-  if (!fail_creates) return 0;
-  return error != 0 ? error : (write_error != 0 ? write_error : ENOSPC);
-}
-
-ScopedFileFaults::ScopedFileFaults(FileFaults* faults) : previous_(internal::g_file_faults) {
-  internal::g_file_faults = faults;
-}
-
-ScopedFileFaults::~ScopedFileFaults() { internal::g_file_faults = previous_; }
 
 }  // namespace platform

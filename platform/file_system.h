@@ -1,11 +1,16 @@
 // The file layer. Names are given as the system writes them on Windows:
 // backslashes as separators and any letter case. Every function resolves a
-// name the same way (NativePath): each backslash becomes '/', and each
-// component that exists in another letter case is taken with its existing
-// spelling (an exact match first, else the first case-insensitive match in
-// name order). Components that do not exist keep the case given, so that a
-// file created under a name gets that spelling. Relative names are relative
-// to the current folder.
+// name the same way (NativePath). On Windows the file system itself ignores
+// letter case and takes both separators: a name only has its '/' turned into
+// '\\'. On POSIX systems each backslash becomes '/', and each component that
+// exists in another letter case is taken with its existing spelling (an exact
+// match first, else the first case-insensitive match in name order).
+// Components that do not exist keep the case given, so that a file created
+// under a name gets that spelling. Relative names are relative to the current
+// folder.
+//
+// Error codes are the system's own (errno values, Win32 codes on Windows);
+// the kError* constants of status.h name the ones callers test for.
 #ifndef PORTELLE_PLATFORM_FILE_SYSTEM_H_
 #define PORTELLE_PLATFORM_FILE_SYSTEM_H_
 
@@ -18,9 +23,15 @@
 
 namespace platform {
 
-// The native path that `name` resolves to now (see above).
+// The native path that `name` resolves to now (see above), as narrow text in
+// the system code page: what the C runtime's and the zip libraries' narrow
+// file calls take (UTF-8 on POSIX systems, the "ANSI" code page on Windows,
+// where a character the code page lacks becomes '?').
 std::string NativePath(std::u16string_view name);
 std::string NativePath(std::string_view name);  // name in the system code page
+// The same path as UTF-16 text, which loses no character on any system: the
+// form the file layer's own native-path calls below take best.
+std::u16string NativeWidePath(std::u16string_view name);
 
 // Existence test of a file or folder, like the C runtime's access(name, 0):
 // true when it exists; otherwise false with the error number in *error.
@@ -29,7 +40,9 @@ bool PathExists(std::string_view name, int* error = nullptr);
 
 // Who may read and write a file the layer creates. kOwnerOnly gives the
 // owner alone read and write rights whatever the process's default (the
-// umask), for files that hold secrets such as clear-text passwords.
+// umask; on Windows the folder's inherited access list, replaced by a
+// protected list that grants the owner alone full access), for files that
+// hold secrets such as clear-text passwords.
 enum class Access {
   kDefault,
   kOwnerOnly,
@@ -39,18 +52,21 @@ struct FileInfo {
   bool is_folder = false;
   uint64_t size = 0;
   int64_t modified_ns = 0;  // last write, nanoseconds since 1970-01-01 UTC
-  uint64_t device = 0;
-  uint64_t inode = 0;
+  uint64_t device = 0;      // on Windows the volume serial number
+  uint64_t inode = 0;       // on Windows the file index within the volume
 };
 
 // Information about an existing file or folder (links are followed).
 Status GetFileInfo(std::u16string_view name, FileInfo* info);
-// The same for an already resolved native path; one system call.
+// The same for an already resolved native path; one system call on POSIX
+// systems.
 Status GetNativeFileInfo(const std::string& native_path, FileInfo* info);
+Status GetNativeFileInfo(std::u16string_view native_wide_path, FileInfo* info);
 
 // Reads a whole file.
 Status ReadFile(std::u16string_view name, std::string* bytes);
 Status ReadNativeFile(const std::string& native_path, std::string* bytes);
+Status ReadNativeFile(std::u16string_view native_wide_path, std::string* bytes);
 
 // Replaces (or creates) a file by a complete new version: the bytes go to a
 // sibling file that is then renamed over the name, so readers see the old or
@@ -65,7 +81,8 @@ Status ReadNativeFile(const std::string& native_path, std::string* bytes);
 Status WriteFileAtomically(std::u16string_view name, std::string_view bytes,
                            FileInfo* written = nullptr, Access access = Access::kDefault);
 
-// True when `name` itself (not what it points to) is a symbolic link.
+// True when `name` itself (not what it points to) is a symbolic link (on
+// Windows also a junction: any reparse point that leads elsewhere).
 bool IsSymbolicLink(std::u16string_view name);
 
 // True when an existing component of `folder` + `relative` below `folder`
@@ -75,18 +92,20 @@ bool IsSymbolicLink(std::u16string_view name);
 bool HasLinkBelow(std::string_view folder, std::string_view relative);
 
 // Copies a file, keeping its permissions and last-write time. With
-// `fail_if_exists` an existing target is an error (EEXIST); otherwise it is
-// replaced atomically.
+// `fail_if_exists` an existing target is an error (kErrorAlreadyExists);
+// otherwise it is replaced atomically.
 Status CopyFile(std::u16string_view from, std::u16string_view to, bool fail_if_exists);
 
 // Moves or renames a file or folder, also across file systems for files.
-// Without `replace_existing` an existing target is an error (EEXIST).
+// Without `replace_existing` an existing target is an error
+// (kErrorAlreadyExists).
 Status MoveFile(std::u16string_view from, std::u16string_view to, bool replace_existing);
 
-// Deletes a file (not a folder).
+// Deletes a file; a folder is kErrorIsFolder.
 Status DeleteFile(std::u16string_view name);
 
-// Creates one folder; its parent must exist. An existing folder is EEXIST.
+// Creates one folder; its parent must exist. An existing folder is
+// kErrorAlreadyExists.
 Status CreateFolder(std::u16string_view name);
 
 // Removes an empty folder.
@@ -142,7 +161,7 @@ class File {
   enum class Mode {
     kRead,          // existing file, read only
     kCreateAlways,  // write only; created or truncated
-    kCreateNew,     // write only; fails with EEXIST when the file exists
+    kCreateNew,     // write only; kErrorAlreadyExists when the file exists
     kAppend,        // write only; created when missing, every write at the end
   };
   enum class Origin { kBegin, kCurrent, kEnd };
@@ -155,11 +174,14 @@ class File {
   File& operator=(File&& other) noexcept;
 
   // The writing modes never follow a symbolic link at `name`: opening one
-  // fails (kCreateNew with EEXIST, the others with the system's "too many
-  // levels of links" error) instead of writing to what it points to. A file
-  // created here gets `access`; an existing file keeps its permissions.
+  // fails (kCreateNew with kErrorAlreadyExists, the others with the system's
+  // "too many levels of links" error, on Windows "the name of the file
+  // cannot be resolved") instead of writing to what it points to. A file
+  // created here gets `access`; an existing file keeps its permissions, but
+  // becomes owner-only when opened for writing with Access::kOwnerOnly. A
+  // folder is kErrorIsFolder.
   Status Open(std::u16string_view name, Mode mode, Access access = Access::kDefault);
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return handle_ != kNoHandle; }
 
   // Reads up to `size` bytes; *read is 0 at the end of the file.
   Status Read(void* buffer, size_t size, size_t* read);
@@ -177,7 +199,9 @@ class File {
  private:
   friend Status CreateTemporaryFile(std::u16string_view prefix, std::u16string* path, File* file);
   friend class FileReplacement;
-  int fd_ = -1;
+  // The descriptor (POSIX) or HANDLE (Windows); both systems use -1 for none.
+  static constexpr intptr_t kNoHandle = -1;
+  intptr_t handle_ = kNoHandle;
   std::u16string name_;
 };
 
@@ -206,7 +230,7 @@ class FileReplacement {
   // since 1970); the rename keeps them.
   Status SetTimes(int64_t accessed_ns, int64_t modified_ns);
   // Closes the temporary file and renames it over the name. Without
-  // `replace_existing` an existing file is an error (EEXIST). On failure the
+  // `replace_existing` an existing file is an error (kErrorAlreadyExists). On failure the
   // temporary file is removed and the old file stays as it was.
   Status Commit(bool replace_existing);
   // Closes and removes the temporary file; the old file stays.
@@ -228,12 +252,13 @@ class FileReplacement {
 void RemoveFilesOfEndedProcesses(std::u16string_view folder, std::u16string_view prefix,
                                  std::u16string_view suffix);
 
-// The folder for temporary files: $TMPDIR when it is set and not empty,
-// else /tmp; with a trailing separator.
+// The folder for temporary files, with a trailing separator: $TMPDIR when
+// it is set and not empty, else /tmp; on Windows the system's (GetTempPath:
+// %TMP%, %TEMP%, ...).
 std::u16string TemporaryFolder();
 
 // Creates a new file of its own in TemporaryFolder(), named `prefix` plus a
-// unique suffix, readable and writable by its owner only (mode 0600), and
+// unique suffix, readable and writable by its owner only (Access::kOwnerOnly), and
 // opens it in `file` for writing. *path receives the file's full path. The
 // caller deletes the file when it is done with it.
 Status CreateTemporaryFile(std::u16string_view prefix, std::u16string* path, File* file);

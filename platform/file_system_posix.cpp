@@ -22,6 +22,9 @@
 namespace platform {
 namespace {
 
+// The descriptor a File keeps in its system-neutral handle.
+int Fd(intptr_t handle) { return static_cast<int>(handle); }
+
 constexpr size_t kCopyChunk = 64 * 1024;
 constexpr mode_t kOwnerOnlyMode = 0600;
 constexpr mode_t kDefaultMode = 0666;  // narrowed by the umask
@@ -233,6 +236,7 @@ struct timespec ToTimespec(int64_t ns) {
 
 std::string NativePath(std::u16string_view name) { return Resolve(Utf16ToUtf8(name)); }
 std::string NativePath(std::string_view name) { return Resolve(std::string(name)); }
+std::u16string NativeWidePath(std::u16string_view name) { return Utf8ToUtf16(NativePath(name)); }
 
 bool PathExists(std::u16string_view name, int* error) {
   return PathExists(std::string_view(Utf16ToUtf8(name)), error);
@@ -250,6 +254,10 @@ Status GetNativeFileInfo(const std::string& native_path, FileInfo* info) {
   if (::stat(native_path.c_str(), &st) != 0) return ErrnoNative("stat", native_path);
   FillInfo(st, info);
   return Status();
+}
+
+Status GetNativeFileInfo(std::u16string_view native_wide_path, FileInfo* info) {
+  return GetNativeFileInfo(Utf16ToUtf8(native_wide_path), info);
 }
 
 Status GetFileInfo(std::u16string_view name, FileInfo* info) {
@@ -281,6 +289,10 @@ Status ReadNativeFile(const std::string& native_path, std::string* bytes) {
   }
   ::close(fd);
   return Status();
+}
+
+Status ReadNativeFile(std::u16string_view native_wide_path, std::string* bytes) {
+  return ReadNativeFile(Utf16ToUtf8(native_wide_path), bytes);
 }
 
 Status ReadFile(std::u16string_view name, std::string* bytes) {
@@ -447,16 +459,16 @@ Status SetFileTimes(std::u16string_view name, int64_t accessed_ns, int64_t modif
 
 File::~File() { Close(); }
 
-File::File(File&& other) noexcept : fd_(other.fd_), name_(std::move(other.name_)) {
-  other.fd_ = -1;
+File::File(File&& other) noexcept : handle_(other.handle_), name_(std::move(other.name_)) {
+  other.handle_ = kNoHandle;
 }
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
-    fd_ = other.fd_;
+    handle_ = other.handle_;
     name_ = std::move(other.name_);
-    other.fd_ = -1;
+    other.handle_ = kNoHandle;
   }
   return *this;
 }
@@ -481,22 +493,22 @@ Status File::Open(std::u16string_view name, Mode mode, Access access) {
       break;
   }
   const std::string native = NativePath(name);
-  fd_ = mode == Mode::kRead ? ::open(native.c_str(), flags)
-                            : OpenForWriting(native, flags, CreationMode(access));
-  if (fd_ < 0) return Errno("open", name);
+  handle_ = mode == Mode::kRead ? ::open(native.c_str(), flags)
+                                : OpenForWriting(native, flags, CreationMode(access));
+  if (handle_ == kNoHandle) return Errno("open", name);
   struct stat st;
-  if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd_);
-    fd_ = -1;
+  if (::fstat(Fd(handle_), &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(Fd(handle_));
+    handle_ = kNoHandle;
     errno = EISDIR;
     return Errno("open", name);
   }
   // A file that holds secrets is owner-only also when it existed before.
   if (access == Access::kOwnerOnly && mode != Mode::kRead &&
-      (st.st_mode & 07777) != kOwnerOnlyMode && ::fchmod(fd_, kOwnerOnlyMode) != 0) {
+      (st.st_mode & 07777) != kOwnerOnlyMode && ::fchmod(Fd(handle_), kOwnerOnlyMode) != 0) {
     const Status status = Errno("chmod", name);
-    ::close(fd_);
-    fd_ = -1;
+    ::close(Fd(handle_));
+    handle_ = kNoHandle;
     return status;
   }
   name_ = name;
@@ -505,12 +517,12 @@ Status File::Open(std::u16string_view name, Mode mode, Access access) {
 
 Status File::Read(void* buffer, size_t size, size_t* read) {
   *read = 0;
-  if (fd_ < 0) {
+  if (handle_ == kNoHandle) {
     errno = EBADF;
     return Errno("read", name_);
   }
   for (;;) {
-    const ssize_t n = ::read(fd_, buffer, size);
+    const ssize_t n = ::read(Fd(handle_), buffer, size);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Errno("read", name_);
     *read = static_cast<size_t>(n);
@@ -519,29 +531,29 @@ Status File::Read(void* buffer, size_t size, size_t* read) {
 }
 
 Status File::Write(const void* data, size_t size) {
-  if (fd_ < 0) {
+  if (handle_ == kNoHandle) {
     errno = EBADF;
     return Errno("write", name_);
   }
-  return WriteAll(fd_, static_cast<const char*>(data), size, Utf16ToUtf8(name_));
+  return WriteAll(Fd(handle_), static_cast<const char*>(data), size, Utf16ToUtf8(name_));
 }
 
 Status File::Seek(int64_t offset, Origin origin, int64_t* position) {
-  if (fd_ < 0) {
+  if (handle_ == kNoHandle) {
     errno = EBADF;
     return Errno("seek", name_);
   }
   const int whence = origin == Origin::kBegin     ? SEEK_SET
                      : origin == Origin::kCurrent ? SEEK_CUR
                                                   : SEEK_END;
-  const off_t moved = ::lseek(fd_, static_cast<off_t>(offset), whence);
+  const off_t moved = ::lseek(Fd(handle_), static_cast<off_t>(offset), whence);
   if (moved < 0) return Errno("seek", name_);
   if (position != nullptr) *position = static_cast<int64_t>(moved);
   return Status();
 }
 
 Status File::Flush() {
-  if (fd_ < 0) {
+  if (handle_ == kNoHandle) {
     errno = EBADF;
     return Errno("flush", name_);
   }
@@ -549,19 +561,19 @@ Status File::Flush() {
 }
 
 Status File::SetTimes(int64_t accessed_ns, int64_t modified_ns) {
-  if (fd_ < 0) {
+  if (handle_ == kNoHandle) {
     errno = EBADF;
     return Errno("set times", name_);
   }
   const struct timespec times[2] = {ToTimespec(accessed_ns), ToTimespec(modified_ns)};
-  if (::futimens(fd_, times) != 0) return Errno("set times", name_);
+  if (::futimens(Fd(handle_), times) != 0) return Errno("set times", name_);
   return Status();
 }
 
 Status File::Close() {
-  if (fd_ < 0) return Status();
-  const int fd = fd_;
-  fd_ = -1;
+  if (handle_ == kNoHandle) return Status();
+  const int fd = Fd(handle_);
+  handle_ = kNoHandle;
   if (::close(fd) != 0) return Errno("close", name_);
   return Status();
 }
@@ -574,7 +586,7 @@ Status FileReplacement::Begin(std::u16string_view name, Access access) {
   std::string temp;
   const int fd = CreateSibling(target, &temp, access);
   if (fd < 0) return Errno("create", name);
-  file_.fd_ = fd;
+  file_.handle_ = fd;
   file_.name_ = Utf8ToUtf16(temp);
   name_ = name;
   target_ = target;
@@ -668,7 +680,7 @@ Status CreateTemporaryFile(std::u16string_view prefix, std::u16string* path, Fil
   // so no other user can read or plant the data on its way.
   const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
   if (fd < 0) return ErrnoNative("create temporary file", pattern);
-  file->fd_ = fd;
+  file->handle_ = fd;
   file->name_ = Utf8ToUtf16(pattern);
   *path = file->name_;
   return Status();

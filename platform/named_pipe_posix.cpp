@@ -19,7 +19,13 @@
 #include "platform/text.h"
 
 namespace platform {
+
+// Sockets need nothing beside their descriptor.
+struct PipeIo {};
+
 namespace {
+
+int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
 
 Status Errno(std::string_view operation, const std::string& path) {
   return Status::Error(errno, operation, Utf8ToUtf16(path));
@@ -80,15 +86,15 @@ int WaitReadable(int fd, int timeout_ms) {
 
 }  // namespace
 
-std::string PipeFolder() {
+std::string PipeNamespace() {
   const char* folder = std::getenv("BASTIONEL_PIPE_DIR");
   std::string result = folder != nullptr && *folder != 0 ? folder : "/tmp/bastionel-pipe";
   while (result.size() > 1 && result.back() == '/') result.pop_back();
   return result;
 }
 
-std::string PipeSocketPath(std::u16string_view name) {
-  return PipeFolder() + "/" + Utf16ToUtf8(name);
+std::string PipeSystemPath(std::u16string_view name) {
+  return PipeNamespace() + "/" + Utf16ToUtf8(name);
 }
 
 namespace {
@@ -127,7 +133,7 @@ std::u16string NumberedNamePrefix(std::u16string_view name) {
 
 void RemoveStalePipes(std::u16string_view prefix) {
   if (prefix.empty()) return;
-  const std::string folder = PipeFolder();
+  const std::string folder = PipeNamespace();
   const std::string head = Utf16ToUtf8(prefix);
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return;
@@ -149,22 +155,26 @@ void RemoveStalePipes(std::u16string_view prefix) {
   }
 }
 
+PipeStream::PipeStream() = default;
+
 PipeStream::~PipeStream() { Close(); }
 
-PipeStream::PipeStream(PipeStream&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+PipeStream::PipeStream(PipeStream&& other) noexcept : handle_(other.handle_) {
+  other.handle_ = kNone;
+}
 
 PipeStream& PipeStream::operator=(PipeStream&& other) noexcept {
   if (this != &other) {
     Close();
-    fd_ = other.fd_;
-    other.fd_ = -1;
+    handle_ = other.handle_;
+    other.handle_ = kNone;
   }
   return *this;
 }
 
 Status PipeStream::Connect(std::u16string_view name, int busy_wait_ms) {
   Close();
-  const std::string path = PipeSocketPath(name);
+  const std::string path = PipeSystemPath(name);
   int fd = ConnectOnce(path);
   // Every slot of the listener is taken: wait for one to free up, as
   // WaitNamedPipe does, and try again as long as the wait succeeds.
@@ -181,14 +191,14 @@ Status PipeStream::Connect(std::u16string_view name, int busy_wait_ms) {
   // and every log line.
   int blocking = 0;
   ::ioctl(fd, FIONBIO, &blocking);
-  fd_ = fd;
+  handle_ = fd;
   return Status();
 }
 
 Status PipeStream::Write(const void* data, size_t size) {
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
-    const ssize_t n = ::send(fd_, p, size, MSG_NOSIGNAL);
+    const ssize_t n = ::send(Fd(handle_), p, size, MSG_NOSIGNAL);
     if (n < 0) {
       if (errno == EINTR) continue;
       return Errno("write", "pipe");
@@ -201,14 +211,14 @@ Status PipeStream::Write(const void* data, size_t size) {
 
 Status PipeStream::Read(void* buffer, size_t size, size_t* read, int timeout_ms) {
   *read = 0;
-  const int ready = WaitReadable(fd_, timeout_ms);
+  const int ready = WaitReadable(Fd(handle_), timeout_ms);
   if (ready < 0) return Errno("wait", "pipe");
   if (ready == 0) {
     errno = ETIMEDOUT;
     return Errno("read", "pipe");
   }
   for (;;) {
-    const ssize_t n = ::recv(fd_, buffer, size, 0);
+    const ssize_t n = ::recv(Fd(handle_), buffer, size, 0);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return Errno("read", "pipe");
     *read = static_cast<size_t>(n);
@@ -217,16 +227,20 @@ Status PipeStream::Read(void* buffer, size_t size, size_t* read, int timeout_ms)
 }
 
 void PipeStream::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  if (handle_ != kNone) ::close(Fd(handle_));
+  handle_ = kNone;
 }
+
+WaitHandle PipeStream::wait_handle() { return WaitHandle(handle_); }
+
+PipeListener::PipeListener() = default;
 
 PipeListener::~PipeListener() { Close(); }
 
 Status PipeListener::Listen(std::u16string_view name, int backlog) {
   Close();
-  const std::string folder = PipeFolder();
-  const std::string path = PipeSocketPath(name);
+  const std::string folder = PipeNamespace();
+  const std::string path = PipeSystemPath(name);
   sockaddr_un address;
   if (!FillAddress(path, &address)) {
     errno = ENAMETOOLONG;
@@ -283,32 +297,32 @@ Status PipeListener::Listen(std::u16string_view name, int backlog) {
     ::unlink(path.c_str());
     return status;
   }
-  fd_ = fd;
+  handle_ = fd;
   path_ = path;
   return Status();
 }
 
 Status PipeListener::Accept(PipeStream* stream, int timeout_ms) {
   stream->Close();
-  const int ready = WaitReadable(fd_, timeout_ms);
+  const int ready = WaitReadable(Fd(handle_), timeout_ms);
   if (ready < 0) return Errno("wait", path_);
   if (ready == 0) {
     errno = ETIMEDOUT;
     return Errno("accept", path_);
   }
   for (;;) {
-    const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    const int fd = ::accept4(Fd(handle_), nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0 && errno == EINTR) continue;
     if (fd < 0) return Errno("accept", path_);
-    stream->fd_ = fd;
+    stream->handle_ = fd;
     return Status();
   }
 }
 
 void PipeListener::Close() {
-  if (fd_ < 0) return;
-  ::close(fd_);
-  fd_ = -1;
+  if (handle_ == kNone) return;
+  ::close(Fd(handle_));
+  handle_ = kNone;
   ::unlink(path_.c_str());
   path_.clear();
 }

@@ -5,13 +5,16 @@
 // names the program and the rest are the arguments, split by the Windows
 // rules (SplitCommandLine). A program named without a folder is searched for
 // in ProgramSearchFolders(): the running program's folder, the current
-// folder, then each folder of PATH; in each folder the name as given and,
-// when it ends in ".exe", the name without that ending ("SvcCfgRunner.exe",
-// then "SvcCfgRunner"). A name with a folder is taken relative to the current
-// folder, with the same two spellings. The child gets the caller's
-// environment and current folder, inherits no open file, and has no console
-// of its own: its standard streams are the null device, as a hidden
-// window's are.
+// folder, then each folder of PATH. In each folder, on POSIX systems, the
+// name as given and, when it ends in ".exe", the name without that ending
+// ("SvcCfgRunner.exe", then "SvcCfgRunner"); on Windows the name as given,
+// with ".exe" added when it has no extension, as CreateProcess does. A name
+// with a folder is taken relative to the current folder, with the same
+// spellings. The child gets the caller's environment and current folder and
+// inherits no open file. On POSIX systems it has no console of its own: its
+// standard streams are the null device, as a hidden window's are. On Windows
+// it gets a new console whose window is hidden, and the command line reaches
+// it exactly as given (GetCommandLineW).
 //
 //   platform::Process process;
 //   if (!process.Start("SvcCfgRunner.exe -x \"a b\" 1").ok()) ...
@@ -19,6 +22,7 @@
 #ifndef PORTELLE_PLATFORM_PROCESS_H_
 #define PORTELLE_PLATFORM_PROCESS_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,7 +51,7 @@ std::vector<std::string> ProgramSearchFolders();
 
 // The native path of the program `name` (as written in a command line) found
 // in `folders`, or relative to the current folder when `name` holds a
-// folder. ENOENT when no executable regular file matches.
+// folder. kErrorFileNotFound when no executable regular file matches.
 Status FindProgram(std::string_view name, const std::vector<std::string>& folders,
                    std::string* path);
 
@@ -76,19 +80,27 @@ class Process {
   Process& operator=(const Process&) = delete;
 
   // Starts the program `command_line` names (see above). Fails with the
-  // system error (ENOENT when the program cannot be found, EINVAL for a
-  // command line without a program name); GetLastError() holds it as well.
+  // system error (kErrorFileNotFound when the program cannot be found,
+  // kErrorInvalidParameter for a command line without a program name);
+  // GetLastError() holds it as well.
   Status Start(std::string_view command_line);
 
   // Waits, without a time limit, for the program to end. *exit_code (when
   // given) receives its exit status, or 128 + the signal that ended it.
+  // kErrorNoProcess when no program was started.
   Status Wait(int* exit_code = nullptr);
 
-  bool started() const { return pid_ > 0; }
+  bool started() const { return child_ != 0; }
 
  private:
-  int pid_ = -1;
+  // The started program: its process id on POSIX systems, its process
+  // handle on Windows; 0 when there is none.
+  intptr_t child_ = 0;
 };
+
+// The error of waiting without a started program: ECHILD, or
+// ERROR_INVALID_HANDLE on Windows.
+extern const int kErrorNoProcess;
 
 }  // namespace platform
 

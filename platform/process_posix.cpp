@@ -18,6 +18,9 @@
 extern char** environ;
 
 namespace platform {
+
+const int kErrorNoProcess = ECHILD;
+
 namespace {
 
 constexpr std::string_view kWindowsProgramSuffix = ".exe";
@@ -117,11 +120,11 @@ ScopedProgramSearchFoldersForTesting::~ScopedProgramSearchFoldersForTesting() {
 
 Process::~Process() {
   // A child that has ended is reaped; one still running is left alone.
-  if (pid_ > 0) ::waitpid(pid_, nullptr, WNOHANG);
+  if (child_ > 0) ::waitpid(static_cast<pid_t>(child_), nullptr, WNOHANG);
 }
 
 Status Process::Start(std::string_view command_line) {
-  if (pid_ > 0) return Failed(EBUSY, "start process", command_line);
+  if (child_ > 0) return Failed(EBUSY, "start process", command_line);
   const std::vector<std::string> words = SplitCommandLine(command_line);
   std::string program;
   const Status found = FindProgram(words[0], ProgramSearchFolders(), &program);
@@ -143,18 +146,19 @@ Status Process::Start(std::string_view command_line) {
   const int result = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
   ::posix_spawn_file_actions_destroy(&actions);
   if (result != 0) return Failed(result, "start process", program);
-  pid_ = pid;
+  child_ = pid;
   return Status();
 }
 
 Status Process::Wait(int* exit_code) {
-  if (pid_ <= 0) return Failed(ECHILD, "wait for process", "");
+  if (child_ <= 0) return Failed(ECHILD, "wait for process", "");
+  const auto pid = static_cast<pid_t>(child_);
   int status = 0;
   pid_t ended;
-  while ((ended = ::waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {
+  while ((ended = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
   }
   if (ended < 0) return Failed(errno, "wait for process", "");
-  pid_ = -1;
+  child_ = 0;
   if (exit_code != nullptr) {
     *exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }

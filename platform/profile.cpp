@@ -131,7 +131,7 @@ bool WritePrivateProfileStringW(const char16_t* section, const char16_t* key, co
   // at once, so there is nothing to do.
   if (section == nullptr && key == nullptr && value == nullptr) return false;
   if (section == nullptr) {
-    SetLastError(EINVAL);
+    SetLastError(kErrorInvalidParameter);
     return false;
   }
   return ReportWrite(ProfileCache::Process().Update(View(file), [&](IniDocument* document) {
@@ -144,7 +144,7 @@ bool WritePrivateProfileStringW(const char16_t* section, const char16_t* key, co
 bool WritePrivateProfileSectionW(const char16_t* section, const char16_t* data,
                                  const char16_t* file) {
   if (section == nullptr) {
-    SetLastError(EINVAL);
+    SetLastError(kErrorInvalidParameter);
     return false;
   }
   std::vector<std::u16string_view> entries;

@@ -1,6 +1,5 @@
 #include "platform/profile_cache.h"
 
-#include <cerrno>
 #include <utility>
 
 #include "platform/text.h"
@@ -13,15 +12,22 @@ bool SameVersion(const FileInfo& a, const FileInfo& b) {
          a.device == b.device;
 }
 
-bool IsAbsolute(std::u16string_view file) { return file[0] == u'/' || file[0] == u'\\'; }
+// A name that does not depend on the current folder: rooted ("/x", "\\x",
+// "\\\\server\\x") or with a drive ("C:\\x").
+bool IsAbsolute(std::u16string_view file) {
+  return file[0] == u'/' || file[0] == u'\\' ||
+         (file.size() >= 3 && file[1] == u':' && (file[2] == u'\\' || file[2] == u'/'));
+}
 
 // A name whose file or folder is missing: a write may create it.
-bool IsMissing(int error) { return error == ENOENT || error == ENOTDIR; }
+bool IsMissing(int error) { return IsNotFound(error); }
 
-std::string FolderOf(const std::string& native_path) {
-  const size_t slash = native_path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : native_path.substr(0, slash);
+std::u16string FolderOf(const std::u16string& native_path) {
+  const size_t slash = native_path.find_last_of(u"/\\");
+  if (slash == std::u16string::npos) return u".";
+  // The root keeps its separator ("/", "C:\\").
+  if (slash == 0 || (slash == 2 && native_path[1] == u':')) return native_path.substr(0, slash + 1);
+  return native_path.substr(0, slash);
 }
 
 }  // namespace
@@ -34,7 +40,7 @@ ProfileCache& ProfileCache::Process() {
 ProfileCache::Lookup ProfileCache::Load(std::u16string_view file, bool in_batch) {
   Lookup result;
   if (file.empty()) {
-    result.error = ENOENT;
+    result.error = kErrorFileNotFound;
     return result;
   }
   const auto cached = entries_.find(std::u16string(file));
@@ -55,7 +61,7 @@ ProfileCache::Lookup ProfileCache::Load(std::u16string_view file, bool in_batch)
     }
     // An absolute name keeps its resolution while the file exists; this keeps
     // a hit to a single stat.
-    const bool same_path = IsAbsolute(file) || NativePath(file) == entry.native_path;
+    const bool same_path = IsAbsolute(file) || NativeWidePath(file) == entry.native_path;
     FileInfo info;
     if (same_path && GetNativeFileInfo(entry.native_path, &info).ok() &&
         SameVersion(info, entry.info)) {
@@ -66,10 +72,10 @@ ProfileCache::Lookup ProfileCache::Load(std::u16string_view file, bool in_batch)
     }
     entries_.erase(cached);
   }
-  result.native_path = NativePath(file);
+  result.native_path = NativeWidePath(file);
   FileInfo info;
   Status status = GetNativeFileInfo(result.native_path, &info);
-  if (status.ok() && info.is_folder) status = Status::Error(EISDIR, "read profile", file);
+  if (status.ok() && info.is_folder) status = Status::Error(kErrorIsFolder, "read profile", file);
   std::string bytes;
   // The stat comes before the read: if the file changes in between, the entry
   // holds newer content than its stat and the next call reads it again.
@@ -85,7 +91,7 @@ ProfileCache::Lookup ProfileCache::Load(std::u16string_view file, bool in_batch)
   return result;
 }
 
-ProfileCache::Entry& ProfileCache::Store(std::u16string_view file, std::string native_path,
+ProfileCache::Entry& ProfileCache::Store(std::u16string_view file, std::u16string native_path,
                                          const FileInfo& info,
                                          std::unique_ptr<IniDocument> document) {
   Entry& entry = entries_[std::u16string(file)];
@@ -109,7 +115,7 @@ ProfileCache::Entry& ProfileCache::Store(std::u16string_view file, std::string n
 Status ProfileCache::Update(std::u16string_view file,
                             const std::function<IniEdit(IniDocument*)>& edit) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (file.empty()) return Status::Error(ENOENT, "write profile", file);
+  if (file.empty()) return Status::Error(kErrorFileNotFound, "write profile", file);
   Lookup found = Load(file, false);
   if (found.document == nullptr && !IsMissing(found.error)) {
     return Status::Error(found.error, "read profile", file);
@@ -126,12 +132,12 @@ Status ProfileCache::Update(std::u16string_view file,
     FileInfo folder;
     const Status status = GetNativeFileInfo(FolderOf(found.native_path), &folder);
     if (!status.ok()) return Status::Error(status.code(), "write profile", file);
-    if (!folder.is_folder) return Status::Error(ENOTDIR, "write profile", file);
+    if (!folder.is_folder) return Status::Error(kErrorPathNotFound, "write profile", file);
     return Status();
   };
   switch (edit(document)) {
     case IniEdit::kInvalid:
-      return Status::Error(EINVAL, "write profile", file);
+      return Status::Error(kErrorInvalidParameter, "write profile", file);
     case IniEdit::kUnchanged:
       return check_folder();
     case IniEdit::kChanged:
@@ -153,7 +159,7 @@ Status ProfileCache::Update(std::u16string_view file,
     if (created == nullptr) entries_.erase(std::u16string(file));
     return status;
   }
-  Store(file, NativePath(file), written, std::move(created));
+  Store(file, NativeWidePath(file), written, std::move(created));
   return Status();
 }
 
@@ -189,7 +195,7 @@ Status ProfileCache::EndWriteBatch(std::u16string_view file) {
   }
   entry.unwritten = false;
   entry.info = written;
-  entry.native_path = NativePath(file);
+  entry.native_path = NativeWidePath(file);
   entry.checked_in_batch = batch_depth_ > 0 ? batch_ : 0;
   return Status();
 }

@@ -59,10 +59,11 @@ class ProfileCache {
   // Applies `edit` to the current content of `file` (an empty document when
   // the file does not exist) and, when it changed something, replaces the
   // file by the new version. An edit that changes nothing writes nothing; a
-  // missing file then stays missing, but its folder must exist. Errors: ENOENT
-  // for an empty name or a missing folder, the reading error when the file
-  // exists but cannot be read (it is never overwritten then), EINVAL when the
-  // edit refuses its input, or the error of the write.
+  // missing file then stays missing, but its folder must exist. Errors:
+  // kErrorFileNotFound for an empty name, a not-found error for a missing
+  // folder, the reading error when the file exists but cannot be read (it is
+  // never overwritten then), kErrorInvalidParameter when the edit refuses its
+  // input, or the error of the write.
   Status Update(std::u16string_view file, const std::function<IniEdit(IniDocument*)>& edit);
 
   // Opens and closes a read batch; batches nest, and only the outermost
@@ -90,7 +91,7 @@ class ProfileCache {
   static constexpr size_t kMaxFiles = 16;
 
   struct Entry {
-    std::string native_path;
+    std::u16string native_path;
     FileInfo info;
     std::unique_ptr<IniDocument> document;
     uint64_t last_use = 0;
@@ -102,14 +103,14 @@ class ProfileCache {
 
   struct Lookup {
     IniDocument* document = nullptr;  // null: missing or unreadable
-    std::string native_path;          // resolved name, set when document is null
+    std::u16string native_path;       // resolved name, set when document is null
     int error = 0;                    // why document is null
   };
 
   // `in_batch`: an entry already checked in the open read batch is taken
   // as it is. Edits always check, so that they never overwrite a newer file.
   Lookup Load(std::u16string_view file, bool in_batch);
-  Entry& Store(std::u16string_view file, std::string native_path, const FileInfo& info,
+  Entry& Store(std::u16string_view file, std::u16string native_path, const FileInfo& info,
                std::unique_ptr<IniDocument> document);
 
   std::mutex mutex_;

@@ -2,15 +2,19 @@
 // program makes (open with query-value access, query a string or a 32-bit
 // number, close).
 //
-// Here the registry is a file in registry export form (registry_file.h) at
-// $BASTIONEL_REGISTRY, or /etc/bastionel/registry.reg when that variable is
-// unset or empty. The file is read at every Open; a file that is missing or
-// cannot be read holds no keys. Key and value names compare ignoring case.
+// On Windows the key is read from the system's registry (its 64-bit view).
+// Elsewhere the registry is a file in registry export form (registry_file.h)
+// at $BASTIONEL_REGISTRY, or /etc/bastionel/registry.reg when that variable
+// is unset or empty; Windows reads that file instead of its registry too when
+// the variable names one, so that a test can hand the program a key of its
+// own. The file is read at every Open; a file that is missing or cannot be
+// read holds no keys. Key and value names compare ignoring case.
 //
-// Failures set platform::GetLastError(): ENOENT for a missing key or value,
-// EINVAL for a value of another type, ERANGE for a string too long for the
-// caller's buffer, EBADF for a query on a closed key, or the error of
-// reading the file.
+// Failures set platform::GetLastError(): kErrorFileNotFound for a missing
+// key or value, kErrorRegistryValueType for a value of another type,
+// kErrorRegistryMoreData for a string too long for the caller's buffer,
+// kErrorInvalidHandle for a query on a closed key, or the error of reading
+// the file or the registry.
 #ifndef PORTELLE_PLATFORM_REGISTRY_H_
 #define PORTELLE_PLATFORM_REGISTRY_H_
 
@@ -22,9 +26,16 @@
 
 namespace platform {
 
+// The errors of a value of another type and of a string too long for the
+// caller's buffer: EINVAL and ERANGE here, ERROR_UNSUPPORTED_TYPE (1630) and
+// ERROR_MORE_DATA (234) on Windows.
+extern const int kErrorRegistryValueType;
+extern const int kErrorRegistryMoreData;
+
 // Where the registry's values come from, for telling a user who finds none
-// where to look: here the registry file, whether it exists, and the
-// environment variable that names it.
+// where to look: the registry file, whether it exists, and the environment
+// variable that names it; `path` empty when the values come from the
+// system's own registry.
 struct RegistryStoreInfo {
   std::u16string path;  // the registry file
   bool exists = false;

@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "platform/file_system.h"
+#include "platform/registry.h"
+#include "platform/status.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -196,6 +199,80 @@ RegistryFile RegistryFile::Parse(std::string_view bytes) {
 const RegistryValues* RegistryFile::FindKey(std::u16string_view path) const {
   const auto it = keys_.find(FoldCaseCopy(path));
   return it == keys_.end() ? nullptr : &it->second;
+}
+
+namespace {
+
+const RegistryValue* FindValue(const RegistryValues* values, std::u16string_view name,
+                               RegistryValue::Type type) {
+  if (values == nullptr) {
+    SetLastError(kErrorInvalidHandle);
+    return nullptr;
+  }
+  const auto it = values->find(FoldCaseCopy(name));
+  if (it == values->end()) {
+    SetLastError(kErrorFileNotFound);
+    return nullptr;
+  }
+  if (it->second.type != type) {
+    SetLastError(kErrorRegistryValueType);
+    return nullptr;
+  }
+  return &it->second;
+}
+
+}  // namespace
+
+std::u16string RegistryFileKeyPath(RegistryRoot root, std::u16string_view subkey) {
+  std::u16string path;
+  switch (root) {
+    case RegistryRoot::kLocalMachine:
+      path = u"HKEY_LOCAL_MACHINE";
+      break;
+  }
+  if (!subkey.empty()) {
+    path += u'\\';
+    path += subkey;
+  }
+  return path;
+}
+
+bool OpenRegistryFileKey(const std::string& native_store_path, std::u16string_view path,
+                         RegistryValues* values) {
+  std::string bytes;
+  const Status read = ReadNativeFile(native_store_path, &bytes);
+  if (!read.ok()) {
+    SetLastError(read.code());
+    return false;
+  }
+  const RegistryFile file = RegistryFile::Parse(bytes);
+  const RegistryValues* found = file.FindKey(path);
+  if (found == nullptr) {
+    SetLastError(kErrorFileNotFound);
+    return false;
+  }
+  *values = *found;
+  return true;
+}
+
+bool QueryRegistryFileString(const RegistryValues* values, std::u16string_view name,
+                             size_t capacity_units, std::u16string* value) {
+  const RegistryValue* found = FindValue(values, name, RegistryValue::Type::kString);
+  if (found == nullptr) return false;
+  if (found->text.size() >= capacity_units) {
+    SetLastError(kErrorRegistryMoreData);
+    return false;
+  }
+  *value = found->text;
+  return true;
+}
+
+bool QueryRegistryFileDword(const RegistryValues* values, std::u16string_view name,
+                            uint32_t* value) {
+  const RegistryValue* found = FindValue(values, name, RegistryValue::Type::kDword);
+  if (found == nullptr) return false;
+  *value = found->dword;
+  return true;
 }
 
 }  // namespace platform

@@ -27,6 +27,8 @@
 
 namespace platform {
 
+enum class RegistryRoot;
+
 struct RegistryValue {
   enum class Type { kString, kDword, kOther };
   Type type = Type::kOther;
@@ -49,6 +51,25 @@ class RegistryFile {
  private:
   std::map<std::u16string, RegistryValues> keys_;  // by case-folded path
 };
+
+// The registry store file's side of RegistryKey, the same on every system.
+// Each sets GetLastError() on failure, with the codes registry.h lists.
+
+// "HKEY_LOCAL_MACHINE\\subkey": the full path of a key as the file names it.
+std::u16string RegistryFileKeyPath(RegistryRoot root, std::u16string_view subkey);
+
+// The values of the key `path` (root included) in the store file at
+// `native_store_path`, read now; a file that cannot be read holds no keys
+// and gives its reading error.
+bool OpenRegistryFileKey(const std::string& native_store_path, std::u16string_view path,
+                         RegistryValues* values);
+
+// Queries in the values of an open key (`values` null for a closed key),
+// with RegistryKey's rules.
+bool QueryRegistryFileString(const RegistryValues* values, std::u16string_view name,
+                             size_t capacity_units, std::u16string* value);
+bool QueryRegistryFileDword(const RegistryValues* values, std::u16string_view name,
+                            uint32_t* value);
 
 }  // namespace platform
 

@@ -1,3 +1,4 @@
+// The registry on POSIX systems: the registry store file alone.
 #include <cerrno>
 #include <cstdlib>
 #include <utility>
@@ -14,38 +15,15 @@ namespace {
 constexpr char kStoreVariable[] = "BASTIONEL_REGISTRY";
 constexpr char kDefaultStorePath[] = "/etc/bastionel/registry.reg";
 
-std::u16string_view RootName(RegistryRoot root) {
-  switch (root) {
-    case RegistryRoot::kLocalMachine:
-      return u"HKEY_LOCAL_MACHINE";
-  }
-  return {};
-}
-
 std::string StorePath() {
   const char* path = std::getenv(kStoreVariable);
   return path != nullptr && *path != '\0' ? path : kDefaultStorePath;
 }
 
-const RegistryValue* FindValue(const RegistryValues* values, std::u16string_view name,
-                               RegistryValue::Type type) {
-  if (values == nullptr) {
-    SetLastError(EBADF);
-    return nullptr;
-  }
-  const auto it = values->find(FoldCaseCopy(name));
-  if (it == values->end()) {
-    SetLastError(ENOENT);
-    return nullptr;
-  }
-  if (it->second.type != type) {
-    SetLastError(EINVAL);
-    return nullptr;
-  }
-  return &it->second;
-}
-
 }  // namespace
+
+const int kErrorRegistryValueType = EINVAL;
+const int kErrorRegistryMoreData = ERANGE;
 
 RegistryStoreInfo DescribeRegistryStore() {
   RegistryStoreInfo info;
@@ -68,24 +46,9 @@ RegistryKey& RegistryKey::operator=(RegistryKey&& other) noexcept = default;
 
 bool RegistryKey::Open(RegistryRoot root, std::u16string_view subkey) {
   Close();
-  std::string bytes;
-  const Status read = ReadNativeFile(StorePath(), &bytes);
-  if (!read.ok()) {
-    SetLastError(read.code());
-    return false;
-  }
-  std::u16string path(RootName(root));
-  if (!subkey.empty()) {
-    path += u'\\';
-    path += subkey;
-  }
-  const RegistryFile file = RegistryFile::Parse(bytes);
-  const RegistryValues* values = file.FindKey(path);
-  if (values == nullptr) {
-    SetLastError(ENOENT);
-    return false;
-  }
-  state_ = std::make_unique<State>(State{*values});
+  RegistryValues values;
+  if (!OpenRegistryFileKey(StorePath(), RegistryFileKeyPath(root, subkey), &values)) return false;
+  state_ = std::make_unique<State>(State{std::move(values)});
   return true;
 }
 
@@ -95,23 +58,11 @@ void RegistryKey::Close() { state_.reset(); }
 
 bool RegistryKey::QueryString(std::u16string_view name, size_t capacity_units,
                               std::u16string* value) const {
-  const RegistryValue* found =
-      FindValue(state_ ? &state_->values : nullptr, name, RegistryValue::Type::kString);
-  if (found == nullptr) return false;
-  if (found->text.size() >= capacity_units) {
-    SetLastError(ERANGE);
-    return false;
-  }
-  *value = found->text;
-  return true;
+  return QueryRegistryFileString(state_ ? &state_->values : nullptr, name, capacity_units, value);
 }
 
 bool RegistryKey::QueryDword(std::u16string_view name, uint32_t* value) const {
-  const RegistryValue* found =
-      FindValue(state_ ? &state_->values : nullptr, name, RegistryValue::Type::kDword);
-  if (found == nullptr) return false;
-  *value = found->dword;
-  return true;
+  return QueryRegistryFileDword(state_ ? &state_->values : nullptr, name, value);
 }
 
 }  // namespace platform

@@ -12,8 +12,10 @@ namespace platform {
 // system's own numbering: errno values on POSIX systems; on Windows
 // ERROR_INVALID_HANDLE (6), ERROR_NOT_ENOUGH_MEMORY (8),
 // ERROR_INVALID_PARAMETER (87), ERROR_FILE_NOT_FOUND (2),
-// ERROR_PATH_NOT_FOUND (3), ERROR_ALREADY_EXISTS (183) and ERROR_WRITE_FAULT
-// (29). Each system's status file defines them.
+// ERROR_PATH_NOT_FOUND (3), ERROR_ALREADY_EXISTS (183), ERROR_WRITE_FAULT
+// (29) and, for a folder where a file is wanted, ERROR_ACCESS_DENIED (5, what
+// Windows itself reports then; EISDIR on POSIX systems). Each system's status
+// file defines them.
 extern const int kErrorInvalidHandle;
 extern const int kErrorNotEnoughMemory;
 extern const int kErrorInvalidParameter;
@@ -21,6 +23,29 @@ extern const int kErrorFileNotFound;
 extern const int kErrorPathNotFound;
 extern const int kErrorAlreadyExists;
 extern const int kErrorWriteFault;
+extern const int kErrorIsFolder;
+
+// The pipe and wait errors, by meaning (Windows code / POSIX errno):
+// a wait or read that ran out of time (WAIT_TIMEOUT 258 / ETIMEDOUT); every
+// instance of a pipe taken, for a client that does not wait
+// (ERROR_PIPE_BUSY 231 / EBUSY); a pipe name held by a live server
+// (ERROR_PIPE_BUSY 231 / EADDRINUSE); the wait for a busy pipe ran out
+// (ERROR_SEM_TIMEOUT 121 / EBUSY); the peer has closed its end
+// (ERROR_BROKEN_PIPE 109, or ERROR_NO_DATA 232 while the pipe is being
+// closed / EPIPE); more data than the reader takes (ERROR_MORE_DATA 234 /
+// EMSGSIZE); a write the system cannot take now
+// (ERROR_NO_SYSTEM_RESOURCES 1450 / ENOBUFS).
+extern const int kErrorTimeout;
+extern const int kErrorPipeBusy;
+extern const int kErrorPipeNameTaken;
+extern const int kErrorPipeBusyWaitExpired;
+extern const int kErrorBrokenPipe;
+extern const int kErrorPipeClosing;
+extern const int kErrorMoreData;
+extern const int kErrorNoSystemResources;
+
+// True when `code` says that the peer of a pipe has closed its end.
+inline bool IsPipeClosed(int code) { return code == kErrorBrokenPipe || code == kErrorPipeClosing; }
 
 // True when `code` says that there is no file at the path.
 inline bool IsNotFound(int code) {

@@ -13,7 +13,16 @@ const int kErrorInvalidParameter = EINVAL;
 const int kErrorFileNotFound = ENOENT;
 const int kErrorPathNotFound = ENOTDIR;
 const int kErrorAlreadyExists = EEXIST;
+const int kErrorIsFolder = EISDIR;
 const int kErrorWriteFault = EIO;
+const int kErrorTimeout = ETIMEDOUT;
+const int kErrorPipeBusy = EBUSY;
+const int kErrorPipeNameTaken = EADDRINUSE;
+const int kErrorPipeBusyWaitExpired = EBUSY;
+const int kErrorBrokenPipe = EPIPE;
+const int kErrorPipeClosing = EPIPE;
+const int kErrorMoreData = EMSGSIZE;
+const int kErrorNoSystemResources = ENOBUFS;
 
 namespace {
 thread_local int g_last_error = 0;

@@ -15,7 +15,16 @@ const int kErrorInvalidParameter = ERROR_INVALID_PARAMETER;
 const int kErrorFileNotFound = ERROR_FILE_NOT_FOUND;
 const int kErrorPathNotFound = ERROR_PATH_NOT_FOUND;
 const int kErrorAlreadyExists = ERROR_ALREADY_EXISTS;
+const int kErrorIsFolder = ERROR_ACCESS_DENIED;
 const int kErrorWriteFault = ERROR_WRITE_FAULT;
+const int kErrorTimeout = WAIT_TIMEOUT;
+const int kErrorPipeBusy = ERROR_PIPE_BUSY;
+const int kErrorPipeNameTaken = ERROR_PIPE_BUSY;
+const int kErrorPipeBusyWaitExpired = ERROR_SEM_TIMEOUT;
+const int kErrorBrokenPipe = ERROR_BROKEN_PIPE;
+const int kErrorPipeClosing = ERROR_NO_DATA;
+const int kErrorMoreData = ERROR_MORE_DATA;
+const int kErrorNoSystemResources = ERROR_NO_SYSTEM_RESOURCES;
 
 std::string SystemErrorText(int code) {
   wchar_t* text = nullptr;

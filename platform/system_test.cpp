@@ -1,15 +1,12 @@
 #include "platform/system.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <string>
 #include <thread>
 
-#include "platform/named_pipe.h"
 #include "platform/text.h"
-#include "tests/support/scoped_environment.h"
 
 namespace platform {
 namespace {
@@ -25,10 +22,10 @@ TEST(SystemTest, GuidsAreRandomVersion4) {
   EXPECT_NE(std::memcmp(&a, &b, sizeof a), 0);
 }
 
-TEST(SystemTest, ThreadIdsAreKernelIds) {
-  // The first thread's kernel id is the process id.
-  EXPECT_EQ(GetCurrentThreadId(), GetCurrentProcessId());
-  EXPECT_EQ(GetCurrentProcessId(), static_cast<uint32_t>(::getpid()));
+TEST(SystemTest, ThreadIdsDifferBetweenThreads) {
+  EXPECT_NE(GetCurrentProcessId(), 0u);
+  EXPECT_TRUE(IsProcessAlive(GetCurrentProcessId()));
+  EXPECT_FALSE(IsProcessAlive(0));
   uint32_t other = 0;
   std::thread([&other] { other = GetCurrentThreadId(); }).join();
   EXPECT_NE(other, 0u);
@@ -44,11 +41,14 @@ TEST(SystemTest, TickCountDoesNotGoBack) {
 TEST(SystemTest, ProgramPathAndFolder) {
   std::u16string path;
   ASSERT_TRUE(GetProgramPath(&path).ok());
-  EXPECT_EQ(path.front(), u'/');
-  EXPECT_TRUE(path.ends_with(u"/platform_test")) << std::string(path.begin(), path.end());
   std::u16string folder;
   ASSERT_TRUE(GetProgramFolder(&folder).ok());
-  EXPECT_EQ(folder + u"platform_test", path);
+  ASSERT_FALSE(folder.empty());
+  EXPECT_TRUE(folder.back() == u'/' || folder.back() == u'\\') << Utf16ToUtf8(folder);
+  // The program's file name, with ".exe" on Windows.
+  ASSERT_TRUE(path.starts_with(folder)) << Utf16ToUtf8(path);
+  const std::u16string file = path.substr(folder.size());
+  EXPECT_TRUE(file == u"platform_test" || file == u"platform_test.exe") << Utf16ToUtf8(path);
 }
 
 TEST(SystemTest, FolderOfPathKeepsTheLastSeparator) {
@@ -56,19 +56,6 @@ TEST(SystemTest, FolderOfPathKeepsTheLastSeparator) {
   EXPECT_EQ(FolderOfPath(u"C:\\Program Files\\Portelle.exe"), u"C:\\Program Files\\");
   EXPECT_EQ(FolderOfPath(u"/opt/bin/"), u"/opt/bin/");
   EXPECT_EQ(FolderOfPath(u"portelle"), u"");
-}
-
-TEST(SystemTest, EnvironmentUsageNamesTheVariablesWithTheDefaultsInUse) {
-  const std::string usage = Utf16ToUtf8(EnvironmentUsage());
-  EXPECT_NE(usage.find("BASTIONEL_REGISTRY"), std::string::npos);
-  EXPECT_NE(usage.find("(default /etc/bastionel/registry.reg)"), std::string::npos);
-  testing_support::ScopedEnvironmentVariable pipes("BASTIONEL_PIPE_DIR", "");
-  const std::string socket = PipeSocketPath(u"X");
-  const std::string folder = socket.substr(0, socket.size() - 2);
-  EXPECT_NE(
-      usage.find("BASTIONEL_PIPE_DIR  the folder of the server's pipes (default " + folder + ")"),
-      std::string::npos);
-  EXPECT_EQ(usage.back(), '\n');
 }
 
 TEST(SystemTest, ServerCoreCanBeSubstitutedForATest) {

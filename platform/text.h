@@ -1,6 +1,7 @@
 // Text conversions. The core keeps all text as UTF-16 (std::u16string);
-// narrow text is in the system code page, which on Linux is UTF-8. Every
-// conversion between the two lives here.
+// narrow text is in the system code page: UTF-8 on Linux, the "ANSI" code
+// page on Windows (1252 in Western installations). Every conversion between
+// the two lives here.
 #ifndef PORTELLE_PLATFORM_TEXT_H_
 #define PORTELLE_PLATFORM_TEXT_H_
 
@@ -39,9 +40,16 @@ std::string TextToUtf16Le(std::u16string_view text);
 // less the terminator).
 inline constexpr size_t kMaxSystemPathBytes = 259;
 
-// The system code page ("ANSI" on Windows) is UTF-8 here.
-inline std::string ToSystemCodePage(std::u16string_view text) { return Utf16ToUtf8(text); }
-inline std::u16string FromSystemCodePage(std::string_view text) { return Utf8ToUtf16(text); }
+// Text to the system code page and back. On Windows a character the code
+// page cannot hold becomes '?', and a byte sequence it does not define
+// becomes the character the system maps it to; on POSIX systems these are
+// the UTF-8 conversions above.
+std::string ToSystemCodePage(std::u16string_view text);
+std::u16string FromSystemCodePage(std::string_view text);
+
+// True when the system code page is UTF-8, so that narrow text holds every
+// character.
+bool SystemCodePageIsUtf8();
 
 // Simple case folding of one UTF-16 unit: ASCII, Latin-1, Latin Extended-A,
 // Greek, Cyrillic and the full-width Latin letters. Other units are returned

@@ -13,7 +13,7 @@ namespace platform {
 Status WaitForAny(std::span<const WaitHandle> handles, int timeout_ms, size_t* signalled) {
   if (handles.empty()) return Status::Error(EINVAL, "wait");
   std::vector<pollfd> polled(handles.size());
-  for (size_t i = 0; i < handles.size(); ++i) polled[i] = pollfd{handles[i], POLLIN, 0};
+  for (size_t i = 0; i < handles.size(); ++i) polled[i] = pollfd{static_cast<int>(handles[i].value()), POLLIN, 0};
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   int wait_ms = timeout_ms < 0 ? -1 : timeout_ms;
   for (;;) {
@@ -42,18 +42,20 @@ Status WaitForAny(std::span<const WaitHandle> handles, int timeout_ms, size_t* s
 }
 
 WaitableTimer::~WaitableTimer() {
-  if (fd_ >= 0) ::close(fd_);
+  if (handle_.is_valid()) ::close(static_cast<int>(handle_.value()));
 }
 
 Status WaitableTimer::Create() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
-  if (fd_ < 0) return Status::Error(errno, "create timer");
+  if (handle_.is_valid()) ::close(static_cast<int>(handle_.value()));
+  const int fd = ::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+  handle_ = WaitHandle(fd);
+  if (fd < 0) return Status::Error(errno, "create timer");
   return Status();
 }
 
 Status WaitableTimer::Arm(std::chrono::milliseconds relative) {
-  if (fd_ < 0) return Status::Error(EBADF, "arm timer");
+  if (!handle_.is_valid()) return Status::Error(EBADF, "arm timer");
+  const int fd = static_cast<int>(handle_.value());
   // An all-zero time would disarm the timer; the shortest real delay fires
   // it at once instead. Setting the timer also clears its expirations, so
   // the fd stops being readable until the new time comes.
@@ -64,15 +66,15 @@ Status WaitableTimer::Arm(std::chrono::milliseconds relative) {
     when.it_value.tv_sec = static_cast<time_t>(relative.count() / 1000);
     when.it_value.tv_nsec = static_cast<long>(relative.count() % 1000) * 1000000L;
   }
-  if (::timerfd_settime(fd_, 0, &when, nullptr) != 0) return Status::Error(errno, "arm timer");
+  if (::timerfd_settime(fd, 0, &when, nullptr) != 0) return Status::Error(errno, "arm timer");
   return Status();
 }
 
 bool WaitableTimer::IsSignaled() const {
-  if (fd_ < 0) return false;
+  if (!handle_.is_valid()) return false;
   // The expirations are never read, so a fired timer stays readable: the
   // manual-reset behaviour.
-  pollfd p{fd_, POLLIN, 0};
+  pollfd p{static_cast<int>(handle_.value()), POLLIN, 0};
   return ::poll(&p, 1, 0) == 1;
 }
 

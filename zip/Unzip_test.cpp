@@ -1,8 +1,6 @@
 #include "zip/Unzip.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -248,7 +246,7 @@ TEST_F(UnzipTest, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
     Extract("foreign.zip", "install");
     ADD_FAILURE() << "no exception";
   } catch (const CWinFileException& e) {
-    EXPECT_EQ(e.GetError(), EISDIR);
+    EXPECT_EQ(e.GetError(), platform::kErrorIsFolder);
     EXPECT_EQ(e.GetPath(), Path("install") + "\\skva.dat");
   }
   // The members before it are in place, whole; nothing else is left.
@@ -292,13 +290,15 @@ TEST_F(UnzipTest, MembersAreNeverWrittenThroughALinkInTheDestination) {
     std::filesystem::remove_all(Path("outside"));
     dir_.MakeFolder("install/Private");
     dir_.Write("outside/fw.ini", "outside");
+    std::error_code made;
     if (std::string_view(link).ends_with("skva.dat")) {
-      ASSERT_EQ(::symlink(Path("outside/fw.ini").c_str(), Path(link).c_str()), 0);
+      std::filesystem::create_symlink(Path("outside/fw.ini"), Path(link), made);
     } else {
       if (std::string_view(link).ends_with("Private")) std::filesystem::remove(Path(link));
-      ASSERT_EQ(::symlink(Path("outside").c_str(), Path(link).c_str()), 0);
+      std::filesystem::create_directory_symlink(Path("outside"), Path(link), made);
       if (std::string_view(link).ends_with("Private")) dir_.MakeFolder("outside/PFW");
     }
+    if (made) GTEST_SKIP() << "no symbolic links can be made here: " << made.message();
     const std::set<std::string> outside_before = Tree(dir_, "outside/");
 
     CUnzip unzip;

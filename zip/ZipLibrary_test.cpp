@@ -4,6 +4,7 @@
 
 #include "platform/file_system.h"
 #include "platform/system.h"
+#include "tests/support/library_name.h"
 #include "tests/support/temp_folder.h"
 #include "zip/Unzip.h"
 #include "zip/Zip.h"
@@ -52,10 +53,12 @@ TEST(ZipLibraryTest, ALibraryMissingOneNameIsNotUsed) {
   std::u16string bin;
   ASSERT_TRUE(platform::GetProgramFolder(&bin).ok());
   std::string module;
-  ASSERT_TRUE(platform::ReadFile(bin + u"zip_partial_test_module.so", &module).ok());
+  ASSERT_TRUE(platform::ReadFile(
+                  bin + testing_support::WideLibraryFile(u"zip_partial_test_module.dll"), &module)
+                  .ok());
   TempFolder program_folder;
-  program_folder.Write("zlibwapi.so", module);
-  program_folder.Write("libPackDll.so", module);
+  program_folder.Write(testing_support::LibraryFile("zlibwapi.dll"), module);
+  program_folder.Write(testing_support::LibraryFile("libPackDll.dll"), module);
   zip_library::ScopedLibraryFolderForTesting folder(program_folder.wpath());
 
   // The library loads and has the other names.

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "app/import_cli/HeadlessImport.h"
-#include "platform/text.h"
+#include "platform/program_arguments.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::u16string> arguments;
-  for (int i = 1; i < argc; ++i) arguments.push_back(platform::FromSystemCodePage(argv[i]));
-  return headless_import::Run(headless_import::ParseArguments(arguments));
+  // Wide arguments: an archive path outside the system code page survives.
+  return headless_import::Run(
+      headless_import::ParseArguments(platform::ProgramArguments(argc, argv)));
 }

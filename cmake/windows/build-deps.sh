@@ -107,8 +107,10 @@ cp "$src/debian/copyright" "$prefix/share/licenses/sqlite3.txt"
 
 log "Google Benchmark ${version[benchmark]}"
 src=$(cd benchmark-*/ && pwd)
+# Debian leaves out the version taken from git; 0.0.0 makes it use the
+# project's own.
 cmake_build benchmark "$src" -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF \
-  -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_INSTALL=ON
+  -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_INSTALL=ON -DGIT_VERSION=0.0.0
 cp "$src/LICENSE" "$prefix/share/licenses/benchmark.txt"
 
 log "protobuf ${version[protobuf]} (the longest: about two minutes on two cores)"

@@ -113,7 +113,7 @@ class ImportTest : public dbclient_testing::PipeFolderTest {
   void WriteServerFile(std::string_view relative, std::string_view bytes) const {
     dir_.Write("server/" + std::string(relative), bytes);
   }
-  // Copies the build's stand-in file `name` (BsnPfwCommon.so, ...) to
+  // Copies the build's stand-in file `name` (testing_support::LibraryFile("BsnPfwCommon.dll"), ...) to
   // `relative` below the test's folder.
   void CopyStandIn(const std::string& name, std::string_view relative) const;
   // The report's bytes.

@@ -10,7 +10,7 @@ namespace stand_in {
 
 bool ServeConnections(platform::PipeListener* listener, int stop_fd, int backlog,
                       const std::function<void(platform::PipeStream*)>& serve, std::string* error) {
-  pollfd fds[2] = {{listener->native_handle(), POLLIN, 0}, {stop_fd, POLLIN, 0}};
+  pollfd fds[2] = {{static_cast<int>(listener->wait_handle().value()), POLLIN, 0}, {stop_fd, POLLIN, 0}};
   for (;;) {
     if (::poll(fds, 2, -1) < 0) {
       if (errno == EINTR) continue;
@@ -23,7 +23,7 @@ bool ServeConnections(platform::PipeListener* listener, int stop_fd, int backlog
       // A client that gave up between the wake-up and the accept is no loss.
       if (listener->Accept(&stream, 0).ok()) serve(&stream);
     } else if (fds[0].revents != 0) {
-      *error = "the socket " + listener->socket_path() + " failed";
+      *error = "the socket " + listener->path() + " failed";
       return false;
     }
   }

@@ -42,7 +42,7 @@ int Serve(const dbservice::CommandLine& command_line, dbservice::Fixture fixture
   if (status.code() == EADDRINUSE) {
     return Fail("the pipe " + platform::Utf16ToUtf8(kDbServerPipeName) +
                 " is already served by another process (" +
-                platform::PipeSocketPath(kDbServerPipeName) + ")");
+                platform::PipeSystemPath(kDbServerPipeName) + ")");
   }
   if (!status.ok()) return Fail(status.message());
   {
@@ -53,7 +53,7 @@ int Serve(const dbservice::CommandLine& command_line, dbservice::Fixture fixture
     seed.Open(command_line.database, true);
     if (!command_line.fixture.empty()) seed.Seed(fixture);
   }
-  if (!host.Announce(listener.socket_path(), command_line.host, &error)) return Fail(error);
+  if (!host.Announce(listener.path(), command_line.host, &error)) return Fail(error);
   dbservice::CDbStore store;
   store.Open(command_line.database, true);
   dbservice::CDbService service(&listener, &store, std::move(fixture.faults), host.stop_fd(),

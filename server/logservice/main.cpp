@@ -40,10 +40,10 @@ int Serve(const logservice::CommandLine& command_line) {
   if (status.code() == EADDRINUSE) {
     return Fail("the pipe " + platform::Utf16ToUtf8(debug_log::kLogPipeName) +
                 " is already served by another process (" +
-                platform::PipeSocketPath(debug_log::kLogPipeName) + ")");
+                platform::PipeSystemPath(debug_log::kLogPipeName) + ")");
   }
   if (!status.ok()) return Fail(status.message());
-  if (!host.Announce(listener.socket_path(), command_line.host, &error)) return Fail(error);
+  if (!host.Announce(listener.path(), command_line.host, &error)) return Fail(error);
   logservice::CLogService service(&listener, log_fd, host.stop_fd(), command_line.idle_timeout_ms);
   const bool ok = service.Run(&error);
   ::close(log_fd);

@@ -1,5 +1,13 @@
 #include "tests/support/service_process.h"
 
+#include <cstdlib>
+
+#include "platform/system.h"
+#include "platform/text.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -10,12 +18,70 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 
-#include "platform/system.h"
-#include "platform/text.h"
 #include "server/common/service_host.h"
+
+#endif
+
+namespace testing_support {
+
+std::string ProgramInBinFolder(std::string_view name) {
+  std::string path;
+  if (const char* folder = std::getenv("PORTELLE_BIN_DIR")) {
+    path = std::string(folder) + "/";
+  } else {
+    // Test programs are built into the bin folder too.
+    std::u16string own;
+    if (platform::GetProgramFolder(&own).ok()) path = platform::Utf16ToUtf8(own);
+  }
+  path += name;
+  return path;
+}
+
+}  // namespace testing_support
+
+#ifdef _WIN32
+
+// The stand-in services are Linux programs for now (they are built around
+// Unix sockets and signals): on Windows starting one fails, saying so.
+namespace testing_support {
+
+ServiceProcess::~ServiceProcess() = default;
+
+bool ServiceProcess::Spawn(const std::string& program, const std::vector<std::string>&,
+                           const std::vector<std::string>&) {
+  errors_ = "cannot start " + program + ": the stand-in services run on Linux only";
+  return false;
+}
+
+bool ServiceProcess::WaitUntilListening(int) { return false; }
+
+bool ServiceProcess::Start(const std::string& program, const std::vector<std::string>& arguments,
+                           const std::vector<std::string>& environment) {
+  return Spawn(program, arguments, environment) && WaitUntilListening();
+}
+
+int ServiceProcess::Stop(int timeout_ms) { return Wait(timeout_ms); }
+
+int ServiceProcess::Wait(int) { return exit_code_; }
+
+bool ServiceProcess::Pump(int) { return false; }
+
+void ServiceProcess::CloseFds() {}
+
+bool WaitForProcessEnd(pid_t pid, int timeout_ms) {
+  const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+  if (process == nullptr) return ::GetLastError() == ERROR_INVALID_PARAMETER;  // no such process
+  const bool ended =
+      ::WaitForSingleObject(process, static_cast<DWORD>(timeout_ms)) == WAIT_OBJECT_0;
+  ::CloseHandle(process);
+  return ended;
+}
+
+}  // namespace testing_support
+
+#else
 
 extern char** environ;
 
@@ -74,19 +140,6 @@ void Drain(int* fd, std::string* into) {
 }
 
 }  // namespace
-
-std::string ProgramInBinFolder(std::string_view name) {
-  std::string path;
-  if (const char* folder = std::getenv("PORTELLE_BIN_DIR")) {
-    path = std::string(folder) + "/";
-  } else {
-    // Test programs are built into the bin folder too.
-    std::u16string own;
-    if (platform::GetProgramFolder(&own).ok()) path = platform::Utf16ToUtf8(own);
-  }
-  path += name;
-  return path;
-}
 
 ServiceProcess::~ServiceProcess() {
   if (running()) Stop();
@@ -234,3 +287,5 @@ bool WaitForProcessEnd(pid_t pid, int timeout_ms) {
 }
 
 }  // namespace testing_support
+
+#endif  // _WIN32

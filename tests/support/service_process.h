@@ -10,6 +10,10 @@
 //   EXPECT_EQ(service.Stop(), 0);
 //
 // Every wait is a blocking wait with a deadline, never a sleep.
+//
+// The stand-in services are Linux programs for now: on Windows Spawn and
+// Start fail with standard_error() saying so; ProgramInBinFolder and
+// WaitForProcessEnd work on both systems.
 #ifndef PORTELLE_TESTS_SUPPORT_SERVICE_PROCESS_H_
 #define PORTELLE_TESTS_SUPPORT_SERVICE_PROCESS_H_
 

@@ -7,7 +7,9 @@
 
 namespace testing_support {
 
-// Creates the stale socket file `path`; false when that failed.
+// Creates the stale socket file `path`; false when that failed. On Windows,
+// where a pipe ends with its last handle and a crashed server leaves nothing,
+// there is nothing to create: true.
 bool LeaveStaleSocket(const std::string& path);
 
 }  // namespace testing_support

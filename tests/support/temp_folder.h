@@ -14,7 +14,9 @@ class TempFolder {
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
-  // The folder's path with a trailing '/', narrow and wide.
+  // The folder's path with a trailing '/', narrow (system code page) and
+  // wide. On Windows it is a drive path with '/' separators, which every
+  // Windows file call takes.
   const std::string& path() const { return path_; }
   std::u16string wpath() const;
   // path() + relative name; backslashes in `relative` become '/'.
