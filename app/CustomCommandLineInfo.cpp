@@ -37,6 +37,8 @@ void CCustomCommandLineInfo::ParseParam(std::u16string_view param, bool is_flag,
     m_bAttachParentConsole = true;
   } else if (param == u"?" || param == u"h" || param == u"-help") {
     m_bHelp = true;
+  } else if (param == u"-version") {
+    m_bVersion = true;
   } else {
     platform::CurrentUserInterface().ShowMessage(
         platform::kApplicationTitle, platform::Format(u"Unknown flag %s", param),

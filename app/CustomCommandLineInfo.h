@@ -1,6 +1,6 @@
 // The command line: flags /c (console mode), /i (import), /e (export, which
 // clears /i), /t (attach to the parent's console), /? (also -h and --help:
-// the usage text) and one archive path.
+// the usage text), --version and one archive path.
 #ifndef PORTELLE_APP_CUSTOMCOMMANDLINEINFO_H_
 #define PORTELLE_APP_CUSTOMCOMMANDLINEINFO_H_
 
@@ -14,16 +14,17 @@ class CCustomCommandLineInfo {
   virtual ~CCustomCommandLineInfo() = default;
 
   // Called once per token. A flag arrives without its "/" or "-" and is
-  // compared case-sensitively; "?", "h" and "-help" ask for the usage text;
-  // an unknown one is reported in a message box ("Unknown flag %s") and
-  // skipped. Any other token is the data file path, trimmed; a later one
-  // replaces an earlier one.
+  // compared case-sensitively; "?", "h" and "-help" ask for the usage text,
+  // "-version" for the program's version; an unknown one is reported in a
+  // message box ("Unknown flag %s") and skipped. Any other token is the data
+  // file path, trimmed; a later one replaces an earlier one.
   virtual void ParseParam(std::u16string_view param, bool is_flag, bool is_last);
 
   bool IsConsoleMode() const { return m_bConsoleMode; }
   bool IsImport() const { return m_bImport; }
   bool IsAttachToParentConsole() const { return m_bAttachParentConsole; }
   bool IsHelp() const { return m_bHelp; }
+  bool IsVersion() const { return m_bVersion; }
   const std::u16string& GetDataFilePath() const { return m_wstrDataFilePath; }
 
  private:
@@ -31,6 +32,7 @@ class CCustomCommandLineInfo {
   bool m_bImport = false;
   bool m_bAttachParentConsole = false;
   bool m_bHelp = false;
+  bool m_bVersion = false;
   std::u16string m_wstrDataFilePath;
 };
 

@@ -79,6 +79,23 @@ TEST(CommandLineTest, HelpInItsThreeSpellingsAndNothingNear) {
   EXPECT_FALSE(info.IsHelp());
 }
 
+TEST(CommandLineTest, VersionIsTheLongFlagOnlyAndLeavesTheOthersAlone) {
+  CCustomCommandLineInfo info;
+  ParseCommandLine({u"/c", u"--version", u"x.zip"}, info);
+  EXPECT_TRUE(info.IsVersion());
+  EXPECT_FALSE(info.IsHelp());
+  EXPECT_TRUE(info.IsConsoleMode());
+  EXPECT_EQ(info.GetDataFilePath(), u"x.zip");
+  // Near spellings stay unknown flags, and a slash word a path.
+  const Parsed p = Parse({u"-version", u"-v", u"--Version", u"/version"});
+  EXPECT_EQ(p.messages, (std::vector<std::u16string>{u"Unknown flag version", u"Unknown flag v",
+                                                     u"Unknown flag -Version"}));
+  EXPECT_EQ(p.path, u"/version");
+  CCustomCommandLineInfo none;
+  ParseCommandLine({u"-version", u"/version"}, none);
+  EXPECT_FALSE(none.IsVersion());
+}
+
 TEST(CommandLineTest, LastPathWinsAndIsTrimmed) {
   EXPECT_EQ(Parse({u"first.zip", u"  \tsecond.zip  "}).path, u"second.zip");
   EXPECT_EQ(Parse({u"-"}).path, u"-");  // a lone dash is no flag

@@ -2,6 +2,7 @@
 
 #include "app/CustomCommandLineInfo.h"
 #include "app/PortelleCmdLineMode.h"
+#include "app/program_version.h"
 #include "app/server_info.h"
 #include "platform/console.h"
 #include "platform/system.h"
@@ -12,6 +13,11 @@ bool CPortelleApp::InitInstance(const std::vector<std::u16string>& arguments) {
   ParseCommandLine(arguments, command_line);
   if (command_line.IsHelp()) {
     platform::ConsoleWrite(Usage());
+    m_nExitCode = 0;
+    return false;
+  }
+  if (command_line.IsVersion()) {
+    platform::ConsoleWrite(app::VersionText(u"portelle"));
     m_nExitCode = 0;
     return false;
   }
@@ -64,6 +70,7 @@ std::u16string CPortelleApp::Usage() {
   std::u16string usage =
       u"Usage: portelle [/c [/t] [/e | /i] ARCHIVE]\n"
       u"       portelle /? | -h | --help\n"
+      u"       portelle --version\n"
       u"\n"
       u"Carries a Bastionel server's configuration to another installation in one archive.\n"
       u"Without /c the dialog opens, with C:\\SkvaMigrate.zip as its archive path.\n"
@@ -76,6 +83,7 @@ std::u16string CPortelleApp::Usage() {
       u"  /i       import: refused in console mode; portelle-import imports without the\n"
       u"           dialog\n"
       u"  /?, -h, --help  show this text\n"
+      u"  --version  show the program's version\n"
       u"  ARCHIVE  the archive to write; the last one given counts\n"
       u"\n"
       u"Flags may also be written -c, -t, -e, -i. Without /c, ARCHIVE, /e and /i are not\n"

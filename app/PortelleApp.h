@@ -2,7 +2,8 @@
 // line, discovers the installed server and runs exactly one mode — the main
 // dialog, or the console export with /c — and then the program ends with
 // ExitInstance's exit code. Asked for help (/?, -h, --help), it prints the
-// usage text instead and ends with exit code 0, before discovery.
+// usage text instead and ends with exit code 0, before discovery; asked for
+// --version (and not for help), the same with the version line.
 #ifndef PORTELLE_APP_PORTELLEAPP_H_
 #define PORTELLE_APP_PORTELLEAPP_H_
 

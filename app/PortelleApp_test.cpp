@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "app/program_version.h"
 #include "platform/string_table.h"
 #include "platform/testing/recording_user_interface.h"
 #include "platform/text.h"
@@ -86,6 +88,30 @@ TEST_F(PortelleAppTest, HelpPrintsTheUsageBeforeDiscoveryInEitherMode) {
                            "Exit codes: 0", "BASTIONEL_REGISTRY", "BASTIONEL_PIPE_DIR"}) {
     EXPECT_NE(usage.find(text), std::string::npos) << text;
   }
+}
+
+TEST_F(PortelleAppTest, VersionPrintsOneLineBeforeDiscoveryAndHelpWinsOverIt) {
+  const std::string line = "portelle " + platform::Utf16ToUtf8(app::PortelleVersion()) + "\n";
+  EXPECT_TRUE(std::regex_match(line, std::regex("portelle [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << line;
+  for (const std::vector<std::u16string>& arguments : std::vector<std::vector<std::u16string>>{
+           {u"--version"}, {u"/c", u"--version", u"a.zip"}, {u"/i", u"--version"}}) {
+    DialoglessApp app;
+    std::string err;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Run(arguments, &app, &err), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), line);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(app.dialogs_run, 0);
+  }
+  // No registry file exists here: discovery would have shown message 136.
+  EXPECT_TRUE(ui_.messages().empty());
+
+  DialoglessApp both;
+  std::string err;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(Run({u"--version", u"--help"}, &both, &err), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), platform::Utf16ToUtf8(CPortelleApp::Usage()));
+  EXPECT_NE(platform::Utf16ToUtf8(CPortelleApp::Usage()).find("  --version "), std::string::npos);
 }
 
 }  // namespace

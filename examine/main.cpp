@@ -4,13 +4,14 @@
 //
 //   portelle-examine ARCHIVE [--json] [--against-server]
 //   portelle-examine --help | -h | /?
+//   portelle-examine --version
 //
 // With --against-server a sound archive is also held against the server
 // installed here: what an import would change, as portelle-import --dry-run
 // shows it (the same code).
 //
-// Exit codes: 0 the archive was read whole (and previewed), or help was
-// shown; 1 it cannot be read or is not a sound export archive (what was read
+// Exit codes: 0 the archive was read whole (and previewed), or help or the
+// version was shown; 1 it cannot be read or is not a sound export archive (what was read
 // before the fault is still shown), or the preview failed; 2 bad command
 // line.
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "app/import_cli/HeadlessImport.h"
+#include "app/program_version.h"
 #include "examine/ArchiveExaminer.h"
 #include "platform/program_arguments.h"
 #include "platform/text.h"
@@ -32,6 +34,7 @@ void Print(FILE* stream, const std::string& text) {
 constexpr char kUsage[] =
     "Usage: portelle-examine ARCHIVE [--json] [--against-server]\n"
     "       portelle-examine --help | -h | /?\n"
+    "       portelle-examine --version\n"
     "\n"
     "Shows what an export archive holds: its members and the settings package in its\n"
     "skva.dat (versions, every domain record, the INI sections carried), so that it can\n"
@@ -43,6 +46,7 @@ constexpr char kUsage[] =
     "           (with --json a second JSON object follows the first); nothing is\n"
     "           changed on the server\n"
     "  --help, -h, /?  show this text\n"
+    "  --version  show the program's version\n"
     "\n"
     "Exit codes: 0 the archive was read whole (and previewed); 1 it cannot be read or\n"
     "is not a sound export archive (what was read before the fault is still shown), or\n"
@@ -61,6 +65,12 @@ int main(int argc, char** argv) {
   for (const std::u16string& argument : arguments) {
     if (IsHelp(argument)) {
       Print(stdout, kUsage);
+      return 0;
+    }
+  }
+  for (const std::u16string& argument : arguments) {
+    if (argument == u"--version") {
+      Print(stdout, platform::Utf16ToUtf8(app::VersionText(u"portelle-examine")));
       return 0;
     }
   }

@@ -159,6 +159,8 @@ std::u16string_view LoadMessageText(int id) {
       return u"%1: %2 domains done, %3 elapsed";
     case kMsgProgressCountOfTotal:
       return u"%1 of %2";
+    case kMsgProgramVersion:
+      return u"%1 %2";
     default:
       return {};
   }

@@ -81,6 +81,8 @@ enum MessageId : int {
   kMsgProgressImporting = 251,     // the operation named in 252
   kMsgProgressDomainsDone = 252,   // %1 operation, %2 count (or 253), %3 elapsed time
   kMsgProgressCountOfTotal = 253,  // %1 count, %2 total
+  // What --version prints.
+  kMsgProgramVersion = 260,  // %1 program name, %2 Portelle's version
 };
 
 // A message of the table with its arguments: decided where a failure is

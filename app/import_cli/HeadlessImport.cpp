@@ -5,6 +5,7 @@
 #include "app/PortelleOperations.h"
 #include "app/ProgressDisplay.h"
 #include "app/import_cli/SafeguardCommands.h"
+#include "app/program_version.h"
 #include "app/server_info.h"
 #include "import/ImportBackup.h"
 #include "import/PortelleImport.h"
@@ -68,12 +69,18 @@ bool Confirmed(bool json, const platform::AppMessage& question) {
 
 Arguments ParseArguments(const std::vector<std::u16string>& arguments) {
   Arguments parsed;
+  bool version = false;
   for (const std::u16string& token : arguments) {
     if (token == u"--") break;
     if (IsHelp(token)) {
       parsed.action = Arguments::Action::kHelp;
       return parsed;
     }
+    if (token == u"--version") version = true;
+  }
+  if (version) {
+    parsed.action = Arguments::Action::kVersion;
+    return parsed;
   }
   bool options_ended = false;
   int archives = 0;
@@ -130,6 +137,7 @@ std::u16string Usage() {
       u"       portelle-import --restore [--yes] [--json] BACKUP\n"
       u"       portelle-import --list-backups [--json]\n"
       u"       portelle-import --help | -h | /?\n"
+      u"       portelle-import --version\n"
       u"\n"
       u"Imports an export archive into the Bastionel server installed here, as the dialog's\n"
       u"Import does; only a 10.6 SP2 server without a patch can import. The domains that\n"
@@ -148,6 +156,7 @@ std::u16string Usage() {
       u"  --json   print the summary as one JSON object on standard output; the question,\n"
       u"           when asked, goes to standard error\n"
       u"  --help, -h, /?  show this text\n"
+      u"  --version       show the program's version\n"
       u"  ARCHIVE  the export archive to import (\".Zip\" is added to a name without \".zip\")\n"
       u"\n"
       u"Exit codes:\n"
@@ -252,6 +261,10 @@ int Run(const Arguments& arguments) {
   static constexpr char16_t kFunc[] = u"HeadlessImport::Run";
   if (arguments.action == Arguments::Action::kHelp) {
     platform::ConsoleWrite(Usage());
+    return kExitImported;
+  }
+  if (arguments.action == Arguments::Action::kVersion) {
+    platform::ConsoleWrite(app::VersionText(kProgram));
     return kExitImported;
   }
   if (arguments.action == Arguments::Action::kBadCommandLine) {

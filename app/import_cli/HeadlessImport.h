@@ -27,7 +27,7 @@ enum ExitCode : int {
 };
 
 struct Arguments {
-  enum class Action { kImport, kDryRun, kRestore, kListBackups, kHelp, kBadCommandLine };
+  enum class Action { kImport, kDryRun, kRestore, kListBackups, kHelp, kVersion, kBadCommandLine };
   Action action = Action::kBadCommandLine;
   bool yes = false;        // --yes: no question
   bool json = false;       // --json: the summary as JSON
@@ -39,7 +39,8 @@ struct Arguments {
 // in any order; after "--" every token is an archive name. --dry-run
 // previews the import of ARCHIVE, --restore takes a backup in ARCHIVE's
 // place, and --list-backups takes no ARCHIVE; at most one of the three. --help, -h or /?
-// before any "--" asks for the usage text, whatever else is given. Any other token
+// before any "--" asks for the usage text, whatever else is given; so does
+// --version for the version line, unless help is asked for too. Any other token
 // that starts with "-" (except "-" alone) is an unknown option; no archive,
 // an empty one or a second one is a bad command line too.
 Arguments ParseArguments(const std::vector<std::u16string>& arguments);

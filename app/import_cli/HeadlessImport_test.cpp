@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/program_version.h"
 #include "platform/string_table.h"
 #include "platform/testing/recording_user_interface.h"
 #include "platform/text.h"
@@ -52,6 +53,20 @@ TEST(ParseArgumentsTest, HelpInItsThreeSpellingsWinsOverEverythingElse) {
   const Arguments named = ParseArguments({u"--", u"--help"});
   EXPECT_EQ(named.action, Action::kImport);
   EXPECT_EQ(named.archive, u"--help");
+}
+
+TEST(ParseArgumentsTest, VersionWinsOverAllButHelp) {
+  EXPECT_EQ(ParseArguments({u"--version"}).action, Action::kVersion);
+  EXPECT_EQ(ParseArguments({u"--bogus", u"a.zip", u"b.zip", u"--version"}).action,
+            Action::kVersion);
+  EXPECT_EQ(ParseArguments({u"--dry-run", u"--restore", u"--version"}).action, Action::kVersion);
+  EXPECT_EQ(ParseArguments({u"--version", u"-h"}).action, Action::kHelp);
+  // Not the version: after "--" it is an archive; other spellings are unknown.
+  const Arguments named = ParseArguments({u"--", u"--version"});
+  EXPECT_EQ(named.action, Action::kImport);
+  EXPECT_EQ(named.archive, u"--version");
+  EXPECT_EQ(ParseArguments({u"-version"}).error, u"unknown option -version");
+  EXPECT_EQ(ParseArguments({u"-V"}).error, u"unknown option -V");
 }
 
 TEST(ParseArgumentsTest, BadCommandLinesSayWhatIsWrong) {
@@ -109,11 +124,11 @@ TEST(ParseArgumentsTest, PreviewRestoreAndListAreModesOfTheirOwn) {
 
 TEST(UsageTest, NamesEveryOptionEveryExitCodeAndTheEnvironment) {
   const std::string usage = platform::Utf16ToUtf8(Usage());
-  for (const char* text :
-       {"portelle-import [--yes] [--json] ARCHIVE", "--yes", "--json", "--help, -h, /?",
-        "DuplicateDomainList.txt", "  0  imported", "  1  refused", "  2  bad command line",
-        "  3  imported, but duplicate", "BASTIONEL_REGISTRY", "BASTIONEL_PIPE_DIR",
-        "--dry-run [--json] ARCHIVE", "--restore [--yes] [--json] BACKUP", "--list-backups"}) {
+  for (const char* text : {"portelle-import [--yes] [--json] ARCHIVE", "--yes", "--json",
+                           "--help, -h, /?", "DuplicateDomainList.txt", "  0  imported",
+                           "  1  refused", "  2  bad command line", "  3  imported, but duplicate",
+                           "BASTIONEL_REGISTRY", "BASTIONEL_PIPE_DIR", "--dry-run [--json] ARCHIVE",
+                           "--restore [--yes] [--json] BACKUP", "--list-backups", "  --version "}) {
     EXPECT_NE(usage.find(text), std::string::npos) << text;
   }
 }
@@ -296,6 +311,9 @@ TEST_F(RunTest, HelpAndBadCommandLinesNeedNoServer) {
   EXPECT_EQ(Run({u"a.zip", u"--force"}), kExitBadCommandLine);
   EXPECT_EQ(out_, "");
   EXPECT_EQ(err_.substr(0, err_.find('\n')), "portelle-import: unknown option --force");
+  EXPECT_EQ(Run({u"--version", u"a.zip"}), kExitImported);
+  EXPECT_EQ(out_, "portelle-import " + platform::Utf16ToUtf8(app::PortelleVersion()) + "\n");
+  EXPECT_EQ(err_, "");
   EXPECT_TRUE(ui_.messages().empty());
 }
 
