@@ -5,6 +5,7 @@
 #define PORTELLE_PLATFORM_DOS_TIME_H_
 
 #include <cstdint>
+#include <ctime>
 
 namespace platform {
 
@@ -29,6 +30,18 @@ bool DosDateTimeToFileTime(uint16_t dos_date, uint16_t dos_time, int64_t* file_t
 
 // The current time as a file time.
 int64_t CurrentFileTime();
+
+namespace internal {
+
+// The system's local-time conversions the DOS times rest on, one per system:
+// the local calendar fields of `seconds` since 1970-01-01 UTC, and the seconds
+// of local calendar fields (normalised as mktime does, the zone's rules
+// deciding daylight saving). Both honour TZ. False when the system cannot
+// convert.
+bool LocalTimeOf(int64_t seconds, std::tm* local);
+bool SecondsOfLocalTime(std::tm* local, int64_t* seconds);
+
+}  // namespace internal
 
 }  // namespace platform
 

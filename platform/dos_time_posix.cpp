@@ -1,62 +1,29 @@
+// Local time on POSIX systems: localtime_r and mktime, after tzset so that a
+// changed TZ counts.
 #include <time.h>
 
 #include "platform/dos_time.h"
 
 namespace platform {
-namespace {
 
-constexpr int64_t kNanosecondsPerSecond = 1000000000;
-
-// Floor division, so that times before 1970 fall into the right second.
-int64_t SecondsOf(int64_t file_time) {
-  int64_t seconds = file_time / kNanosecondsPerSecond;
-  if (file_time % kNanosecondsPerSecond < 0) --seconds;
-  return seconds;
-}
-
-}  // namespace
-
-bool FileTimeToDosDateTime(int64_t file_time, uint16_t* dos_date, uint16_t* dos_time) {
-  // localtime_r need not look at TZ again; tzset makes a changed zone count.
+bool internal::LocalTimeOf(int64_t seconds, std::tm* local) {
   ::tzset();
-  const time_t seconds = static_cast<time_t>(SecondsOf(file_time));
-  struct tm local;
-  if (::localtime_r(&seconds, &local) == nullptr) return false;
-  const int year = local.tm_year + 1900;
-  if (year < 1980 || year > 2107) return false;
-  *dos_date = static_cast<uint16_t>((year - 1980) << 9 | (local.tm_mon + 1) << 5 | local.tm_mday);
-  *dos_time = static_cast<uint16_t>(local.tm_hour << 11 | local.tm_min << 5 | local.tm_sec / 2);
-  return true;
+  const time_t t = static_cast<time_t>(seconds);
+  return ::localtime_r(&t, local) != nullptr;
 }
 
-bool DosDateTimeToFileTime(uint16_t dos_date, uint16_t dos_time, int64_t* file_time) {
-  struct tm local = {};
-  local.tm_year = (dos_date >> 9) + 1980 - 1900;
-  local.tm_mon = ((dos_date >> 5) & 0x0F) - 1;
-  local.tm_mday = dos_date & 0x1F;
-  local.tm_hour = dos_time >> 11;
-  local.tm_min = (dos_time >> 5) & 0x3F;
-  local.tm_sec = (dos_time & 0x1F) * 2;
-  if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_mday == 0 || local.tm_hour > 23 ||
-      local.tm_min > 59 || local.tm_sec > 59) {
-    return false;
-  }
-  const int month = local.tm_mon;
-  const int day = local.tm_mday;
-  local.tm_isdst = -1;  // let the zone's rules decide, as a wall-clock time
-  const time_t seconds = ::mktime(&local);
-  if (seconds == static_cast<time_t>(-1)) return false;
-  // mktime carries a day beyond the month's end (February 30) into the next
-  // month; such a date does not exist.
-  if (local.tm_mon != month || local.tm_mday != day) return false;
-  *file_time = static_cast<int64_t>(seconds) * kNanosecondsPerSecond;
+bool internal::SecondsOfLocalTime(std::tm* local, int64_t* seconds) {
+  ::tzset();
+  const time_t t = ::mktime(local);
+  if (t == static_cast<time_t>(-1)) return false;
+  *seconds = static_cast<int64_t>(t);
   return true;
 }
 
 int64_t CurrentFileTime() {
   struct timespec now;
   ::clock_gettime(CLOCK_REALTIME, &now);
-  return static_cast<int64_t>(now.tv_sec) * kNanosecondsPerSecond + now.tv_nsec;
+  return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 }  // namespace platform

@@ -457,22 +457,6 @@ Status SetFileTimes(std::u16string_view name, int64_t accessed_ns, int64_t modif
   return Status();
 }
 
-File::~File() { Close(); }
-
-File::File(File&& other) noexcept : handle_(other.handle_), name_(std::move(other.name_)) {
-  other.handle_ = kNoHandle;
-}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    name_ = std::move(other.name_);
-    other.handle_ = kNoHandle;
-  }
-  return *this;
-}
-
 Status File::Open(std::u16string_view name, Mode mode, Access access) {
   Close();
   // A writer never follows a link at the name: it would write wherever the
