@@ -190,7 +190,7 @@ TEST(MsgSerializerTest, MessageInMemoryIsSentUnchanged) {
 class MsgSerializerFileTest : public ::testing::Test {
  protected:
   testing_support::TempFolder dir_;
-  testing_support::ScopedEnvironmentVariable tmpdir_{"TMPDIR", dir_.path()};
+  testing_support::ScopedTemporaryFolder tmpdir_{dir_.path()};
 };
 
 TEST_F(MsgSerializerFileTest, BodyInAFileIsFinishedForSendingAndLoadedBack) {
@@ -199,7 +199,8 @@ TEST_F(MsgSerializerFileTest, BodyInAFileIsFinishedForSendingAndLoadedBack) {
     CMsgSerializer msg(u"DBV2_SET_DLP_CFG", CMsgSerializer::kModeFile, 1, 2);
     ASSERT_TRUE(msg.IsWritingToFile());
     path = msg.GetTempFilePath();
-    EXPECT_EQ(path.substr(0, dir_.wpath().size() + 5), dir_.wpath() + u"mstmp");
+    const std::u16string folder = platform::NativeWidePath(dir_.wpath());
+    EXPECT_EQ(path.substr(0, folder.size() + 5), folder + u"mstmp");
     msg << u"body" << uint32_t{7};
     std::string file;
     ASSERT_TRUE(platform::ReadFile(path, &file).ok());

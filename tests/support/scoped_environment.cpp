@@ -45,4 +45,14 @@ ScopedEnvironmentVariable::ScopedEnvironmentVariable(std::string name, const std
 
 ScopedEnvironmentVariable::~ScopedEnvironmentVariable() { Set(name_, saved_ ? &*saved_ : nullptr); }
 
+ScopedTemporaryFolder::ScopedTemporaryFolder(const std::string& path) {
+#ifdef _WIN32
+  for (const char* name : {"TMP", "TEMP"}) {
+#else
+  for (const char* name : {"TMPDIR"}) {
+#endif
+    variables_.push_back(std::make_unique<ScopedEnvironmentVariable>(name, path));
+  }
+}
+
 }  // namespace testing_support

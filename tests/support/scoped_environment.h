@@ -3,8 +3,10 @@
 #ifndef PORTELLE_TESTS_SUPPORT_SCOPED_ENVIRONMENT_H_
 #define PORTELLE_TESTS_SUPPORT_SCOPED_ENVIRONMENT_H_
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -18,6 +20,17 @@ class ScopedEnvironmentVariable {
  private:
   std::string name_;
   std::optional<std::string> saved_;
+};
+
+// Points the folder for temporary files (platform::TemporaryFolder) at
+// `path` for the lifetime of this object: $TMPDIR on POSIX systems, %TMP% and
+// %TEMP% on Windows.
+class ScopedTemporaryFolder {
+ public:
+  explicit ScopedTemporaryFolder(const std::string& path);
+
+ private:
+  std::vector<std::unique_ptr<ScopedEnvironmentVariable>> variables_;
 };
 
 }  // namespace testing_support
