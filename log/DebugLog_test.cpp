@@ -106,7 +106,13 @@ TEST_F(LogPipeTest, RecordsReachTheServiceWithTheirTerminator) {
     EXPECT_EQ(r.back(), u'\0');  // the NUL travels with the record
   }
   const std::u16string module = debug_log::ModuleName();
+  // The program's file name as the system gives it: with its ".exe" on
+  // Windows.
+#ifdef _WIN32
+  EXPECT_EQ(module, u"log_test.exe");
+#else
   EXPECT_EQ(module, u"log_test");
+#endif
   const auto tokens = [](std::u16string r) {
     r.pop_back();
     std::vector<std::u16string> out;
