@@ -8,6 +8,7 @@
 
 #include "app/program_version.h"
 #include "platform/string_table.h"
+#include "platform/system.h"
 #include "platform/testing/recording_user_interface.h"
 #include "platform/text.h"
 #include "platform/user_interface.h"
@@ -124,13 +125,17 @@ TEST(ParseArgumentsTest, PreviewRestoreAndListAreModesOfTheirOwn) {
 
 TEST(UsageTest, NamesEveryOptionEveryExitCodeAndTheEnvironment) {
   const std::string usage = platform::Utf16ToUtf8(Usage());
-  for (const char* text : {"portelle-import [--yes] [--json] ARCHIVE", "--yes", "--json",
-                           "--help, -h, /?", "DuplicateDomainList.txt", "  0  imported",
-                           "  1  refused", "  2  bad command line", "  3  imported, but duplicate",
-                           "BASTIONEL_REGISTRY", "BASTIONEL_PIPE_DIR", "--dry-run [--json] ARCHIVE",
-                           "--restore [--yes] [--json] BACKUP", "--list-backups", "  --version "}) {
+  for (const char* text :
+       {"portelle-import [--yes] [--json] ARCHIVE", "--yes", "--json", "--help, -h, /?",
+        "DuplicateDomainList.txt", "  0  imported", "  1  refused", "  2  bad command line",
+        "  3  imported, but duplicate", "--dry-run [--json] ARCHIVE",
+        "--restore [--yes] [--json] BACKUP", "--list-backups", "  --version "}) {
     EXPECT_NE(usage.find(text), std::string::npos) << text;
   }
+  // The system's lines on the variables that find the server (none on
+  // Windows, where the server is found without any).
+  const std::string environment = platform::Utf16ToUtf8(platform::EnvironmentUsage());
+  EXPECT_NE(usage.find(environment), std::string::npos) << environment;
 }
 
 // ----------------------------------------------------- outcome and report
