@@ -165,10 +165,11 @@ TEST_F(ArchiveTest, MembersFollowTheLayoutOfTheSourceVersion) {
   const std::vector<std::string> expected = {
       "Private\\PFW\\a.pfw", "Private\\PFW\\b.pol",     "ous.ini",      "ALERT.MSG",
       "AlertWSR.msg",        "Private\\DlpClc.ori.xml", "ssnotify.ini", "skva.dat"};
-  EXPECT_EQ(Members(dir_.Native("out.Zip")), expected);
   EXPECT_FALSE(dir_.Exists("server/Private/DlpClc.ori.xml"));
   EXPECT_FALSE(dir_.Exists("server/skva.dat"));
   EXPECT_FALSE(dir_.Exists("server/tmp.ini"));
+  ZIP_TESTING_SKIP_WITHOUT_PYTHON();
+  EXPECT_EQ(Members(dir_.Native("out.Zip")), expected);
 }
 
 TEST_F(ArchiveTest, LaterSourcesKeepAlertFilesUnderAdmin) {
@@ -179,6 +180,7 @@ TEST_F(ArchiveTest, LaterSourcesKeepAlertFilesUnderAdmin) {
   ASSERT_TRUE(exporter.ExportConfigToFile(dir_.Wide("out.zip")));
   const std::vector<std::string> expected = {"Admin\\AlertDLP.MSG", "admin\\ssnotify.ini",
                                              "skva.dat"};
+  ZIP_TESTING_SKIP_WITHOUT_PYTHON();
   EXPECT_EQ(Members(dir_.Native("out.zip")), expected);
 }
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -56,6 +57,7 @@ TEST_F(ServerCoreTest, CZipWritesThroughThePackLibraryAndCUnzipReadsBack) {
     EXPECT_EQ(zip.AddFolder("Private\\PFW\\", false, 9), 0);
     EXPECT_EQ(zip.Close(), 0);
   }
+  ZIP_TESTING_SKIP_WITHOUT_PYTHON();
   EXPECT_EQ(ListWithPython(dir_, Path("export.Zip")),
             (std::vector<std::string>{
                 "ous.ini|2021-03-04 00:06:08|8|5", "data.bin|2021-03-04 00:06:08|0|4",
@@ -75,8 +77,11 @@ TEST_F(ServerCoreTest, CZipWritesThroughThePackLibraryAndCUnzipReadsBack) {
 TEST_F(ServerCoreTest, RecursiveWalkKeepsGoingPastFailuresAndLogsThem) {
   WriteFile("Private/PFW/a.ini", "a");
   WriteFile("Private/PFW/sub/c.ini", "c");
-  std::filesystem::create_symlink(Path("nowhere"), Path("Private/PFW/dangling.ini"));
-  std::filesystem::create_symlink(Path("nowhere"), Path("Private/PFW/sub/lost.ini"));
+  std::error_code made;
+  for (const char* link : {"Private/PFW/dangling.ini", "Private/PFW/sub/lost.ini"}) {
+    if (!made) std::filesystem::create_symlink(Path("nowhere"), Path(link), made);
+  }
+  if (made) GTEST_SKIP() << "no symbolic links can be made here: " << made.message();
   ScopedCurrentFolder current(dir_.path());
   LogCapture log;
   CZipAU zip;
@@ -84,6 +89,7 @@ TEST_F(ServerCoreTest, RecursiveWalkKeepsGoingPastFailuresAndLogsThem) {
   EXPECT_EQ(zip.ZipRecursive("Private\\PFW", true, 9), -1);
   EXPECT_EQ(zip.Close(), 0);
   std::vector<std::string> names;
+  ZIP_TESTING_SKIP_WITHOUT_PYTHON();
   for (const std::string& line : ListWithPython(dir_, Path("walk.zip"))) {
     names.push_back(line.substr(0, line.find('|')));
   }

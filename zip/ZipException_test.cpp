@@ -20,7 +20,7 @@ TEST(ZipExceptionTest, TextsCarryCodeAndSystemDescription) {
   ASSERT_EQ(file.GetErrorText(buffer, sizeof buffer), 1);
   EXPECT_EQ(std::string(buffer),
             "CWinFileException: Error : " + std::to_string(platform::kErrorFileNotFound) +
-                ", Description : No such file or directory");
+                ", Description : " + platform::SystemErrorText(platform::kErrorFileNotFound));
   CWinFileException closed(-1);
   ASSERT_EQ(closed.GetErrorText(buffer, sizeof buffer), 1);
   EXPECT_EQ(std::string(buffer).rfind("CWinFileException: Error : -1, Description : ", 0), 0u);

@@ -72,6 +72,7 @@ TEST_F(ZipTest, MembersKeepTheirNamesTimesAndData) {
     EXPECT_EQ(zip.AddFile((dir_.path() + "base").c_str(), "data.bin", 0), 0);
     EXPECT_EQ(zip.Close(), 0);
   }
+  ZIP_TESTING_SKIP_WITHOUT_PYTHON();
   EXPECT_EQ(Members("export.Zip"),
             (std::vector<std::string>{"Private\\PFW\\fw.ini|2021-03-04 00:06:08|8|100000",
                                       "ous.ini|2021-03-03 23:00:00|8|5",
@@ -103,7 +104,8 @@ TEST_F(ZipTest, OpenNormalisesTheNameAndFailsInAMissingFolder) {
 TEST_F(ZipTest, AFailedOpenSaysWhyInTheSystemsTerms) {
   CZip zip;
   EXPECT_NE(zip.Open((dir_.path() + "missing/export.zip").c_str(), false), 0);
-  EXPECT_EQ(zip.open_status().code(), platform::kErrorFileNotFound);
+  // ENOENT; ERROR_PATH_NOT_FOUND on Windows, as the folder is missing.
+  EXPECT_TRUE(platform::IsNotFound(zip.open_status().code())) << zip.open_status().code();
   EXPECT_NE(zip.open_status().message().find("missing/export.zip"), std::string::npos);
   EXPECT_FALSE(dir_.Exists("missing"));
 
@@ -139,17 +141,21 @@ TEST_F(ZipTest, AFileThatCannotBeFoundIsThrownAndLeavesNoMember) {
     zip.AddFile(nullptr, "Private\\nothere.ini", 9);
     ADD_FAILURE() << "no exception";
   } catch (const CZipCommonException& e) {
-    EXPECT_EQ(e.GetError(), platform::kErrorFileNotFound);
+    // ENOENT; ERROR_PATH_NOT_FOUND on Windows, as the folder is missing.
+    EXPECT_TRUE(platform::IsNotFound(e.GetError())) << e.GetError();
   }
   EXPECT_THROW(zip.AddFolder("Private\\PFW\\", false, 9), CWinFileException);
   EXPECT_EQ(zip.AddFile(nullptr, "ous.ini", 9), 0);
   EXPECT_EQ(zip.Close(), 0);
+  ZIP_TESTING_SKIP_WITHOUT_PYTHON();
   EXPECT_EQ(Members("a.zip"), (std::vector<std::string>{"ous.ini|2021-03-04 00:06:08|8|5"}));
 }
 
 class ZipFolderTest : public ZipTest {
  protected:
   void SetUp() override {
+    // Every case reads the archive back with Python.
+    ZIP_TESTING_SKIP_WITHOUT_PYTHON();
     WriteFile("Private/PFW/b.ini", "b", kMarchFourth);
     WriteFile("Private/PFW/a.ini", "a", kMarchFourth);
     WriteFile("Private/PFW/.hidden", "h", kMarchFourth);

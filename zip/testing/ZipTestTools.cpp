@@ -1,7 +1,10 @@
 #include "zip/testing/ZipTestTools.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "log/DebugLog.h"
@@ -10,6 +13,15 @@
 #include "platform/text.h"
 
 namespace zip_testing {
+
+bool PythonCanStart() {
+#ifdef _WIN32
+  static const bool started = std::system("python3 --version > NUL 2>&1") == 0;
+  return started;
+#else
+  return true;
+#endif
+}
 
 std::string RunPython(const testing_support::TempFolder& dir, std::string_view script,
                       const std::string& args, int* exit_code) {
@@ -51,6 +63,74 @@ bool WriteWithPython(const testing_support::TempFolder& dir, const std::string& 
   int exit_code = 0;
   RunPython(dir, script, "'" + archive + "'", &exit_code);
   return exit_code == 0;
+}
+
+namespace {
+
+uint32_t Crc32(std::string_view bytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (const char c : bytes) {
+    crc ^= static_cast<unsigned char>(c);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void Put16(std::string* out, uint32_t value) {
+  out->push_back(static_cast<char>(value & 0xFF));
+  out->push_back(static_cast<char>((value >> 8) & 0xFF));
+}
+
+void Put32(std::string* out, uint32_t value) {
+  Put16(out, value & 0xFFFF);
+  Put16(out, value >> 16);
+}
+
+}  // namespace
+
+bool WriteStoredArchive(const std::string& archive,
+                        const std::vector<std::pair<std::string, std::string>>& members) {
+  constexpr uint32_t kDosDate = (0 << 9) | (1 << 5) | 1;  // 1980-01-01
+  std::string bytes;
+  std::string directory;
+  for (const auto& [name, data] : members) {
+    const auto offset = static_cast<uint32_t>(bytes.size());
+    const uint32_t crc = Crc32(data);
+    const auto size = static_cast<uint32_t>(data.size());
+    // Local header: signature, version needed, flags, method, time, date,
+    // CRC, sizes, name length, extra length.
+    Put32(&bytes, 0x04034b50);
+    for (const uint32_t field : {20u, 0u, 0u, 0u, kDosDate}) Put16(&bytes, field);
+    for (const uint32_t field : {crc, size, size}) Put32(&bytes, field);
+    Put16(&bytes, static_cast<uint32_t>(name.size()));
+    Put16(&bytes, 0);
+    bytes += name;
+    bytes += data;
+    // Central directory entry: the same, with the version made by, comment
+    // length, disk, attributes and the local header's offset.
+    Put32(&directory, 0x02014b50);
+    for (const uint32_t field : {20u, 20u, 0u, 0u, 0u, kDosDate}) Put16(&directory, field);
+    for (const uint32_t field : {crc, size, size}) Put32(&directory, field);
+    Put16(&directory, static_cast<uint32_t>(name.size()));
+    for (const uint32_t field : {0u, 0u, 0u, 0u}) Put16(&directory, field);
+    Put32(&directory, 0);
+    Put32(&directory, offset);
+    directory += name;
+  }
+  const auto directory_offset = static_cast<uint32_t>(bytes.size());
+  bytes += directory;
+  // End of central directory: signature, disks, entry counts, directory
+  // size and offset, comment length.
+  Put32(&bytes, 0x06054b50);
+  const auto count = static_cast<uint32_t>(members.size());
+  for (const uint32_t field : {0u, 0u, count, count}) Put16(&bytes, field);
+  Put32(&bytes, static_cast<uint32_t>(directory.size()));
+  Put32(&bytes, directory_offset);
+  Put16(&bytes, 0);
+  std::ofstream out(std::filesystem::path(platform::NativePath(archive)),
+                    std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
 }
 
 ScopedCurrentFolder::ScopedCurrentFolder(const std::string& folder) {

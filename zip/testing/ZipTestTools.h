@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/named_pipe.h"
@@ -13,6 +14,15 @@
 #include "tests/support/temp_folder.h"
 
 namespace zip_testing {
+
+// True where python3 can be started: always on POSIX systems, whose test
+// runs need it; on Windows only when one is installed (Wine starts none).
+bool PythonCanStart();
+
+// Ends the test as skipped, from here on, where python3 cannot be started.
+#define ZIP_TESTING_SKIP_WITHOUT_PYTHON() \
+  if (!::zip_testing::PythonCanStart())   \
+  GTEST_SKIP() << "python3 cannot be started here to write or read archives independently"
 
 // Runs `script` with python3 in `dir` (the current folder of the script) and
 // the arguments `args` (already quoted for the shell). Returns what it wrote
@@ -32,6 +42,14 @@ std::vector<std::string> ListWithPython(const testing_support::TempFolder& dir,
 // current folder `dir`. False when Python failed.
 bool WriteWithPython(const testing_support::TempFolder& dir, const std::string& archive,
                      std::string_view statements);
+
+// Writes the archive `archive` (a path) with `members`, pairs of name and
+// data, stored uncompressed in this order: the zip format's plainest form
+// (no extra fields, no data descriptors, the time 1980-01-01 00:00), written
+// without the zip layer and without Python. False when the file could not
+// be written.
+bool WriteStoredArchive(const std::string& archive,
+                        const std::vector<std::pair<std::string, std::string>>& members);
 
 // Makes `folder` the current folder for the lifetime of this object.
 class ScopedCurrentFolder {
