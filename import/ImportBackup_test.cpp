@@ -62,7 +62,7 @@ class BackupTest : public ::testing::Test {
     dir_.Write("server/bsnscan.ini", "[Global Setting]\r\nServerID=target\r\n");
     dir_.Write("server/Private/empty.dat", "");
     platform::SetFileTimes(install() + u"bsnscan.ini", kTime, kTime);
-    platform::SetFileTimes(install() + u"Private/empty.dat", kTime + 1, kTime + 1);
+    platform::SetFileTimes(install() + u"Private/empty.dat", kLaterTime, kLaterTime);
   }
   std::u16string install() const { return dir_.Wide("server/"); }
   int64_t Modified(std::string_view relative) const {
@@ -71,7 +71,9 @@ class BackupTest : public ::testing::Test {
     return info.modified_ns;
   }
 
-  static constexpr int64_t kTime = 1600000000123456789;
+  // Times below the microsecond, in the 100 ns steps that Windows keeps.
+  static constexpr int64_t kTime = 1600000000123456700;
+  static constexpr int64_t kLaterTime = kTime + 100;
   const std::vector<std::u16string> names_ = {u"bsnscan.ini", u"private\\empty.dat",
                                               u"Admin\\ALERT.MSG"};
   testing_support::TempFolder dir_;
@@ -97,7 +99,7 @@ TEST_F(BackupTest, RestoreGivesBackBytesAndTimesAndRemovesWhatTheImportAdded) {
   EXPECT_EQ(dir_.Read("server/bsnscan.ini"), "[Global Setting]\r\nServerID=target\r\n");
   EXPECT_EQ(Modified("bsnscan.ini"), kTime);
   EXPECT_TRUE(dir_.Exists("server/Private/empty.dat"));
-  EXPECT_EQ(Modified("Private/empty.dat"), kTime + 1);
+  EXPECT_EQ(Modified("Private/empty.dat"), kLaterTime);
   EXPECT_FALSE(dir_.Exists("server/Admin/ALERT.MSG"));
 
   const std::vector<BackupInfo> backups = ListBackups(install());

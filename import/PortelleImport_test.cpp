@@ -272,7 +272,9 @@ TEST_F(ImportSettingsTest, ArchivesThatCannotBeOpenedAndNamesWithoutZipEnding) {
   // The reason, for the application to show after message 133.
   EXPECT_EQ(importer_->failure().id, platform::kMsgArchiveRefused);
   EXPECT_EQ(importer_->failure().argument1, missing);
-  EXPECT_EQ(importer_->failure().argument2, u"it cannot be read: No such file or directory");
+  EXPECT_EQ(importer_->failure().argument2,
+            u"it cannot be read: " +
+                platform::Utf8ToUtf16(platform::SystemErrorText(platform::kErrorFileNotFound)));
   dir_.Write("text.zip", "not an archive");
   EXPECT_FALSE(importer_->ExtractFromZip(dir_.Wide("text.zip")));
   EXPECT_EQ(importer_->failure().argument2, u"it is not a zip archive");
@@ -421,7 +423,9 @@ TEST_F(ImportSettingsTest, OnlyTheFilesOfAnExportArchiveAreExtracted) {
 
 TEST_F(ImportSettingsTest, AFileThatCannotBeWrittenIsNamedWithTheSystemsReason) {
   WriteServerFile("ous.ini", "target ous");
-  // A file where the archive needs a folder.
+  // A file where the archive needs a folder, in the place of the fixture's
+  // folder (the same name on Windows).
+  std::filesystem::remove(dir_.Native("server/private"));
   WriteServerFile("Private", "not a folder");
   const std::u16string archive =
       WriteArchive("a.zip", {{"ous.ini", "source ous"},
@@ -430,7 +434,9 @@ TEST_F(ImportSettingsTest, AFileThatCannotBeWrittenIsNamedWithTheSystemsReason) 
   EXPECT_FALSE(importer_->ImportSettingsFromFile(archive));
   EXPECT_EQ(Messages(), std::vector<std::u16string>{message133_});
   const std::u16string path = dir_.Wide("server/") + u"Private\\dlp.ini";
-  const std::u16string reason = platform::Utf8ToUtf16(platform::SystemErrorText(ENOTDIR));
+  // ENOTDIR; ERROR_PATH_NOT_FOUND on Windows.
+  const std::u16string reason =
+      platform::Utf8ToUtf16(platform::SystemErrorText(platform::kErrorPathNotFound));
   EXPECT_EQ(FailureText(), u"Unable to continue. \nUnable to write " + path +
                                u" in the Bastionel server install folder: " + reason +
                                u". \nRun the tool as an administrator and try again.");

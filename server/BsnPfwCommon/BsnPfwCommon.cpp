@@ -13,7 +13,8 @@ namespace {
 constexpr char kCallsFile[] = "BsnPfwCommon.calls.txt";
 
 void Record(const char* entry_point, const char* argument) {
-  std::FILE* calls = std::fopen(kCallsFile, "a");
+  // Binary, so that the lines end in "\n" on every system.
+  std::FILE* calls = std::fopen(kCallsFile, "ab");
   if (calls == nullptr) return;
   std::fprintf(calls, "%s\t%s\n", entry_point, argument != nullptr ? argument : "(null)");
   std::fclose(calls);

@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     platform::CopyFile(name, platform::Utf8ToUtf16("SvcCfgRunner.given." + std::to_string(i)),
                        false);
   }
-  std::FILE* calls = std::fopen(kCallsFile, "a");
+  // Binary, so that the lines end in "\n" on every system.
+  std::FILE* calls = std::fopen(kCallsFile, "ab");
   if (calls == nullptr) return 1;
   std::fputs(record.c_str(), calls);
   return std::fclose(calls) == 0 ? 0 : 1;
