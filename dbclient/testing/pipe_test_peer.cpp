@@ -193,27 +193,39 @@ void LogRecorder::Serve() {
   for (;;) {
     platform::PipeStream stream;
     if (!listener_.Accept(&stream, -1).ok()) return;
-    const std::string bytes = ReadAll(stream);
-    stream.Close();
+    uint64_t markers = 0;
+    Take(&stream, &markers);
+    if (markers == 0) continue;
+    // A marker: every record sent before it has been taken once the clients
+    // already connected are, for the system need not hand clients over in
+    // the order they came (Windows offers a pipe's waiting instances in
+    // turn).
+    while (listener_.Accept(&stream, 0).ok()) Take(&stream, &markers);
     std::lock_guard<std::mutex> lock(mutex_);
-    if (bytes.empty()) {
-      // A marker: every record sent before it has been taken.
-      ++markers_seen_;
-      marker_seen_.notify_all();
-      if (stopping_) return;
-      continue;
-    }
-    // LOG_WRITE, time, process, thread, level, source, line, text; the text
-    // is the rest of the record, whatever TABs a logged command holds.
-    const std::vector<std::u16string> fields = Split(ToText(bytes), 8);
-    if (fields.size() < 8) continue;
-    LogRecord record;
-    record.level = std::stoi(platform::Utf16ToUtf8(fields[4]));
-    record.source = fields[5];
-    const size_t module_end = fields[7].find(u']', 3);
-    record.message = fields[7].substr(module_end == std::u16string::npos ? 0 : module_end + 1);
-    received_.push_back(std::move(record));
+    markers_seen_ += markers;
+    marker_seen_.notify_all();
+    if (stopping_) return;
   }
+}
+
+void LogRecorder::Take(platform::PipeStream* stream, uint64_t* markers) {
+  const std::string bytes = ReadAll(*stream);
+  stream->Close();
+  if (bytes.empty()) {
+    ++*markers;
+    return;
+  }
+  // LOG_WRITE, time, process, thread, level, source, line, text; the text
+  // is the rest of the record, whatever TABs a logged command holds.
+  const std::vector<std::u16string> fields = Split(ToText(bytes), 8);
+  if (fields.size() < 8) return;
+  LogRecord record;
+  record.level = std::stoi(platform::Utf16ToUtf8(fields[4]));
+  record.source = fields[5];
+  const size_t module_end = fields[7].find(u']', 3);
+  record.message = fields[7].substr(module_end == std::u16string::npos ? 0 : module_end + 1);
+  std::lock_guard<std::mutex> lock(mutex_);
+  received_.push_back(std::move(record));
 }
 
 void LogRecorder::Flush() {

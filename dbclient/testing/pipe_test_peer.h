@@ -159,6 +159,9 @@ class LogRecorder {
 
  private:
   void Serve();
+  // Takes the record of one client, or counts it in *markers when it is
+  // empty.
+  void Take(platform::PipeStream* stream, uint64_t* markers);
   // Waits until the thread has taken every record sent before this call.
   void Flush();
 
