@@ -120,30 +120,30 @@ TEST_F(ExaminerTest, DamagedOrForeignArchivesAreRefusedWithTheirReason) {
   EXPECT_NE(error_.find("cannot be opened as a zip archive"), std::string::npos) << error_;
   EXPECT_FALSE(Examine("missing.zip"));
 
-  ZIP_TESTING_SKIP_WITHOUT_PYTHON();
-  ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "other.zip", R"(z.writestr("readme.txt", "hi"))"));
+  ASSERT_TRUE(zip_testing::WriteStoredArchive(dir_.path() + "other.zip", {{"readme.txt", "hi"}}));
   EXPECT_FALSE(Examine("other.zip"));
   EXPECT_NE(error_.find("holds no skva.dat"), std::string::npos) << error_;
   EXPECT_EQ(report_.members.size(), 1u);  // what was read is still reported
 
   dir_.Write("skva.dat", "5321xthis is no zlib stream");
-  ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "bad.zip", R"(z.write("skva.dat"))"));
+  const std::string package = dir_.Read("skva.dat");
+  ASSERT_TRUE(zip_testing::WriteStoredArchive(dir_.path() + "bad.zip", {{"skva.dat", package}}));
   EXPECT_FALSE(Examine("bad.zip"));
   EXPECT_NE(error_.find("skva.dat is not a settings package (Unable to continue."),
             std::string::npos)
       << error_;
 
-  ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "two.zip", R"(z.write("skva.dat")
-z.write("skva.dat", "SKVA.DAT"))"));
+  ASSERT_TRUE(zip_testing::WriteStoredArchive(dir_.path() + "two.zip",
+                                              {{"skva.dat", package}, {"SKVA.DAT", package}}));
   EXPECT_FALSE(Examine("two.zip"));
   EXPECT_NE(error_.find("more than one skva.dat"), std::string::npos) << error_;
 }
 
 TEST_F(ExaminerTest, AMemberWhoseDataWasAlteredFailsItsCrc) {
   WritePackage(SamplePackage());
-  ZIP_TESTING_SKIP_WITHOUT_PYTHON();
-  ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "a.zip", R"(z.writestr("ous.ini", "A" * 64)
-z.write("skva.dat"))"));
+  ASSERT_TRUE(zip_testing::WriteStoredArchive(
+      dir_.path() + "a.zip",
+      {{"ous.ini", std::string(64, 'A')}, {"skva.dat", dir_.Read("skva.dat")}}));
   std::string bytes = dir_.Read("a.zip");
   const size_t data = bytes.find(std::string(64, 'A'));
   ASSERT_NE(data, std::string::npos);
@@ -155,9 +155,8 @@ z.write("skva.dat"))"));
 
 TEST_F(ExaminerTest, HostileNamesAreShownWithoutTheirControlCharacters) {
   WritePackage(SamplePackage());
-  ZIP_TESTING_SKIP_WITHOUT_PYTHON();
-  ASSERT_TRUE(zip_testing::WriteWithPython(dir_, "a.zip", R"(z.writestr("..\\evil\x1b[2J.txt", "x")
-z.write("skva.dat"))"));
+  ASSERT_TRUE(zip_testing::WriteStoredArchive(
+      dir_.path() + "a.zip", {{"..\\evil\x1b[2J.txt", "x"}, {"skva.dat", dir_.Read("skva.dat")}}));
   ASSERT_TRUE(Examine("a.zip")) << error_;
   const std::string text = ReportText(report_);
   EXPECT_NE(text.find("..\\evil?[2J.txt"), std::string::npos) << text;
