@@ -16,20 +16,6 @@ const int kErrorLibraryNotFound = ENOENT;
 const int kErrorNotALibrary = ENOEXEC;
 const int kErrorEntryPointNotFound = ENOENT;
 
-DynamicLibrary::~DynamicLibrary() { Unload(); }
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-  if (this != &other) {
-    Unload();
-    handle_ = std::exchange(other.handle_, nullptr);
-    error_ = std::move(other.error_);
-  }
-  return *this;
-}
-
 bool DynamicLibrary::Load(std::u16string_view path) {
   Unload();
   const std::string native = NativePath(path);

@@ -40,20 +40,6 @@ bool FullPath(const std::u16string& name, std::u16string* full) {
 
 }  // namespace
 
-DynamicLibrary::~DynamicLibrary() { Unload(); }
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), error_(std::move(other.error_)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-  if (this != &other) {
-    Unload();
-    handle_ = std::exchange(other.handle_, nullptr);
-    error_ = std::move(other.error_);
-  }
-  return *this;
-}
-
 bool DynamicLibrary::Load(std::u16string_view path) {
   Unload();
   std::u16string name(path);
