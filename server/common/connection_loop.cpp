@@ -1,29 +1,30 @@
 #include "server/common/connection_loop.h"
 
-#include <poll.h>
-
-#include <cerrno>
+#include <array>
 
 #include "platform/status.h"
+#include "platform/wait.h"
 
 namespace stand_in {
 
-bool ServeConnections(platform::PipeListener* listener, int stop_fd, int backlog,
+bool ServeConnections(platform::PipeListener* listener, platform::WaitHandle stop, int backlog,
                       const std::function<void(platform::PipeStream*)>& serve, std::string* error) {
-  pollfd fds[2] = {{static_cast<int>(listener->wait_handle().value()), POLLIN, 0}, {stop_fd, POLLIN, 0}};
+  const std::array<platform::WaitHandle, 2> handles = {stop, listener->wait_handle()};
   for (;;) {
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      *error = platform::Status::Error(errno, "wait for clients").message();
+    size_t signalled = 0;
+    const platform::Status status = platform::WaitForAny(handles, -1, &signalled);
+    if (!status.ok()) {
+      *error = "waiting for clients of " + listener->path() + " failed: " + status.message();
       return false;
     }
-    if (fds[1].revents != 0) break;
-    if ((fds[0].revents & POLLIN) != 0) {
-      platform::PipeStream stream;
-      // A client that gave up between the wake-up and the accept is no loss.
-      if (listener->Accept(&stream, 0).ok()) serve(&stream);
-    } else if (fds[0].revents != 0) {
-      *error = "the socket " + listener->path() + " failed";
+    if (signalled == 0) break;
+    platform::PipeStream stream;
+    const platform::Status accepted = listener->Accept(&stream, 0);
+    if (accepted.ok()) {
+      serve(&stream);
+    } else if (accepted.code() != platform::kErrorTimeout) {
+      // A listener that signals but cannot accept would be woken for ever.
+      *error = accepted.message();
       return false;
     }
   }

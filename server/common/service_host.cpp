@@ -1,17 +1,12 @@
 #include "server/common/service_host.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <string_view>
 
+#include "platform/file_system.h"
 #include "platform/format.h"
 #include "platform/status.h"
+#include "platform/system.h"
 #include "platform/text.h"
 
 namespace stand_in {
@@ -26,129 +21,61 @@ bool ParseIdleTimeout(const std::string& value, int* milliseconds, std::string* 
   return true;
 }
 
-namespace {
-
-std::string ErrnoText(std::string_view operation, const std::string& path = {}) {
-  return platform::Status::Error(errno, operation, platform::Utf8ToUtf16(path)).message();
+bool CheckHostOptions(const HostOptions& options, std::string* error) {
+  if (options.background && !kCanRunInBackground) {
+    *error = "--background is not available on this system: start the service in the "
+             "background yourself (start /b)";
+    return false;
+  }
+  if (options.background && options.pid_file.empty()) {
+    *error = "--background needs --pid-file";
+    return false;
+  }
+  return true;
 }
 
-void PrintListening(const std::string& socket_path) {
+bool ListenOnServicePipe(platform::PipeListener* listener, std::u16string_view name, int backlog,
+                         std::string* error) {
+  const platform::Status status = listener->Listen(name, backlog);
+  if (status.code() == platform::kErrorPipeNameTaken) {
+    *error = "the pipe " + platform::Utf16ToUtf8(name) + " is already served by another process (" +
+             platform::PipeSystemPath(name) + ")";
+    return false;
+  }
+  if (!status.ok()) *error = status.message();
+  return status.ok();
+}
+
+void PrintListening(const std::string& pipe_path) {
   std::fputs(kListeningPrefix, stdout);
-  std::fputs(socket_path.c_str(), stdout);
+  std::fputs(pipe_path.c_str(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
-// Points standard input, output and error at /dev/null: a background service
-// must not hold its starter's terminal or pipes open.
-bool DetachStandardStreams() {
-  const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-  if (null < 0) return false;
-  bool ok = true;
-  for (int fd = 0; fd <= 2; ++fd) ok = ::dup2(null, fd) >= 0 && ok;
-  ::close(null);
-  return ok;
-}
-
-}  // namespace
-
 CServiceHost::~CServiceHost() {
-  if (!m_strPidFile.empty()) ::unlink(m_strPidFile.c_str());
-  if (m_nStopFd >= 0) ::close(m_nStopFd);
-}
-
-bool CServiceHost::CatchStopSignals(std::string* error) {
-  // Writes to a client or a reader that has gone away fail with EPIPE.
-  ::signal(SIGPIPE, SIG_IGN);
-  // A blocked signal that is ignored is discarded rather than queued, and the
-  // starter may have left SIGTERM or SIGINT ignored.
-  ::signal(SIGTERM, SIG_DFL);
-  ::signal(SIGINT, SIG_DFL);
-  sigset_t stop_signals;
-  sigemptyset(&stop_signals);
-  sigaddset(&stop_signals, SIGTERM);
-  sigaddset(&stop_signals, SIGINT);
-  if (::sigprocmask(SIG_BLOCK, &stop_signals, nullptr) != 0) {
-    *error = ErrnoText("block stop signals");
-    return false;
-  }
-  m_nStopFd = ::signalfd(-1, &stop_signals, SFD_CLOEXEC | SFD_NONBLOCK);
-  if (m_nStopFd < 0) {
-    *error = ErrnoText("signalfd");
-    return false;
-  }
-  return true;
+  if (!m_strPidFile.empty()) platform::DeleteFile(platform::Utf8ToUtf16(m_strPidFile));
+  ReleaseStopRequests();
 }
 
 bool CServiceHost::WritePidFile(const std::string& path, std::string* error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    *error = ErrnoText("create pid file", path);
-    return false;
+  const std::string text = platform::FormatA("%u\n", platform::GetCurrentProcessId());
+  platform::File file;
+  platform::Status status = file.Open(platform::Utf8ToUtf16(path), platform::File::Mode::kCreateAlways);
+  if (status.ok()) {
+    m_strPidFile = path;
+    status = file.Write(text.data(), text.size());
   }
-  const bool ok = WriteAll(fd, platform::FormatA("%d\n", static_cast<int>(::getpid())));
-  if (!ok) *error = ErrnoText("write pid file", path);
-  ::close(fd);
-  m_strPidFile = path;
-  return ok;
+  if (status.ok()) status = file.Close();
+  if (!status.ok()) *error = status.message();
+  return status.ok();
 }
 
-bool CServiceHost::Announce(const std::string& socket_path, const HostOptions& options,
+bool CServiceHost::Announce(const std::string& pipe_path, const HostOptions& options,
                             std::string* error) {
-  if (!options.background) {
-    if (!options.pid_file.empty() && !WritePidFile(options.pid_file, error)) return false;
-    PrintListening(socket_path);
-    return true;
-  }
-  int ready[2];
-  if (::pipe2(ready, O_CLOEXEC) != 0) {
-    *error = ErrnoText("pipe");
-    return false;
-  }
-  std::fflush(nullptr);  // nothing buffered may be written twice
-  const pid_t child = ::fork();
-  if (child < 0) {
-    *error = ErrnoText("fork");
-    ::close(ready[0]);
-    ::close(ready[1]);
-    return false;
-  }
-  if (child > 0) {
-    // The parent only reports: the child owns the socket, so no destructor
-    // may run here (it would remove the socket).
-    ::close(ready[1]);
-    char byte = 0;
-    ssize_t n;
-    do {
-      n = ::read(ready[0], &byte, 1);
-    } while (n < 0 && errno == EINTR);
-    if (n != 1) ::_exit(1);  // the child said why on standard error
-    PrintListening(socket_path);
-    ::_exit(0);
-  }
-  ::close(ready[0]);
-  ::setsid();
-  if (!WritePidFile(options.pid_file, error)) {
-    ::close(ready[1]);
-    return false;
-  }
-  if (!DetachStandardStreams()) {
-    *error = ErrnoText("redirect standard streams to /dev/null");
-    ::close(ready[1]);
-    return false;
-  }
-  WriteAll(ready[1], "r");
-  ::close(ready[1]);
+  if (options.background) return AnnounceInBackground(pipe_path, options, error);
+  if (!options.pid_file.empty() && !WritePidFile(options.pid_file, error)) return false;
+  PrintListening(pipe_path);
   return true;
 }
 

@@ -64,10 +64,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* co
       *error = "no database given (--db FILE)";
       return false;
     }
-    if (result.host.background && result.host.pid_file.empty()) {
-      *error = "--background needs --pid-file";
-      return false;
-    }
+    if (!stand_in::CheckHostOptions(result.host, error)) return false;
     if (result.dump && (result.host.background || !result.host.pid_file.empty())) {
       *error = "--dump does not serve: --background and --pid-file do not go with it";
       return false;

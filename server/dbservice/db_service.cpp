@@ -1,7 +1,5 @@
 #include "server/dbservice/db_service.h"
 
-#include <poll.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -69,7 +67,7 @@ bool Carries(const Request& request, const std::string& text) {
 
 bool CDbService::Run(std::string* error) {
   return stand_in::ServeConnections(
-      m_pListener, m_nStopFd, kBacklog, [this](platform::PipeStream* stream) { Serve(stream); },
+      m_pListener, m_stop, kBacklog, [this](platform::PipeStream* stream) { Serve(stream); },
       error);
 }
 
@@ -81,7 +79,7 @@ std::string CDbService::ReadRequest(platform::PipeStream* stream, std::string* e
     size_t n = 0;
     const platform::Status status = stream->Read(buffer, sizeof buffer, &n, m_nIdleTimeoutMs);
     if (!status.ok()) {
-      *ended = status.code() == ETIMEDOUT
+      *ended = status.code() == platform::kErrorTimeout
                    ? platform::FormatA("client silent for %d ms", m_nIdleTimeoutMs)
                    : status.message();
       return bytes;
@@ -226,9 +224,8 @@ std::string CDbService::SendReply(const std::u16string& pipe, const std::string&
 
 microseconds CDbService::Pause(int ms) {
   const Clock::time_point start = Clock::now();
-  pollfd stop{m_nStopFd, POLLIN, 0};
-  while (::poll(&stop, 1, ms) < 0 && errno == EINTR) {
-  }
+  size_t signalled = 0;
+  platform::WaitForAny({&m_stop, 1}, ms, &signalled);  // the stop, or the time ran out
   return std::chrono::duration_cast<microseconds>(Clock::now() - start);
 }
 

@@ -21,6 +21,7 @@
 
 #include "dbclient/pipe_Client.h"
 #include "platform/named_pipe.h"
+#include "platform/wait.h"
 #include "server/dbservice/db_store.h"
 #include "server/dbservice/fixture.h"
 #include "server/dbservice/request.h"
@@ -38,17 +39,17 @@ class CDbService {
   // The exit code of a service ended by a "crash" fault.
   static constexpr int kCrashExitCode = 3;
 
-  // `listener` listens on the service's pipe; `stop_fd` becomes readable
-  // when the service is to stop.
+  // `listener` listens on the service's pipe; `stop` is signalled when the
+  // service is to stop.
   CDbService(platform::PipeListener* listener, CDbStore* store, std::vector<FaultRule> faults,
-             int stop_fd, int idle_timeout_ms)
+             platform::WaitHandle stop, int idle_timeout_ms)
       : m_pListener(listener),
         m_pStore(store),
         m_faults(std::move(faults)),
-        m_nStopFd(stop_fd),
+        m_stop(stop),
         m_nIdleTimeoutMs(idle_timeout_ms) {}
 
-  // Serves until `stop_fd` is readable, then serves the connections already
+  // Serves until `stop` is signalled, then serves the connections already
   // waiting and returns true. False, with *error, when waiting for clients
   // fails.
   bool Run(std::string* error);
@@ -71,7 +72,7 @@ class CDbService {
   platform::PipeListener* m_pListener;
   CDbStore* m_pStore;
   std::vector<FaultRule> m_faults;
-  int m_nStopFd;
+  platform::WaitHandle m_stop;
   int m_nIdleTimeoutMs;
 };
 

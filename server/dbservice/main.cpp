@@ -1,6 +1,5 @@
 // bastionel-dbservice: the stand-in for the server's database service.
 // command_line.h describes its command line, README.md its fixtures.
-#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -33,18 +32,14 @@ int Dump(const dbservice::CommandLine& command_line, const dbservice::Fixture* f
 int Serve(const dbservice::CommandLine& command_line, dbservice::Fixture fixture) {
   std::string error;
   stand_in::CServiceHost host;
-  if (!host.CatchStopSignals(&error)) return Fail(error);
+  if (!host.CatchStopRequests(&error)) return Fail(error);
   // The pipe is taken before the database is touched, so that a second
   // instance leaves the first one's database alone.
   platform::PipeListener listener;
-  const platform::Status status =
-      listener.Listen(kDbServerPipeName, dbservice::CDbService::kBacklog);
-  if (status.code() == EADDRINUSE) {
-    return Fail("the pipe " + platform::Utf16ToUtf8(kDbServerPipeName) +
-                " is already served by another process (" +
-                platform::PipeSystemPath(kDbServerPipeName) + ")");
+  if (!stand_in::ListenOnServicePipe(&listener, kDbServerPipeName,
+                                     dbservice::CDbService::kBacklog, &error)) {
+    return Fail(error);
   }
-  if (!status.ok()) return Fail(status.message());
   {
     // Seeded before announcing, so that a database that cannot be used is
     // reported by the starting process; closed again, because an SQLite
@@ -56,7 +51,7 @@ int Serve(const dbservice::CommandLine& command_line, dbservice::Fixture fixture
   if (!host.Announce(listener.path(), command_line.host, &error)) return Fail(error);
   dbservice::CDbStore store;
   store.Open(command_line.database, true);
-  dbservice::CDbService service(&listener, &store, std::move(fixture.faults), host.stop_fd(),
+  dbservice::CDbService service(&listener, &store, std::move(fixture.faults), host.stop_handle(),
                                 command_line.idle_timeout_ms);
   return service.Run(&error) ? 0 : Fail(error);
 }

@@ -54,10 +54,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CommandLine* co
       *error = "no log file given";
       return false;
     }
-    if (result.host.background && result.host.pid_file.empty()) {
-      *error = "--background needs --pid-file";
-      return false;
-    }
+    if (!stand_in::CheckHostOptions(result.host, error)) return false;
   }
   *command_line = std::move(result);
   return true;

@@ -1,8 +1,5 @@
 #include "server/logservice/log_service.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <ctime>
 
@@ -14,7 +11,7 @@ namespace logservice {
 
 bool CLogService::Run(std::string* error) {
   return stand_in::ServeConnections(
-      m_pListener, m_nStopFd, kBacklog, [this](platform::PipeStream* stream) { Serve(stream); },
+      m_pListener, m_stop, kBacklog, [this](platform::PipeStream* stream) { Serve(stream); },
       error);
 }
 
@@ -27,7 +24,7 @@ void CLogService::Serve(platform::PipeStream* stream) {
     size_t n = 0;
     const platform::Status status = stream->Read(buffer, sizeof buffer, &n, m_nIdleTimeoutMs);
     if (!status.ok()) {
-      ended = status.code() == ETIMEDOUT
+      ended = status.code() == platform::kErrorTimeout
                   ? platform::FormatA("client silent for %d ms", m_nIdleTimeoutMs)
                   : status.message();
       break;
@@ -56,21 +53,9 @@ void CLogService::Serve(platform::PipeStream* stream) {
 }
 
 void CLogService::Append(const std::string& line) {
-  const char* p = line.data();
-  size_t left = line.size();
-  while (left > 0) {
-    const ssize_t n = ::write(m_nLogFd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      // The line is lost; say so where the operator can see it.
-      const int code = n < 0 ? errno : EIO;
-      std::fprintf(stderr, "bastionel-logservice: %s\n",
-                   platform::Status::Error(code, "write log file").message().c_str());
-      return;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
+  const platform::Status status = m_pLogFile->Write(line.data(), line.size());
+  // The line is lost; say so where the operator can see it.
+  if (!status.ok()) std::fprintf(stderr, "bastionel-logservice: %s\n", status.message().c_str());
 }
 
 }  // namespace logservice

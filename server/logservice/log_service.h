@@ -14,7 +14,9 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/named_pipe.h"
+#include "platform/wait.h"
 
 namespace logservice {
 
@@ -29,15 +31,16 @@ class CLogService {
   // More than any record of the client; the rest of a longer one is dropped.
   static constexpr size_t kMaxRecordBytes = size_t{1} << 20;
 
-  // `listener` listens on the log pipe; lines go to `log_fd` (opened for
-  // appending); `stop_fd` becomes readable when the service is to stop.
-  CLogService(platform::PipeListener* listener, int log_fd, int stop_fd, int idle_timeout_ms)
+  // `listener` listens on the log pipe; lines go to `log_file` (opened for
+  // appending); `stop` is signalled when the service is to stop.
+  CLogService(platform::PipeListener* listener, platform::File* log_file, platform::WaitHandle stop,
+              int idle_timeout_ms)
       : m_pListener(listener),
-        m_nLogFd(log_fd),
-        m_nStopFd(stop_fd),
+        m_pLogFile(log_file),
+        m_stop(stop),
         m_nIdleTimeoutMs(idle_timeout_ms) {}
 
-  // Serves until `stop_fd` is readable, then serves the connections already
+  // Serves until `stop` is signalled, then serves the connections already
   // waiting in the listen queue and returns true. False, with *error, when
   // waiting for clients fails.
   bool Run(std::string* error);
@@ -49,8 +52,8 @@ class CLogService {
   void Append(const std::string& line);
 
   platform::PipeListener* m_pListener;
-  int m_nLogFd;
-  int m_nStopFd;
+  platform::File* m_pLogFile;
+  platform::WaitHandle m_stop;
   int m_nIdleTimeoutMs;
 };
 

@@ -1,16 +1,12 @@
 // bastionel-logservice: the stand-in for the server's log service.
 // command_line.h describes its command line.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "log/DebugLog.h"
+#include "platform/file_system.h"
 #include "platform/named_pipe.h"
-#include "platform/status.h"
 #include "platform/text.h"
 #include "server/common/service_host.h"
 #include "server/logservice/command_line.h"
@@ -26,28 +22,20 @@ int Fail(const std::string& message) {
 int Serve(const logservice::CommandLine& command_line) {
   std::string error;
   stand_in::CServiceHost host;
-  if (!host.CatchStopSignals(&error)) return Fail(error);
-  const int log_fd =
-      ::open(command_line.log_file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (log_fd < 0) {
-    return Fail(platform::Status::Error(errno, "open log file",
-                                        platform::Utf8ToUtf16(command_line.log_file))
-                    .message());
-  }
+  if (!host.CatchStopRequests(&error)) return Fail(error);
+  platform::File log_file;
+  const platform::Status opened =
+      log_file.Open(platform::Utf8ToUtf16(command_line.log_file), platform::File::Mode::kAppend);
+  if (!opened.ok()) return Fail(opened.message());
   platform::PipeListener listener;
-  const platform::Status status =
-      listener.Listen(debug_log::kLogPipeName, logservice::CLogService::kBacklog);
-  if (status.code() == EADDRINUSE) {
-    return Fail("the pipe " + platform::Utf16ToUtf8(debug_log::kLogPipeName) +
-                " is already served by another process (" +
-                platform::PipeSystemPath(debug_log::kLogPipeName) + ")");
+  if (!stand_in::ListenOnServicePipe(&listener, debug_log::kLogPipeName,
+                                     logservice::CLogService::kBacklog, &error) ||
+      !host.Announce(listener.path(), command_line.host, &error)) {
+    return Fail(error);
   }
-  if (!status.ok()) return Fail(status.message());
-  if (!host.Announce(listener.path(), command_line.host, &error)) return Fail(error);
-  logservice::CLogService service(&listener, log_fd, host.stop_fd(), command_line.idle_timeout_ms);
-  const bool ok = service.Run(&error);
-  ::close(log_fd);
-  return ok ? 0 : Fail(error);
+  logservice::CLogService service(&listener, &log_file, host.stop_handle(),
+                                  command_line.idle_timeout_ms);
+  return service.Run(&error) ? 0 : Fail(error);
 }
 
 }  // namespace
