@@ -1,10 +1,8 @@
 #include "server/dbservice/db_service.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <nlohmann/json.hpp>
 
 #include "dbclient/pipe_Client.h"
@@ -12,6 +10,7 @@
 #include "platform/status.h"
 #include "platform/text.h"
 #include "server/common/connection_loop.h"
+#include "server/common/utc_time.h"
 #include "server/dbservice/command_handler.h"
 
 namespace dbservice {
@@ -21,19 +20,6 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::microseconds;
 
 std::string Utf8(std::u16string_view text) { return platform::Utf16ToUtf8(text); }
-
-// UTC with milliseconds: "2026-01-02T03:04:05.678Z".
-std::string NowUtc() {
-  const auto now = std::chrono::system_clock::now();
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const auto ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
-  std::tm utc{};
-  ::gmtime_r(&seconds, &utc);
-  return platform::FormatA("%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
-                           utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
-                           static_cast<int>(ms.count()));
-}
 
 const char* KindName(Request::Kind kind) {
   switch (kind) {
@@ -104,7 +90,7 @@ const FaultRule* CDbService::FindFault(const Request& request) const {
 void CDbService::Serve(platform::PipeStream* stream) {
   const Clock::time_point start = Clock::now();
   JournalEntry entry;
-  entry.received = NowUtc();
+  entry.received = stand_in::UtcNowText();
   std::string ended;
   bool too_long = false;
   const std::string bytes = ReadRequest(stream, &ended, &too_long);

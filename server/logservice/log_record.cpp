@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <ctime>
 #include <iterator>
 
 #include "dbclient/CmdProtocol.h"
 #include "dbclient/DecimalText.h"
 #include "platform/format.h"
 #include "platform/text.h"
+#include "server/common/utc_time.h"
 
 namespace logservice {
 namespace {
@@ -53,15 +53,6 @@ std::u16string Escape(std::u16string_view text) {
     }
   }
   return out;
-}
-
-std::string UtcTime(int64_t seconds) {
-  const auto t = static_cast<std::time_t>(seconds);
-  std::tm utc{};
-  if (::gmtime_r(&t, &utc) == nullptr)
-    return platform::FormatA("@%lld", static_cast<long long>(seconds));
-  return platform::FormatA("%04d-%02d-%02d %02d:%02d:%02d", utc.tm_year + 1900, utc.tm_mon + 1,
-                           utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
 }
 
 }  // namespace
@@ -128,7 +119,7 @@ bool DecodeLogRecord(std::string_view bytes, LogRecord* record, std::string* rea
 }
 
 std::string FormatLogLine(const LogRecord& record) {
-  std::string out = UtcTime(record.time);
+  std::string out = stand_in::UtcTimeText(record.time);
   out += platform::FormatA(" pid=%u tid=%u level=%d ", record.process_id, record.thread_id,
                            record.level);
   out += platform::Utf16ToUtf8(Escape(record.source_file));
@@ -140,7 +131,7 @@ std::string FormatLogLine(const LogRecord& record) {
 
 std::string FormatUndecodableLine(int64_t received, std::string_view bytes,
                                   std::string_view reason) {
-  std::string out = UtcTime(received);
+  std::string out = stand_in::UtcTimeText(received);
   out +=
       platform::FormatA(" undecodable record (%lld bytes, ", static_cast<long long>(bytes.size()));
   out += reason;
