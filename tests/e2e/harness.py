@@ -2,7 +2,12 @@
 folder, the stand-in services for it, the real portelle program and the
 import driver, and readers of the archive that share no code with them
 (zipfile, zlib, a protocol-buffer wire reader of our own and protoc
---decode_raw)."""
+--decode_raw).
+
+The same tests drive the Windows build under Wine when PORTELLE_TARGET is
+"windows": the programs are then the .exe files of PORTELLE_BIN_DIR, started
+through wine in the prefix WINEPREFIX names, the installation lies on drive
+Z: (which Wine maps to /), and pipe names get a prefix of the test's own."""
 
 import json
 import os
@@ -27,8 +32,55 @@ GUID = re.compile(r"^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12
 RUN_TIMEOUT_S = 60
 
 
+WINDOWS = os.environ.get("PORTELLE_TARGET") == "windows"
+# The suffix of the firewall library the import loads.
+LIBRARY_SUFFIX = ".dll" if WINDOWS else ".so"
+
+
 def program(name):
-    return os.path.join(BIN, name)
+    """The built program `name` (a library keeps the name it is given)."""
+    suffix = ".exe" if WINDOWS and "." not in name else ""
+    return os.path.join(BIN, name + suffix)
+
+
+def command(name, *arguments):
+    """The argument list that starts the built program `name`."""
+    return (["wine"] if WINDOWS else []) + [program(name)] + list(arguments)
+
+
+def native(path):
+    """A path as the programs under test name it: on Windows the Linux path
+    as Wine's drive Z: shows it, a trailing separator kept."""
+    if not WINDOWS:
+        return path
+    return "Z:" + os.path.abspath(path).replace("/", "\\") + ("\\" if path.endswith("/") else "")
+
+
+# The system's own words for the errors the tests provoke, as the programs
+# quote them: errno texts on Linux, the system's message texts on Windows
+# (which reports a folder where a file is wanted as access denied).
+REASON = {
+    "no such folder": "Path not found" if WINDOWS else "No such file or directory",
+    "not a folder": "Path not found" if WINDOWS else "Not a directory",
+    "is a folder": "Access denied" if WINDOWS else "Is a directory",
+}
+
+
+def run(argv, **kwargs):
+    """subprocess.run; a Windows program's console lines end in CR LF, which
+    become LF here, so that tests compare the same text for both builds."""
+    result = subprocess.run(argv, **kwargs)
+    if WINDOWS:
+        for stream in ("stdout", "stderr"):
+            data = getattr(result, stream)
+            if isinstance(data, bytes):
+                setattr(result, stream, data.replace(b"\r\n", b"\n"))
+    return result
+
+
+def linux_only(reason):
+    """Skips a test or class that cannot run against the Windows build."""
+    return unittest.skipIf(WINDOWS, "Linux only: " + reason)
 
 
 def utf16(data):
@@ -258,7 +310,8 @@ class Server:
                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Bastionel\\service\\Information]\n"
                     "\"Server_Version\"=\"%s\"\n\"ServicePack_VersionNumber\"=dword:%08x\n"
                     "\"Patch_VersionNumber\"=dword:%08x\n\"Local_Path\"=\"%s\"\n"
-                    % (version, service_pack, patch, self.install))
+                    % (version, service_pack, patch,
+                       native(self.install).replace("\\", "\\\\")))
 
     def close(self):
         for service in self.services:
@@ -275,7 +328,14 @@ class Server:
             f.write(text)
 
     def env(self):
-        return dict(os.environ, BASTIONEL_PIPE_DIR=self.pipes, BASTIONEL_REGISTRY=self.registry)
+        env = dict(os.environ, BASTIONEL_PIPE_DIR=self.pipes,
+                   BASTIONEL_REGISTRY=native(self.registry))
+        if WINDOWS:
+            # Pipe names are global inside the Wine prefix: the test's own
+            # prefix keeps its services apart from any other.
+            env.update(BASTIONEL_PIPE_DIR=os.path.basename(self.root) + "-", WINEDEBUG="-all",
+                       WINEDLLOVERRIDES="mscoree,mshtml=")
+        return env
 
     def start_database(self, fixture):
         if not isinstance(fixture, str):
@@ -283,14 +343,14 @@ class Server:
             with open(path, "w", encoding="utf-8") as f:
                 json.dump(fixture, f)
             fixture = path
-        self.database = Service([program("bastionel-dbservice"), "--db", self.path("db.sqlite"),
-                                 "--fixture", fixture], self.env())
+        self.database = Service(command("bastionel-dbservice", "--db", self.path("db.sqlite"),
+                                         "--fixture", fixture), self.env())
         self.services.append(self.database)
         return self.database
 
     def start_log(self):
         self.log_file = self.path("debug.log")
-        self.log_service = Service([program("bastionel-logservice"), self.log_file], self.env())
+        self.log_service = Service(command("bastionel-logservice", self.log_file), self.env())
         self.services.append(self.log_service)
 
     def log_lines(self):
@@ -301,26 +361,26 @@ class Server:
             return f.read().splitlines()
 
     def dump(self):
-        out = subprocess.run([program("bastionel-dbservice"), "--db", self.path("db.sqlite"),
-                              "--dump"], env=self.env(), capture_output=True, check=True)
+        out = run(command("bastionel-dbservice", "--db", self.path("db.sqlite"), "--dump"),
+                  env=self.env(), capture_output=True, check=True)
         return json.loads(out.stdout)
 
     def export(self, *arguments, stdin=b"", cwd=None):
         """Runs portelle with `arguments`; the completed process, text out."""
-        return subprocess.run([program("portelle")] + list(arguments), input=stdin,
-                              capture_output=True, env=self.env(), cwd=cwd or self.root,
-                              timeout=RUN_TIMEOUT_S)
+        return run(command("portelle", *arguments), input=stdin, capture_output=True,
+                   env=self.env(), cwd=cwd or self.root, timeout=RUN_TIMEOUT_S)
 
     def import_archive(self, archive):
         """Runs the import driver on `archive` with the server's root folder
         current, so that DuplicateDomainList.txt lands there."""
-        return subprocess.run([program("portelle-import-driver"), self.install, archive],
-                              stdin=subprocess.DEVNULL, capture_output=True, env=self.env(),
-                              cwd=self.root, timeout=RUN_TIMEOUT_S)
+        return run(command("portelle-import-driver", native(self.install), archive),
+                   stdin=subprocess.DEVNULL, capture_output=True, env=self.env(), cwd=self.root,
+                   timeout=RUN_TIMEOUT_S)
 
-    def install_firewall_library(self, built_name="BsnPfwCommon.so"):
+    def install_firewall_library(self, built_name="BsnPfwCommon"):
         """Puts the firewall library stand-in where the import loads it from."""
-        shutil.copy(program(built_name), os.path.join(self.install, "BsnPfwCommon.so"))
+        shutil.copy(program(built_name + LIBRARY_SUFFIX),
+                    os.path.join(self.install, "BsnPfwCommon" + LIBRARY_SUFFIX))
 
     def report(self):
         """DuplicateDomainList.txt's lines; the file must be UTF-16LE with its
@@ -363,7 +423,9 @@ class Service:
     def stop(self):
         """Stops the service (once) and returns its exit code."""
         if self.process.poll() is None:
-            self.process.send_signal(signal.SIGTERM)
+            # Wine makes a SIGINT the console's Ctrl+C, which a Windows
+            # service takes as its stop request.
+            self.process.send_signal(signal.SIGINT if WINDOWS else signal.SIGTERM)
         try:
             return self.process.wait(timeout=30)
         finally:

@@ -8,8 +8,8 @@ import subprocess
 import unittest
 import zipfile
 
-from harness import (ROOT_UID, RUN_TIMEOUT_S, Archive, ExportTestCase, domain, ini_sections,
-                     program, utf16)
+from harness import (REASON, ROOT_UID, RUN_TIMEOUT_S, Archive, ExportTestCase, domain,
+                     ini_sections, linux_only, native, program, utf16)
 
 A, B, C = ("aaaaaaaa-0000-4000-8000-00000000000a", "bbbbbbbb-0000-4000-8000-00000000000b",
            "cccccccc-0000-4000-8000-00000000000c")
@@ -100,8 +100,8 @@ class BadInput(ExportTestCase):
         server = self.make_server(version="10.5")
         with open(server.path("file"), "w") as f:
             f.write("a file, not a folder")
-        for archive, reason in ((server.path("missing/out.zip"), "No such file or directory"),
-                                (server.path("file/out.zip"), "Not a directory")):
+        for archive, reason in ((server.path("missing/out.zip"), REASON["no such folder"]),
+                                (server.path("file/out.zip"), REASON["not a folder"])):
             result = server.export("/c", "/t", archive)
             self.assertEqual((result.returncode, result.stdout), (1, b""), archive)
             self.assertEqual(result.stderr.decode(),
@@ -113,7 +113,8 @@ class BadInput(ExportTestCase):
         os.makedirs(server.path("taken.zip/inside"))
         result = server.export("/c", "/t", server.path("taken.zip"), stdin=b"y")
         self.assertEqual(result.returncode, 1)
-        self.assertIn("Unable to write the data file %s: Is a directory" % server.path("taken.zip"),
+        self.assertIn("Unable to write the data file %s: %s" % (server.path("taken.zip"),
+                                                                 REASON["is a folder"]),
                       result.stderr.decode())
         self.assertTrue(os.path.isdir(server.path("taken.zip/inside")))
         self.assertEqual(server.leftovers(), [])
@@ -135,6 +136,7 @@ class BadInput(ExportTestCase):
         # Nothing was asked of the database service either.
         self.assertEqual(server.dump()["journal"], [])
 
+    @linux_only("the rights are Unix permission bits, and the superuser drops them with setpriv")
     def test_folders_without_write_rights_are_named_with_the_systems_reason(self):
         server = self.make_server(version="10.5")
         server.write("bsnscan.ini", "[Global Setting]\r\nOleLayer=1\r\n")
@@ -186,7 +188,8 @@ class BadInput(ExportTestCase):
         result = server.export("/c", "/t", archive, stdin=b"y")
         self.assertEqual(result.returncode, 1)
         self.assertIn("Unable to continue. Unable to write %sskva.dat in the Bastionel server "
-                      "install folder: Is a directory." % server.install, result.stderr.decode())
+                      "install folder: %s." % (native(server.install), REASON["is a folder"]),
+                      result.stderr.decode())
         with zipfile.ZipFile(archive) as z:
             self.assertEqual(z.read("skva.dat"), b"old package")
         self.assertTrue(os.path.isdir(os.path.join(server.install, "skva.dat")))

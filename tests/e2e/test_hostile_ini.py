@@ -12,7 +12,7 @@ import time
 import unittest
 
 from harness import (RUN_TIMEOUT_S, SAMPLES, TARGET_SAMPLE, Archive, ExportTestCase,
-                     ini_sections, package, program, read_text, record, skva_dat,
+                     command, ini_sections, native, package, read_text, record, skva_dat,
                      write_archive)
 
 BILLIONS = "2000000000"
@@ -150,7 +150,7 @@ class KilledImport(ExportTestCase):
         staging = staging_names(target.install)
         main = os.path.join(target.install, "bsnscan.ini")
         original_inode = os.stat(main).st_ino
-        process = subprocess.Popen([program("portelle-import-driver"), target.install, archive],
+        process = subprocess.Popen(command("portelle-import-driver", native(target.install), archive),
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL, env=target.env(), cwd=target.root)
         # The merge lasts some thousand looks on a quiet machine.

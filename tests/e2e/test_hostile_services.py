@@ -7,7 +7,7 @@ import subprocess
 import sys
 import unittest
 
-from harness import RUN_TIMEOUT_S, ROOT_UID, Archive, ExportTestCase, domain, program, utf16
+from harness import RUN_TIMEOUT_S, ROOT_UID, Archive, ExportTestCase, command, domain, utf16
 
 # The walk's depth bound and the client's reply limit (64 MiB).
 MAX_TREE_DEPTH = 256
@@ -106,8 +106,8 @@ class HostileServices(ExportTestCase):
         archive_path = server.path("out.zip")
         peak_file = server.path("peak")
         result = subprocess.run(
-            [sys.executable, "-c", PEAK_MEMORY, peak_file, program("portelle"), "/c", "/t",
-             archive_path], stdin=subprocess.DEVNULL, capture_output=True, env=server.env(),
+            [sys.executable, "-c", PEAK_MEMORY, peak_file] + command("portelle", "/c", "/t",
+                                                                      archive_path), stdin=subprocess.DEVNULL, capture_output=True, env=server.env(),
             cwd=server.root, timeout=RUN_TIMEOUT_S)
         self.assertExported(result, archive_path)
         with open(peak_file) as f:

@@ -7,7 +7,7 @@ import json
 import os
 import unittest
 
-from harness import SAMPLES, TARGET_SAMPLE, Archive, Server, ini_sections, utf16
+from harness import SAMPLES, TARGET_SAMPLE, Archive, Server, ini_sections, native, utf16
 from test_samples import ALERTS, install_file
 
 TARGET_MOVE_DIRS = ["E:\\Bastionel\\Quarantine\\Manual", "E:\\Bastionel\\Quarantine\\RealTime",
@@ -186,11 +186,11 @@ class RoundTrip:
         install = self.target.install
         with open(os.path.join(install, "BsnPfwCommon.calls.txt"), encoding="utf-8") as f:
             self.assertEqual(f.read().splitlines(),
-                             ["PFWMigrateFirewallSettings\t%sPrivate\\PFW\\" % install,
-                              "PFWCreateServerPackedPfwFile\t%s" % install])
+                             ["PFWMigrateFirewallSettings\t%sPrivate\\PFW\\" % native(install),
+                              "PFWCreateServerPackedPfwFile\t%s" % native(install)])
         with open(os.path.join(install, "SvcCfgRunner.calls.txt"), encoding="utf-8") as f:
             calls = [line.split("\t") for line in f.read().splitlines()]
-        self.assertEqual(calls[0], ["call", install.rstrip("/")])
+        self.assertEqual(calls[0], ["call", native(install)[:-1]])
         self.assertEqual([c[2] for c in calls if c[0] == "arg"],
                          ["SvcCfgRunner.exe", "-migrateDlpTemplate", "Private\\DlpClc.ori.xml",
                           "Private\\DlpClc.xml", "%f" % self.archive.package["version"],

@@ -7,7 +7,8 @@ import os
 import unittest
 import zlib
 
-from harness import CORRUPT, ImportTestCase, package, read_text, record, skva_dat
+from harness import (CORRUPT, LIBRARY_SUFFIX, ImportTestCase, native, package, read_text, record,
+                     skva_dat)
 
 DATABASE_FAILED = "Unable to continue importing data to database."
 A, B, C = ("aaaaaaaa-0000-4000-8000-00000000000a", "bbbbbbbb-0000-4000-8000-00000000000b",
@@ -52,11 +53,12 @@ class ImportFailures(ImportTestCase):
     def test_members_an_export_never_holds_are_not_extracted(self):
         self.start_database()
         code, messages = self.run_import([
-            ("BsnPfwCommon.so", b"planted library"), ("SvcCfgRunner", b"#!/bin/sh\n"),
+            ("BsnPfwCommon" + LIBRARY_SUFFIX, b"planted library"), ("SvcCfgRunner", b"#!/bin/sh\n"),
             ("Private\\PFW\\Office.pfw", b"[Profile]\r\n"),
             ("skva.dat", skva_dat(package([])))])
         self.assertEqual(code, 0, messages)
-        self.assertNotEqual(read_text(self.target.install, "BsnPfwCommon.so", binary=True),
+        self.assertNotEqual(read_text(self.target.install, "BsnPfwCommon" + LIBRARY_SUFFIX,
+                                      binary=True),
                             b"planted library")
         self.assertFalse(os.path.exists(os.path.join(self.target.install, "SvcCfgRunner")))
         self.assertEqual(read_text(self.target.install, "Private/PFW/Office.pfw", binary=True),
@@ -120,11 +122,11 @@ class ImportFailures(ImportTestCase):
         self.assertEqual(self.target.leftovers(), [])
 
     def test_missing_or_older_firewall_library(self):
-        for library in (None, "BsnPfwCommonPackOnly.so"):
+        for library in (None, "BsnPfwCommonPackOnly"):
             with self.subTest(library):
                 self.fresh_target()
                 calls = os.path.join(self.target.install, "BsnPfwCommon.calls.txt")
-                os.remove(os.path.join(self.target.install, "BsnPfwCommon.so"))
+                os.remove(os.path.join(self.target.install, "BsnPfwCommon" + LIBRARY_SUFFIX))
                 if library:
                     self.target.install_firewall_library(library)
                 self.start_database()
@@ -133,7 +135,7 @@ class ImportFailures(ImportTestCase):
                 if library:
                     with open(calls, encoding="utf-8") as f:
                         self.assertEqual(f.read(), "PFWCreateServerPackedPfwFile\t%s\n"
-                                         % self.target.install)
+                                         % native(self.target.install))
                 else:
                     self.assertFalse(os.path.exists(calls))
                 # The DLP template step runs whatever the firewall step gave.
