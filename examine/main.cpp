@@ -109,8 +109,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!against_server) return 0;
-  std::fflush(stdout);
   if (!as_json) Print(stdout, "\n");
+  // The preview writes to the console past this stream (on Windows not
+  // through it), so everything shown so far goes out first.
+  std::fflush(stdout);
   std::vector<std::u16string> preview = {u"--dry-run"};
   if (as_json) preview.emplace_back(u"--json");
   preview.emplace_back(u"--");

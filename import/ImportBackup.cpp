@@ -148,7 +148,7 @@ bool ParseManifest(std::string_view text, Manifest* manifest, std::u16string* er
 }
 
 std::u16string BackupFolder(const std::u16string& install_path) {
-  return install_path + std::u16string(kBackupFolderName) + u"/";
+  return install_path + std::u16string(kBackupFolderName) + platform::kPathSeparator;
 }
 
 bool WriteBackup(const std::u16string& install_path, const std::u16string& archive,

@@ -83,7 +83,7 @@ TEST_F(BackupTest, RestoreGivesBackBytesAndTimesAndRemovesWhatTheImportAdded) {
   std::u16string backup;
   platform::AppMessage failure;
   ASSERT_TRUE(WriteBackup(install(), u"/a/SkvaMigrate.zip", names_, &backup, &failure));
-  EXPECT_EQ(backup.rfind(install() + u"Backup/portelle-backup-", 0), 0u);
+  EXPECT_EQ(backup.rfind(BackupFolder(install()) + u"portelle-backup-", 0), 0u);
   EXPECT_FALSE(dir_.Exists("server/Backup/portelle-backup.txt"));
 
   // What an import does to the three files.
@@ -129,7 +129,7 @@ TEST_F(BackupTest, ABackupFolderThatCannotBeMadeIsAFailureNamingIt) {
   platform::AppMessage failure;
   EXPECT_FALSE(WriteBackup(install(), u"a.zip", names_, &backup, &failure));
   EXPECT_EQ(failure.id, platform::kMsgBackupNotWritten);
-  EXPECT_EQ(failure.argument1.rfind(install() + u"Backup/", 0), 0u);
+  EXPECT_EQ(failure.argument1.rfind(BackupFolder(install()), 0), 0u);
   EXPECT_FALSE(failure.argument2.empty());
 }
 

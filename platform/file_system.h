@@ -23,6 +23,10 @@
 
 namespace platform {
 
+// The separator this system shows between folder names ('/' or '\\'), for
+// paths built to be shown to the user; either one is understood on input.
+extern const char16_t kPathSeparator;
+
 // The native path that `name` resolves to now (see above), as narrow text in
 // the system code page: what the C runtime's and the zip libraries' narrow
 // file calls take (UTF-8 on POSIX systems, the "ANSI" code page on Windows,

@@ -234,6 +234,8 @@ struct timespec ToTimespec(int64_t ns) {
 
 }  // namespace
 
+const char16_t kPathSeparator = u'/';
+
 std::string NativePath(std::u16string_view name) { return Resolve(Utf16ToUtf8(name)); }
 std::string NativePath(std::string_view name) { return Resolve(std::string(name)); }
 std::u16string NativeWidePath(std::u16string_view name) { return Utf8ToUtf16(NativePath(name)); }

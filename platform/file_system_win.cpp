@@ -377,6 +377,8 @@ std::wstring SpeltAsOnDisk(const std::wstring& full) {
 
 }  // namespace
 
+const char16_t kPathSeparator = u'\\';
+
 std::string NativePath(std::u16string_view name) { return Narrow(Wide(name)); }
 
 std::string NativePath(std::string_view name) {

@@ -60,10 +60,16 @@ def native(path):
 # quote them: errno texts on Linux, the system's message texts on Windows
 # (which reports a folder where a file is wanted as access denied).
 REASON = {
+    "no such file": "File not found" if WINDOWS else "No such file or directory",
     "no such folder": "Path not found" if WINDOWS else "No such file or directory",
     "not a folder": "Path not found" if WINDOWS else "Not a directory",
     "is a folder": "Access denied" if WINDOWS else "Is a directory",
 }
+
+
+# The environment variables the programs' help names: on Windows the server's
+# key is in the registry and the pipes need no folder, so there are none.
+HELP_VARIABLES = () if WINDOWS else ("BASTIONEL_REGISTRY", "BASTIONEL_PIPE_DIR")
 
 
 def run(argv, **kwargs):
@@ -76,6 +82,13 @@ def run(argv, **kwargs):
             if isinstance(data, bytes):
                 setattr(result, stream, data.replace(b"\r\n", b"\n"))
     return result
+
+
+def from_native(path):
+    """The Linux path of a path a program under test named."""
+    if WINDOWS and path[:2].upper() == "Z:":
+        return path[2:].replace("\\", "/")
+    return path
 
 
 def linux_only(reason):

@@ -11,7 +11,7 @@ import subprocess
 import unittest
 
 from harness import (CORRUPT, RUN_TIMEOUT_S, SAMPLES, TARGET_SAMPLE, Archive, Server,
-                     export_sample, program, utf16)
+                     HELP_VARIABLES, REASON, command, export_sample, native, run, utf16)
 
 SOURCE_SAMPLE = "10.5"
 QUESTION = ("Warning: Selected data file will override current firewall profiles, policies, and "
@@ -32,13 +32,13 @@ def backup_path(server):
     folder = os.path.join(server.install, "Backup")
     names = os.listdir(folder)
     assert len(names) == 1, names
-    return os.path.join(folder, names[0])
+    return native(os.path.join(folder, names[0]))
 
 
 def run_headless(server, *arguments, stdin=b""):
     """Runs portelle-import against `server` with its root folder current,
     so that DuplicateDomainList.txt lands there; (exit code, out, err)."""
-    result = subprocess.run([program("portelle-import")] + list(arguments), input=stdin,
+    result = run(command("portelle-import", *arguments), input=stdin,
                             capture_output=True, env=server.env(), cwd=server.root,
                             timeout=RUN_TIMEOUT_S)
     return (result.returncode, result.stdout.decode("utf-8"), result.stderr.decode("utf-8"))
@@ -74,7 +74,7 @@ class HeadlessImportTestCase(unittest.TestCase):
         return server
 
     def summary_lines(self, server):
-        return ["Duplicate domain report: %s" % server.path("DuplicateDomainList.txt"),
+        return ["Duplicate domain report: %s" % native(server.path("DuplicateDomainList.txt")),
                 "Domains created: %d" % len(self.created),
                 "Duplicate domains left alone: %d" % self.duplicates,
                 "Domains refused or damaged: 0",
@@ -119,9 +119,9 @@ class SameResultAsTheImportDriver(HeadlessImportTestCase):
     def test_the_server_files_are_those_the_driver_leaves(self):
         def files(server):
             # The component stand-ins record the install path, which differs.
-            install = server.install.encode()
+            install = native(server.install).encode()
             # The backup taken before the import is portelle-import's own.
-            return {name: data.replace(install, b"INSTALL/").replace(install.rstrip(b"/"),
+            return {name: data.replace(install, b"INSTALL/").replace(install[:-1],
                                                                     b"INSTALL")
                     for name, data in server.files().items() if not name.startswith("Backup/")}
         self.assertEqual(files(self.headless), files(self.reference))
@@ -183,9 +183,9 @@ class Refusals(HeadlessImportTestCase):
         self.assertEqual((code, out), (1, ""))
         lines = err.splitlines()
         self.assertIn(CORRUPT, err)  # the engine's message box, before the reason
-        self.assertEqual(lines[-1], "The data file %s was not imported: it cannot be read: No "
-                                    "such file or directory. Nothing was changed on this "
-                                    "server." % missing)
+        self.assertEqual(lines[-1], "The data file %s was not imported: it cannot be read: %s. "
+                                    "Nothing was changed on this server."
+                                    % (missing, REASON["no such file"]))
         self.assertEqual(server.files(), before)
 
         code, out, err = run_headless(server, "--yes", "--json", missing)
@@ -206,7 +206,7 @@ class Json(HeadlessImportTestCase):
         self.assertEqual(summary, {
             "archive": self.archive_path, "imported": True, "exit_code": 3,
             "messages": [DUPLICATES_MESSAGE, TOOL_SUCCEEDED],
-            "report_file": server.path("DuplicateDomainList.txt"),
+            "report_file": native(server.path("DuplicateDomainList.txt")),
             "domains_created": len(self.created), "duplicates_left_alone": self.duplicates,
             "domains_refused_or_damaged": 0, "domains_refused": 0, "domains_not_imported": 0,
             "domains_without_config": 0, "files_replaced": self.files, "members_skipped": 0,
@@ -230,7 +230,7 @@ class CommandLines(unittest.TestCase):
         env = self.server.env()
         env.pop("DISPLAY", None)
         env.pop("WAYLAND_DISPLAY", None)
-        result = subprocess.run([program(name)] + list(arguments), input=b"",
+        result = run(command(name, *arguments), input=b"",
                                 capture_output=True, env=env, cwd=self.server.root,
                                 timeout=RUN_TIMEOUT_S)
         return (result.returncode, result.stdout.decode("utf-8"), result.stderr.decode("utf-8"))
@@ -255,11 +255,10 @@ class CommandLines(unittest.TestCase):
                 texts.add(out)
             self.assertEqual(len(texts), 1, name)
         _, out, _ = self.run_program("portelle", "-h")
-        for text in ("/c", "/t", "/e", "/i", "C:\\SkvaMigrate.zip", "BASTIONEL_REGISTRY",
-                     "BASTIONEL_PIPE_DIR"):
+        for text in ("/c", "/t", "/e", "/i", "C:\\SkvaMigrate.zip") + HELP_VARIABLES:
             self.assertIn(text, out)
         _, out, _ = self.run_program("portelle-import", "-h")
-        for text in ("--yes", "--json", "  3  imported", "BASTIONEL_REGISTRY"):
+        for text in ("--yes", "--json", "  3  imported") + HELP_VARIABLES[:1]:
             self.assertIn(text, out)
 
     def test_other_flags_are_still_unknown_to_portelle(self):

@@ -10,8 +10,8 @@ import stat
 import tempfile
 import unittest
 
-from harness import (CORRUPT, SAMPLES, Archive, ExportTestCase, ImportTestCase, package, record,
-                     skva_dat)
+from harness import (CORRUPT, SAMPLES, Archive, ExportTestCase, ImportTestCase, linux_only,
+                     package, record, skva_dat)
 
 A = "aaaaaaaa-0000-4000-8000-00000000000a"
 
@@ -42,6 +42,7 @@ def tree(folder):
     return found
 
 
+@linux_only("symbolic links and Unix file modes")
 class ExportThroughLinks(ExportTestCase):
     def export(self, source, archive, stdin=b""):
         source.start_database(os.path.join(SAMPLES, "10.5", "fixture.json"))
@@ -92,6 +93,7 @@ class ExportThroughLinks(ExportTestCase):
         self.assertEqual(source.leftovers(), [])
 
 
+@linux_only("symbolic links and Unix file modes")
 class ImportThroughLinkedFolders(ImportTestCase):
     def members(self):
         return [("Private\\PFW\\Default.pfw", b"[Profile]\r\nName=source\r\n"),

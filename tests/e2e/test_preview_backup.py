@@ -11,7 +11,9 @@ import os
 import subprocess
 import unittest
 
-from harness import RUN_TIMEOUT_S, SAMPLES, TARGET_SAMPLE, Server, export_sample, program
+from harness import (RUN_TIMEOUT_S, SAMPLES, TARGET_SAMPLE, Server, WINDOWS, command, export_sample,
+                     from_native, native)
+from harness import run as run_built
 
 SOURCE_SAMPLE = "10.5"
 # What the stand-ins of the server's components write into the install
@@ -25,10 +27,17 @@ def fixture(sample):
 
 
 def run(server, *arguments, stdin=b""):
-    result = subprocess.run([program("portelle-import")] + list(arguments), input=stdin,
+    result = run_built(command("portelle-import", *arguments), input=stdin,
                             capture_output=True, env=server.env(), cwd=server.root,
                             timeout=RUN_TIMEOUT_S)
     return (result.returncode, result.stdout.decode("utf-8"), result.stderr.decode("utf-8"))
+
+
+def modified_ns(path):
+    """A file's last-write time as the system under test keeps it: Windows
+    counts in steps of 100 ns."""
+    ns = os.stat(path).st_mtime_ns
+    return ns - ns % 100 if WINDOWS else ns
 
 
 def server_files(server):
@@ -44,7 +53,7 @@ def server_files(server):
                 continue
             with open(full, "rb") as f:
                 found[os.path.relpath(full, server.install)] = (f.read(),
-                                                                 os.stat(full).st_mtime_ns)
+                                                                 modified_ns(full))
     return found
 
 
@@ -173,7 +182,7 @@ class DryRun(TargetTestCase):
         self.assertEqual(self.text_code, 0)
         lines = self.text.splitlines()
         self.assertEqual(lines[0], "Preview of the import of %s into %s. Nothing was changed on "
-                                   "this server." % (EXPORT["path"], self.server.install))
+                                   "this server." % (EXPORT["path"], native(self.server.install)))
         self.assertIn("INI settings that would change: %d" % len(self.plan["ini_changes"]), lines)
         self.assertIn("Domains that would be created: %d" % len(self.plan["domains_created"]),
                       lines)
@@ -206,8 +215,7 @@ class ExamineAgainstServer(TargetTestCase):
     def test_examine_shows_the_archive_then_the_same_preview(self):
         server = self.target()
         before = server_files(server)
-        examined = subprocess.run(
-            [program("portelle-examine"), EXPORT["path"], "--json", "--against-server"],
+        examined = run_built(command("portelle-examine", EXPORT["path"], "--json", "--against-server"),
             capture_output=True, env=server.env(), cwd=server.root, timeout=RUN_TIMEOUT_S)
         self.assertEqual(examined.returncode, 0, examined.stderr)
         out = examined.stdout.decode("utf-8")
@@ -217,7 +225,7 @@ class ExamineAgainstServer(TargetTestCase):
         code, previewed, _ = run(server, "--dry-run", "--json", EXPORT["path"])
         self.assertEqual(code, 0)
         self.assertEqual(json.loads(preview_line), json.loads(previewed))
-        text = subprocess.run([program("portelle-examine"), "--against-server", EXPORT["path"]],
+        text = run_built(command("portelle-examine", "--against-server", EXPORT["path"]),
                               capture_output=True, env=server.env(), cwd=server.root,
                               timeout=RUN_TIMEOUT_S)
         self.assertEqual(text.returncode, 0, text.stderr)
@@ -237,9 +245,9 @@ class BackupAndRestore(TargetTestCase):
                         if l.startswith("Backup of the files the import changes: ")]
         self.assertEqual(len(backup_lines), 1, out)
         backup = backup_lines[0].split(": ", 1)[1]
-        self.assertTrue(backup.startswith(os.path.join(server.install, "Backup",
-                                                       "portelle-backup-")), backup)
-        self.assertTrue(backup.endswith(".zip") and os.path.isfile(backup))
+        self.assertTrue(backup.startswith(native(os.path.join(server.install, "Backup",
+                                                              "portelle-backup-"))), backup)
+        self.assertTrue(backup.endswith(".zip") and os.path.isfile(from_native(backup)))
         self.assertNotEqual(server_files(server), before)
         domains = server.dump()["domains"]
 
@@ -257,7 +265,7 @@ class BackupAndRestore(TargetTestCase):
         self.assertTrue(out.endswith("Restore is aborted\n"), out)
         self.assertEqual(server_files(server), after_import)
 
-        code, out, err = run(server, "--restore", os.path.basename(backup), stdin=b"y")
+        code, out, err = run(server, "--restore", os.path.basename(from_native(backup)), stdin=b"y")
         self.assertEqual(code, 0, err)
         self.assertEqual(server_files(server), before)
         self.assertIn("no database command removes them", out)
@@ -269,7 +277,7 @@ class BackupAndRestore(TargetTestCase):
         before = server_files(server)
         code, out, err = run(server, "--yes", EXPORT["path"])
         self.assertEqual((code, out), (1, ""))
-        self.assertIn("Unable to write the backup %s" % os.path.join(server.install, "Backup"),
+        self.assertIn("Unable to write the backup %s" % native(os.path.join(server.install, "Backup")),
                       err)
         self.assertIn("Nothing was imported", err)
         self.assertEqual(server_files(server), before)
@@ -317,7 +325,7 @@ class CommandLines(unittest.TestCase):
         server = Server(sample=TARGET_SAMPLE)
         self.addCleanup(server.close)
         code, out, _ = run(server, "--list-backups")
-        self.assertEqual((code, out), (0, "No backups in %sBackup/.\n" % server.install))
+        self.assertEqual((code, out), (0, "No backups in %s.\n" % native(server.install + "Backup/")))
 
 
 if __name__ == "__main__":

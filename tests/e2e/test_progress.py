@@ -12,7 +12,8 @@ import subprocess
 import termios
 import unittest
 
-from harness import RUN_TIMEOUT_S, SAMPLES, TARGET_SAMPLE, Archive, Server, program
+from harness import (RUN_TIMEOUT_S, SAMPLES, TARGET_SAMPLE, Archive, Server, command,
+                     linux_only, run)
 
 SOURCE_SAMPLE = "10.5"
 ELAPSED = r"\d+:\d\d elapsed *"
@@ -65,6 +66,7 @@ def split_progress(terminal, pattern):
     return lines, terminal[match.end():]
 
 
+@linux_only("under Wine a terminal shows what Wine's console makes of the output")
 class ConsoleExportProgress(unittest.TestCase):
     def setUp(self):
         self.server = Server(sample=SOURCE_SAMPLE)
@@ -73,7 +75,7 @@ class ConsoleExportProgress(unittest.TestCase):
 
     def test_a_terminal_sees_the_walk_count_and_a_pipe_sees_nothing(self):
         archive = self.server.path("terminal.zip")
-        code, out, terminal = run_with_terminal([program("portelle"), "/c", "/t", archive],
+        code, out, terminal = run_with_terminal(command("portelle", "/c", "/t", archive),
                                                 self.server.env(), self.server.root)
         self.assertEqual((code, out), (0, "Settings are successfully exported to %s\n" % archive))
         lines, rest = split_progress(terminal, r"Exporting: \d+ domains done, " + ELAPSED)
@@ -92,6 +94,7 @@ class ConsoleExportProgress(unittest.TestCase):
                          "Settings are successfully exported to %s\n" % self.server.path("pipe.zip"))
 
 
+@linux_only("under Wine a terminal shows what Wine's console makes of the output")
 class HeadlessImportProgress(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -113,12 +116,12 @@ class HeadlessImportProgress(unittest.TestCase):
 
     def import_on_terminal(self, server):
         """(exit code, standard output, the terminal's bytes)"""
-        return run_with_terminal([program("portelle-import"), "--yes", self.archive],
+        return run_with_terminal(command("portelle-import", "--yes", self.archive),
                                  server.env(), server.root)
 
     def import_on_pipes(self, server):
         """(exit code, standard output, standard error)"""
-        result = subprocess.run([program("portelle-import"), "--yes", self.archive],
+        result = run(command("portelle-import", "--yes", self.archive),
                                 stdin=subprocess.DEVNULL, capture_output=True, env=server.env(),
                                 cwd=server.root, timeout=RUN_TIMEOUT_S)
         return (result.returncode, result.stdout.decode("utf-8"), result.stderr.decode("utf-8"))
