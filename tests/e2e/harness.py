@@ -91,6 +91,21 @@ def from_native(path):
     return path
 
 
+def keep_wine_running():
+    """Starts a persistent wine server for the prefix (unless one runs) and
+    the prefix's own processes (the desktop, the services) with it, with no
+    output of a test's to hold: started by a program under test, they would
+    keep its output pipes open after it ended, and the test would wait for
+    them. wineserver -k ends them all."""
+    if WINDOWS:
+        for argv in (["wineserver", "-p"], ["wine", "cmd", "/c", "exit"]):
+            subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+
+
+keep_wine_running()
+
+
 def linux_only(reason):
     """Skips a test or class that cannot run against the Windows build."""
     return unittest.skipIf(WINDOWS, "Linux only: " + reason)
