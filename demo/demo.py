@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Runs the demo: a console export of a sample server, or an import through the dialog.
 
-  demo.py --bin BUILD/bin --out BUILD/demo [SAMPLE]
-  demo.py --bin BUILD/bin --out BUILD/demo import [--no-dialog]
+  demo.py --bin BUILD/bin --out BUILD/demo [--windows] [SAMPLE]
+  demo.py --bin BUILD/bin --out BUILD/demo [--windows] import [--no-dialog]
 
 Export: the sample (default 10.5; see demo/samples/) is copied to
 OUT/SAMPLE/, its registry file pointed at that copy, the stand-in log and
@@ -18,6 +18,13 @@ C:\\SkvaMigrate.zip, a relative name here, is OUT/import/C:/SkvaMigrate.zip.
 Press Import, answer Yes, read the messages, close the dialog; the demo then
 shows what the import did. Without a display, or with --no-dialog, the same
 import runs without the dialog (portelle-import --yes).
+
+With --windows the programs are those of the Windows build, run under Wine in
+the prefix WINEPREFIX names: the installation is named on drive Z:, the
+services listen on Windows named pipes with the name prefix "demo-", the
+firewall library is BsnPfwCommon.dll, the native dialog opens (under Xvfb
+or any X display), and its default path C:\\SkvaMigrate.zip is on the
+prefix's own drive C:.
 """
 
 import argparse
@@ -33,6 +40,24 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SAMPLES = os.path.join(HERE, "samples")
 # A Unix-domain socket path holds at most 107 bytes.
 MAX_SOCKET_PATH = 100
+# Set by --windows: the Windows build under Wine.
+WINDOWS = False
+
+
+def native(path):
+    """A path as the programs name it: on Windows Wine's drive Z:."""
+    if not WINDOWS:
+        return path
+    return "Z:" + os.path.abspath(path).replace("/", "\\") + ("\\" if path.endswith("/") else "")
+
+
+def start_wine():
+    """A persistent wine server with the prefix's own processes, started
+    with no output of ours to hold (they would keep the services' pipes
+    open)."""
+    for argv in (["wineserver", "-p"], ["wine", "cmd", "/c", "exit"]):
+        subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
 
 
 def registry_with_install_path(text, install_path):
@@ -61,7 +86,9 @@ class Service:
 
     def stop(self):
         if self.process.poll() is None:
-            self.process.send_signal(signal.SIGTERM)
+            # Wine makes a SIGINT the console's Ctrl+C, the Windows
+            # services' stop request.
+            self.process.send_signal(signal.SIGINT if WINDOWS else signal.SIGTERM)
         code = self.process.wait(timeout=30)
         print("  %s stopped (exit code %d)" % (self.name, code))
 
@@ -82,15 +109,19 @@ class Installation:
         os.makedirs(work)
         shutil.copytree(os.path.join(self.sample, "install"), self.install)
         with open(os.path.join(self.sample, "registry.reg"), encoding="utf-8") as f:
-            self.registry = registry_with_install_path(f.read(), self.install)
+            self.registry = registry_with_install_path(f.read(), native(self.install))
         registry_file = os.path.join(work, "registry.reg")
         with open(registry_file, "w", encoding="utf-8", newline="") as f:
             f.write(self.registry)
         self.pipes = os.path.join(work, "pipes")
-        if len(self.pipes) + len("/DbServerNamePipe") > MAX_SOCKET_PATH:
+        if WINDOWS:
+            self.pipes = "demo-"  # a prefix of the pipe names
+        elif len(self.pipes) + len("/DbServerNamePipe") > MAX_SOCKET_PATH:
             self.pipes = tempfile.mkdtemp(prefix="bastionel-demo-")
         self.env = dict(os.environ, BASTIONEL_PIPE_DIR=self.pipes,
-                        BASTIONEL_REGISTRY=registry_file)
+                        BASTIONEL_REGISTRY=native(registry_file))
+        if WINDOWS:
+            self.env.update(WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
         self.log_file = os.path.join(work, "debug.log")
         self.database = os.path.join(work, "database.sqlite")
         self.services = []
@@ -100,14 +131,22 @@ class Installation:
     def program(self, name):
         return os.path.join(self.bin_dir, name)
 
+    def command(self, name, *arguments):
+        """The argument list that starts the built program `name`."""
+        if WINDOWS:
+            return ["wine", self.program(name + ".exe")] + list(arguments)
+        return [self.program(name)] + list(arguments)
+
     def start_services(self):
-        print("== Starting the stand-in services (pipes in %s)" % self.pipes)
+        where = "names prefixed " if WINDOWS else "in "
+        print("== Starting the stand-in services (pipes %s%s)" % (where, self.pipes))
         self.services.append(Service("bastionel-logservice",
-                                     [self.program("bastionel-logservice"), self.log_file],
+                                     self.command("bastionel-logservice", self.log_file),
                                      self.env))
         self.services.append(Service("bastionel-dbservice",
-                                     [self.program("bastionel-dbservice"), "--db", self.database,
-                                      "--fixture", os.path.join(self.sample, "fixture.json")],
+                                     self.command("bastionel-dbservice", "--db", self.database,
+                                                  "--fixture",
+                                                  os.path.join(self.sample, "fixture.json")),
                                      self.env))
 
     def stop_services(self):
@@ -127,8 +166,8 @@ class Installation:
         return result
 
     def dump(self):
-        out = subprocess.run([self.program("bastionel-dbservice"), "--db", self.database,
-                              "--dump"], env=self.env, capture_output=True, check=True).stdout
+        out = subprocess.run(self.command("bastionel-dbservice", "--db", self.database, "--dump"),
+                             env=self.env, capture_output=True, check=True).stdout
         return json.loads(out)
 
 
@@ -141,7 +180,7 @@ def export(bin_dir, out, sample):
     archive = os.path.join(server.work, "SkvaMigrate.zip")
     try:
         server.start_services()
-        exported = server.run([server.program("portelle"), "/c", "/t", archive])
+        exported = server.run(server.command("portelle", "/c", "/t", archive))
     finally:
         server.stop_services()
     if exported.returncode != 0:
@@ -149,7 +188,7 @@ def export(bin_dir, out, sample):
 
     print("== portelle-examine %s" % archive)
     sys.stdout.flush()
-    examined = subprocess.run([server.program("portelle-examine"), archive])
+    examined = subprocess.run(server.command("portelle-examine", archive), env=server.env)
     print("== The archive stays at %s" % archive)
     print("   (./run demo import imports it through the dialog)")
     return examined.returncode
@@ -197,12 +236,16 @@ def import_demo(bin_dir, out, with_dialog):
             raise SystemExit("the export failed")
         archive = last_export(out)
     server = Installation(bin_dir, TARGET, os.path.join(out, "import"))
-    shutil.copy(server.program("BsnPfwCommon.so"), server.install)
-    print("   with the firewall-library stand-in BsnPfwCommon.so")
-    # The dialog starts with the path C:\SkvaMigrate.zip, relative to the
-    # current folder on this system.
-    default_path = os.path.join(server.work, "C:", "SkvaMigrate.zip")
-    os.makedirs(os.path.dirname(default_path))
+    library = "BsnPfwCommon" + (".dll" if WINDOWS else ".so")
+    shutil.copy(server.program(library), server.install)
+    print("   with the firewall-library stand-in " + library)
+    # The dialog starts with the path C:\SkvaMigrate.zip: on Windows the
+    # prefix's drive C:, on Linux a name relative to the current folder.
+    if WINDOWS:
+        default_path = os.path.join(os.environ["WINEPREFIX"], "drive_c", "SkvaMigrate.zip")
+    else:
+        default_path = os.path.join(server.work, "C:", "SkvaMigrate.zip")
+    os.makedirs(os.path.dirname(default_path), exist_ok=True)
     shutil.copy(archive, default_path)
     print("== The archive of the last export, %s, is at %s" % (archive, default_path))
     if with_dialog and not has_display():
@@ -213,9 +256,10 @@ def import_demo(bin_dir, out, with_dialog):
         server.start_services()
         if with_dialog:
             print("== The dialog opens: press Import, answer Yes, then close it")
-            result = server.run([server.program("portelle")], cwd=server.work)
+            result = server.run(server.command("portelle"), cwd=server.work)
         else:
-            result = server.run([server.program("portelle-import"), "--yes", default_path],
+            given = "C:\\SkvaMigrate.zip" if WINDOWS else default_path
+            result = server.run(server.command("portelle-import", "--yes", given),
                                 cwd=server.work)
     finally:
         server.stop_services()
@@ -233,7 +277,15 @@ def main():
                         help="the sample to export, or import")
     parser.add_argument("--no-dialog", action="store_true",
                         help="import without the dialog")
+    parser.add_argument("--windows", action="store_true",
+                        help="the Windows build's programs, under Wine (WINEPREFIX)")
     args = parser.parse_args()
+    if args.windows:
+        global WINDOWS
+        WINDOWS = True
+        if not os.environ.get("WINEPREFIX"):
+            raise SystemExit("--windows needs WINEPREFIX, the Wine prefix to run in")
+        start_wine()
     bin_dir = os.path.abspath(args.bin)
     out = os.path.abspath(args.out)
     if args.sample == "import":
