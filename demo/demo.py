@@ -31,35 +31,17 @@ import argparse
 import json
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
+
+import build_target
+from build_target import native
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SAMPLES = os.path.join(HERE, "samples")
 # A Unix-domain socket path holds at most 107 bytes.
 MAX_SOCKET_PATH = 100
-# Set by --windows: the Windows build under Wine.
-WINDOWS = False
-
-
-def native(path):
-    """A path as the programs name it: on Windows Wine's drive Z:."""
-    if not WINDOWS:
-        return path
-    return "Z:" + os.path.abspath(path).replace("/", "\\") + ("\\" if path.endswith("/") else "")
-
-
-def start_wine():
-    """A persistent wine server with the prefix's own processes, started
-    with no output of ours to hold (they would keep the services' pipes
-    open)."""
-    for argv in (["wineserver", "-p"], ["wine", "cmd", "/c", "exit"]):
-        subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
-
-
 def registry_with_install_path(text, install_path):
     escaped = install_path.replace("\\", "\\\\").replace('"', '\\"')
     lines = []
@@ -86,9 +68,7 @@ class Service:
 
     def stop(self):
         if self.process.poll() is None:
-            # Wine makes a SIGINT the console's Ctrl+C, the Windows
-            # services' stop request.
-            self.process.send_signal(signal.SIGINT if WINDOWS else signal.SIGTERM)
+            self.process.send_signal(build_target.stop_signal())
         code = self.process.wait(timeout=30)
         print("  %s stopped (exit code %d)" % (self.name, code))
 
@@ -114,14 +94,11 @@ class Installation:
         with open(registry_file, "w", encoding="utf-8", newline="") as f:
             f.write(self.registry)
         self.pipes = os.path.join(work, "pipes")
-        if WINDOWS:
+        if build_target.WINDOWS:
             self.pipes = "demo-"  # a prefix of the pipe names
         elif len(self.pipes) + len("/DbServerNamePipe") > MAX_SOCKET_PATH:
             self.pipes = tempfile.mkdtemp(prefix="bastionel-demo-")
-        self.env = dict(os.environ, BASTIONEL_PIPE_DIR=self.pipes,
-                        BASTIONEL_REGISTRY=native(registry_file))
-        if WINDOWS:
-            self.env.update(WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env = build_target.environment(os.environ, self.pipes, registry_file)
         self.log_file = os.path.join(work, "debug.log")
         self.database = os.path.join(work, "database.sqlite")
         self.services = []
@@ -133,12 +110,10 @@ class Installation:
 
     def command(self, name, *arguments):
         """The argument list that starts the built program `name`."""
-        if WINDOWS:
-            return ["wine", self.program(name + ".exe")] + list(arguments)
-        return [self.program(name)] + list(arguments)
+        return build_target.command(self.bin_dir, name, *arguments)
 
     def start_services(self):
-        where = "names prefixed " if WINDOWS else "in "
+        where = "names prefixed " if build_target.WINDOWS else "in "
         print("== Starting the stand-in services (pipes %s%s)" % (where, self.pipes))
         self.services.append(Service("bastionel-logservice",
                                      self.command("bastionel-logservice", self.log_file),
@@ -236,12 +211,12 @@ def import_demo(bin_dir, out, with_dialog):
             raise SystemExit("the export failed")
         archive = last_export(out)
     server = Installation(bin_dir, TARGET, os.path.join(out, "import"))
-    library = "BsnPfwCommon" + (".dll" if WINDOWS else ".so")
+    library = build_target.library("BsnPfwCommon")
     shutil.copy(server.program(library), server.install)
     print("   with the firewall-library stand-in " + library)
     # The dialog starts with the path C:\SkvaMigrate.zip: on Windows the
     # prefix's drive C:, on Linux a name relative to the current folder.
-    if WINDOWS:
+    if build_target.WINDOWS:
         default_path = os.path.join(os.environ["WINEPREFIX"], "drive_c", "SkvaMigrate.zip")
     else:
         default_path = os.path.join(server.work, "C:", "SkvaMigrate.zip")
@@ -258,7 +233,7 @@ def import_demo(bin_dir, out, with_dialog):
             print("== The dialog opens: press Import, answer Yes, then close it")
             result = server.run(server.command("portelle"), cwd=server.work)
         else:
-            given = "C:\\SkvaMigrate.zip" if WINDOWS else default_path
+            given = "C:\\SkvaMigrate.zip" if build_target.WINDOWS else default_path
             result = server.run(server.command("portelle-import", "--yes", given),
                                 cwd=server.work)
     finally:
@@ -280,12 +255,8 @@ def main():
     parser.add_argument("--windows", action="store_true",
                         help="the Windows build's programs, under Wine (WINEPREFIX)")
     args = parser.parse_args()
-    if args.windows:
-        global WINDOWS
-        WINDOWS = True
-        if not os.environ.get("WINEPREFIX"):
-            raise SystemExit("--windows needs WINEPREFIX, the Wine prefix to run in")
-        start_wine()
+    build_target.use_windows(args.windows)
+    build_target.start_wine()
     bin_dir = os.path.abspath(args.bin)
     out = os.path.abspath(args.out)
     if args.sample == "import":

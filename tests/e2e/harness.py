@@ -13,9 +13,9 @@ import json
 import os
 import re
 import shutil
-import signal
 import struct
 import subprocess
+import sys
 import tempfile
 import unittest
 import zipfile
@@ -25,6 +25,9 @@ BIN = os.environ.get("PORTELLE_BIN_DIR") or os.path.join(
     os.path.dirname(__file__), "..", "..", "build", "bin")
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 SAMPLES = os.path.join(SOURCE, "demo", "samples")
+sys.path.insert(0, os.path.join(SOURCE, "demo"))
+import build_target  # noqa: E402  (which build the tests drive)
+
 TARGET_SAMPLE = "10.6-sp2-target"
 ROOT_UID = "00000000-0000-0000-0000-000000000000"
 GUID = re.compile(r"^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$")
@@ -32,28 +35,23 @@ GUID = re.compile(r"^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12
 RUN_TIMEOUT_S = 60
 
 
-WINDOWS = os.environ.get("PORTELLE_TARGET") == "windows"
+build_target.use_windows(os.environ.get("PORTELLE_TARGET") == "windows")
+build_target.start_wine()
+WINDOWS = build_target.WINDOWS
+native = build_target.native
+from_native = build_target.from_native
 # The suffix of the firewall library the import loads.
-LIBRARY_SUFFIX = ".dll" if WINDOWS else ".so"
+LIBRARY_SUFFIX = build_target.library("")
 
 
 def program(name):
     """The built program `name` (a library keeps the name it is given)."""
-    suffix = ".exe" if WINDOWS and "." not in name else ""
-    return os.path.join(BIN, name + suffix)
+    return build_target.program(BIN, name)
 
 
 def command(name, *arguments):
     """The argument list that starts the built program `name`."""
-    return (["wine"] if WINDOWS else []) + [program(name)] + list(arguments)
-
-
-def native(path):
-    """A path as the programs under test name it: on Windows the Linux path
-    as Wine's drive Z: shows it, a trailing separator kept."""
-    if not WINDOWS:
-        return path
-    return "Z:" + os.path.abspath(path).replace("/", "\\") + ("\\" if path.endswith("/") else "")
+    return build_target.command(BIN, name, *arguments)
 
 
 # The system's own words for the errors the tests provoke, as the programs
@@ -82,28 +80,6 @@ def run(argv, **kwargs):
             if isinstance(data, bytes):
                 setattr(result, stream, data.replace(b"\r\n", b"\n"))
     return result
-
-
-def from_native(path):
-    """The Linux path of a path a program under test named."""
-    if WINDOWS and path[:2].upper() == "Z:":
-        return path[2:].replace("\\", "/")
-    return path
-
-
-def keep_wine_running():
-    """Starts a persistent wine server for the prefix (unless one runs) and
-    the prefix's own processes (the desktop, the services) with it, with no
-    output of a test's to hold: started by a program under test, they would
-    keep its output pipes open after it ended, and the test would wait for
-    them. wineserver -k ends them all."""
-    if WINDOWS:
-        for argv in (["wineserver", "-p"], ["wine", "cmd", "/c", "exit"]):
-            subprocess.run(argv, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                           stderr=subprocess.DEVNULL)
-
-
-keep_wine_running()
 
 
 def linux_only(reason):
@@ -356,14 +332,10 @@ class Server:
             f.write(text)
 
     def env(self):
-        env = dict(os.environ, BASTIONEL_PIPE_DIR=self.pipes,
-                   BASTIONEL_REGISTRY=native(self.registry))
-        if WINDOWS:
-            # Pipe names are global inside the Wine prefix: the test's own
-            # prefix keeps its services apart from any other.
-            env.update(BASTIONEL_PIPE_DIR=os.path.basename(self.root) + "-", WINEDEBUG="-all",
-                       WINEDLLOVERRIDES="mscoree,mshtml=")
-        return env
+        # Pipe names are global inside a Wine prefix: on Windows the test's
+        # own name prefix keeps its services apart from any other.
+        pipes = os.path.basename(self.root) + "-" if WINDOWS else self.pipes
+        return build_target.environment(os.environ, pipes, self.registry)
 
     def start_database(self, fixture):
         if not isinstance(fixture, str):
@@ -451,9 +423,7 @@ class Service:
     def stop(self):
         """Stops the service (once) and returns its exit code."""
         if self.process.poll() is None:
-            # Wine makes a SIGINT the console's Ctrl+C, which a Windows
-            # service takes as its stop request.
-            self.process.send_signal(signal.SIGINT if WINDOWS else signal.SIGTERM)
+            self.process.send_signal(build_target.stop_signal())
         try:
             return self.process.wait(timeout=30)
         finally:
