@@ -52,10 +52,21 @@ def from_native(path):
     return path
 
 
-def environment(base, pipes, registry):
-    """`base` with the pipe namespace and the registry file of one
-    installation: `pipes` is a folder on Linux, a name prefix on Windows."""
-    env = dict(base, BASTIONEL_PIPE_DIR=pipes, BASTIONEL_REGISTRY=native(registry))
+def pipe_namespace(folder):
+    """What BASTIONEL_PIPE_DIR holds for pipes kept apart by `folder`: the
+    folder itself on Linux; on Windows, where pipe names are global inside
+    the Wine prefix, the folder's name with "-" as a prefix of pipe names."""
+    if WINDOWS:
+        return os.path.basename(os.path.normpath(folder)) + "-"
+    return folder
+
+
+def environment(base, pipes, registry=None):
+    """`base` with the pipe namespace of the folder `pipes` (pipe_namespace)
+    and the registry file of one installation."""
+    env = dict(base, BASTIONEL_PIPE_DIR=pipe_namespace(pipes))
+    if registry is not None:
+        env["BASTIONEL_REGISTRY"] = native(registry)
     if WINDOWS:
         env.update(WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
     return env

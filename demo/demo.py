@@ -95,7 +95,7 @@ class Installation:
             f.write(self.registry)
         self.pipes = os.path.join(work, "pipes")
         if build_target.WINDOWS:
-            self.pipes = "demo-"  # a prefix of the pipe names
+            self.pipes = "demo"  # pipe names start "demo-"
         elif len(self.pipes) + len("/DbServerNamePipe") > MAX_SOCKET_PATH:
             self.pipes = tempfile.mkdtemp(prefix="bastionel-demo-")
         self.env = build_target.environment(os.environ, self.pipes, registry_file)
@@ -114,7 +114,8 @@ class Installation:
 
     def start_services(self):
         where = "names prefixed " if build_target.WINDOWS else "in "
-        print("== Starting the stand-in services (pipes %s%s)" % (where, self.pipes))
+        print("== Starting the stand-in services (pipes %s%s)"
+              % (where, build_target.pipe_namespace(self.pipes)))
         self.services.append(Service("bastionel-logservice",
                                      self.command("bastionel-logservice", self.log_file),
                                      self.env))

@@ -4,7 +4,7 @@ database service holding a generated tree of 10,000 domains in three levels
 with 10.5-layout configurations, once without and once with the log service.
 
   export_benchmark.py --bin BUILD/bin [--domains N] [--runs R] [--pipe-dir DIR]
-                      [--url-entries N] [--without-log-only]
+                      [--url-entries N] [--without-log-only] [--windows]
 
 --domains sets the size of the generated tree (default 10,000); --url-entries
 gives the source's in-office web-threat approved list that many entries
@@ -18,6 +18,10 @@ The pipes (Unix-domain sockets, one new reply socket per request) live in a
 fresh folder below --pipe-dir, by default /dev/shm: in memory, as a Windows
 named pipe is. On a disk file system every socket costs an inode, which the
 figures then include.
+
+--windows runs the Windows build's programs and stand-ins under Wine (the
+prefix WINEPREFIX names) over Windows named pipes; the CPU time is then that
+of the programs' own processes, without the wine server's.
 """
 
 import argparse
@@ -25,7 +29,6 @@ import json
 import os
 import shutil
 import resource
-import signal
 import subprocess
 import sys
 import tempfile
@@ -34,6 +37,7 @@ import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "demo"))
+import build_target  # noqa: E402  (the Linux programs, or the Windows ones under Wine)
 import make_samples  # noqa: E402  (the sample generator's 10.5 layout)
 
 ROOT_UID = "00000000-0000-0000-0000-000000000000"
@@ -92,7 +96,7 @@ def start(argv, env):
 
 
 def stop(process):
-    process.send_signal(signal.SIGTERM)
+    process.send_signal(build_target.stop_signal())
     process.wait(timeout=60)
 
 
@@ -101,10 +105,10 @@ def start_services(bin_dir, work, env, db, fixture_path, with_log):
     when `with_log`, and the database service seeded from the fixture."""
     services = []
     if with_log:
-        services.append(start([os.path.join(bin_dir, "bastionel-logservice"),
-                               os.path.join(work, "debug.log")], env))
-    services.append(start([os.path.join(bin_dir, "bastionel-dbservice"), "--db", db,
-                           "--fixture", fixture_path], env))
+        services.append(start(build_target.command(bin_dir, "bastionel-logservice",
+                                                   os.path.join(work, "debug.log")), env))
+    services.append(start(build_target.command(bin_dir, "bastionel-dbservice", "--db", db,
+                                               "--fixture", fixture_path), env))
     return services
 
 
@@ -141,8 +145,9 @@ def service_results(bin_dir, work, env, db, with_log):
     """After a run with the services stopped: the database's dump, and the
     stand-in's time, its request count and the log's line count (the log is
     removed)."""
-    dump = json.loads(subprocess.run([os.path.join(bin_dir, "bastionel-dbservice"), "--db", db,
-                                      "--dump"], env=env, capture_output=True, check=True).stdout)
+    dump = json.loads(subprocess.run(
+        build_target.command(bin_dir, "bastionel-dbservice", "--db", db, "--dump"), env=env,
+        capture_output=True, check=True).stdout)
     log_lines = 0
     if with_log:
         with open(os.path.join(work, "debug.log"), "rb") as f:
@@ -187,7 +192,8 @@ def make_source(work, count, url_entries=None):
         set_url_list(os.path.join(install, "bsnscan.ini"), url_entries)
     with open(os.path.join(work, "registry.reg"), "w") as f:
         f.write("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Korvane\\Bastionel\\service\\"
-                "Information]\n\"Server_Version\"=\"10.5\"\n\"Local_Path\"=\"%s\"\n" % install)
+                "Information]\n\"Server_Version\"=\"10.5\"\n\"Local_Path\"=\"%s\"\n"
+                % build_target.native(install).replace("\\", "\\\\"))
     fixture_path = os.path.join(work, "fixture.json")
     with open(fixture_path, "w") as f:
         json.dump(tree(count), f)
@@ -196,8 +202,7 @@ def make_source(work, count, url_entries=None):
 
 def run_once(bin_dir, work, pipes, fixture_path, with_log):
     """One export of the source made by make_source into work/bench.zip."""
-    env = dict(os.environ, BASTIONEL_PIPE_DIR=pipes,
-               BASTIONEL_REGISTRY=os.path.join(work, "registry.reg"))
+    env = build_target.environment(os.environ, pipes, os.path.join(work, "registry.reg"))
     db = os.path.join(work, "db.sqlite")
     archive = os.path.join(work, "bench.zip")
     if os.path.exists(archive):
@@ -205,7 +210,7 @@ def run_once(bin_dir, work, pipes, fixture_path, with_log):
     services = start_services(bin_dir, work, env, db, fixture_path, with_log)
     try:
         elapsed, peak_kb, code, cpu = measure(
-            [os.path.join(bin_dir, "portelle"), "/c", "/t", archive], env)
+            build_target.command(bin_dir, "portelle", "/c", "/t", archive), env)
     finally:
         stop_all(services)
     if code != 0:
@@ -262,7 +267,12 @@ def parse_arguments(doc):
     parser.add_argument("--url-entries", type=int, default=None)
     parser.add_argument("--without-log-only", action="store_true",
                         help="skip the case with the log service")
-    return parser.parse_args()
+    parser.add_argument("--windows", action="store_true",
+                        help="the Windows build's programs, under Wine (WINEPREFIX)")
+    args = parser.parse_args()
+    build_target.use_windows(args.windows)
+    build_target.start_wine()
+    return args
 
 
 def main():

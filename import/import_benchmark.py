@@ -4,7 +4,7 @@
 database service, once without and once with the log service.
 
   import_benchmark.py --bin BUILD/bin [--domains N] [--runs R] [--pipe-dir DIR]
-                      [--url-entries N] [--without-log-only]
+                      [--url-entries N] [--without-log-only] [--windows]
 
 The package is made once, by the export the export benchmark runs (the 10.5
 sample and its generated tree of domains). Every run gets a fresh copy of the
@@ -17,6 +17,8 @@ must hold all of them, counted, after the import. For each case it prints the to
 time, the time per domain, the share of it the stand-in spent on the requests
 (its dump's timing), the request count, the driver's peak resident memory and,
 with the log service, the log's line count; the best of R runs is kept.
+
+--windows runs the Windows build under Wine, as export_benchmark.py says.
 
 Targets: under 1.5 ms per domain without the log service; peak memory under
 100 MB.
@@ -83,16 +85,19 @@ def import_once(bin_dir, archive, count, pipe_dir, with_log, url_entries=None):
     try:
         install = os.path.join(work, "install") + "/"
         shutil.copytree(TARGET, install)
-        shutil.copy(os.path.join(bin_dir, "BsnPfwCommon.so"), install)
+        shutil.copy(bench.build_target.program(bin_dir, bench.build_target.library("BsnPfwCommon")),
+                    install)
         fixture_path = os.path.join(work, "empty.json")
         with open(fixture_path, "w") as f:
             json.dump({"domains": []}, f)
-        env = dict(os.environ, BASTIONEL_PIPE_DIR=pipes)
+        env = bench.build_target.environment(os.environ, pipes)
         db = os.path.join(work, "db.sqlite")
         services = bench.start_services(bin_dir, work, env, db, fixture_path, with_log)
         try:
             elapsed, peak_kb, code, cpu = bench.measure(
-                [os.path.join(bin_dir, "portelle-import-driver"), install, archive], env, cwd=work)
+                bench.build_target.command(bin_dir, "portelle-import-driver",
+                                           bench.build_target.native(install), archive),
+                env, cwd=work)
         finally:
             bench.stop_all(services)
         if code != 0:

@@ -332,9 +332,9 @@ class Server:
             f.write(text)
 
     def env(self):
-        # Pipe names are global inside a Wine prefix: on Windows the test's
-        # own name prefix keeps its services apart from any other.
-        pipes = os.path.basename(self.root) + "-" if WINDOWS else self.pipes
+        # On Windows the pipes get the installation's folder name as their
+        # prefix, which no other test shares.
+        pipes = self.root if WINDOWS else self.pipes
         return build_target.environment(os.environ, pipes, self.registry)
 
     def start_database(self, fixture):
